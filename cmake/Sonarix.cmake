@@ -1,0 +1,44 @@
+# sonarix_layer(NAME DEPS...): a static library of every .cpp in the current
+# folder, public headers in the folder itself (included as <layer/File.h>).
+function(sonarix_layer name)
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB _hdr CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(_src)
+    add_library(${name} STATIC ${_src} ${_hdr})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()
+
+# sonarix_test(NAME LIBS...): one GoogleTest executable of every .cpp in the
+# current folder, registered with ctest test by test.
+function(sonarix_test name)
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT _src)
+    return()
+  endif()
+  add_executable(${name} ${_src})
+  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock Threads::Threads)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    SONARIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" SONARIX_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SONARIX_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+               TIMEOUT 300)
+endfunction()
+
+# Adds every immediate subfolder that has a CMakeLists.txt.
+function(sonarix_add_subfolders)
+  file(GLOB _children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _children)
+  foreach(_child ${_children})
+    if(IS_DIRECTORY ${_child} AND EXISTS ${_child}/CMakeLists.txt)
+      add_subdirectory(${_child})
+    endif()
+  endforeach()
+endfunction()
