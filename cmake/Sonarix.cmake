@@ -22,7 +22,7 @@ function(sonarix_test name)
     return()
   endif()
   add_executable(${name} ${_src})
-  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${ARGN} sonarix_test_main GTest::gtest GTest::gmock Threads::Threads)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     SONARIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" SONARIX_BINARY_DIR="${PROJECT_BINARY_DIR}")
