@@ -1,9 +1,0 @@
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QCoreApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}
