@@ -1,0 +1,463 @@
+#include "toolkit/Graphics.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "toolkit/SysUtils.h"
+
+QString ToQString(const std::string& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string FromQString(const QString& text) {
+  const QByteArray bytes = text.toLatin1();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QColor ToQColor(TColor color) {
+  const TColor c = ColorToRGB(color);
+  return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+// ---- TFont ----------------------------------------------------------------
+
+void TFont::SetName(const std::string& name) {
+  if (name == name_) return;
+  name_ = name;
+  Changed();
+}
+
+void TFont::SetHeight(int height) {
+  if (height == height_) return;
+  height_ = height;
+  Changed();
+}
+
+int TFont::Size() const {
+  return -static_cast<int>(std::lround(height_ * 72.0 / kPixelsPerInch));
+}
+
+void TFont::SetSize(int points) {
+  SetHeight(-static_cast<int>(std::lround(points * static_cast<double>(kPixelsPerInch) / 72.0)));
+}
+
+void TFont::SetStyle(TFontStyles style) {
+  if (style == style_) return;
+  style_ = style;
+  Changed();
+}
+
+void TFont::SetColor(TColor color) {
+  if (color == color_) return;
+  color_ = color;
+  Changed();
+}
+
+void TFont::Assign(const TFont& other) {
+  if (SameAs(other)) return;
+  name_ = other.name_;
+  height_ = other.height_;
+  style_ = other.style_;
+  color_ = other.color_;
+  charset_ = other.charset_;
+  Changed();
+}
+
+bool TFont::SameAs(const TFont& other) const {
+  return name_ == other.name_ && height_ == other.height_ && style_ == other.style_ &&
+         color_ == other.color_ && charset_ == other.charset_;
+}
+
+QFont TFont::ToQFont() const {
+  QFont f(ToQString(name_));
+  // A negative height is the em height; a positive one the cell height,
+  // which for the faces we ship is about 1.2 em.
+  const int px = height_ < 0 ? -height_ : std::max(1, static_cast<int>(std::lround(height_ / 1.2)));
+  f.setPixelSize(std::max(1, px));
+  f.setBold((style_ & fsBold) != 0);
+  f.setItalic((style_ & fsItalic) != 0);
+  f.setUnderline((style_ & fsUnderline) != 0);
+  f.setStrikeOut((style_ & fsStrikeOut) != 0);
+  f.setHintingPreference(QFont::PreferFullHinting);
+  return f;
+}
+
+void TFont::Changed() { OnChange(nullptr); }
+
+// ---- TCanvas --------------------------------------------------------------
+
+namespace {
+
+inline std::uint32_t Rgb(TColor c) { return static_cast<std::uint32_t>(ColorToRGB(c)) & 0xFFFFFF; }
+
+inline std::uint32_t ReadPixel(const QImage& img, int x, int y) {
+  const std::uint8_t* p = img.constScanLine(y);
+  if (img.format() == QImage::Format_BGR888) {
+    p += x * 3;
+    return static_cast<std::uint32_t>(p[2]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[0]) << 16);
+  }
+  p += x * 4;
+  return static_cast<std::uint32_t>(p[2]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[0]) << 16);
+}
+
+inline void WritePixel(QImage& img, int x, int y, std::uint32_t rgb) {
+  std::uint8_t* p = img.scanLine(y);
+  if (img.format() == QImage::Format_BGR888) {
+    p += x * 3;
+  } else {
+    p += x * 4;
+    p[3] = 0xFF;
+  }
+  p[0] = static_cast<std::uint8_t>(rgb >> 16);
+  p[1] = static_cast<std::uint8_t>(rgb >> 8);
+  p[2] = static_cast<std::uint8_t>(rgb);
+}
+
+std::uint32_t ApplyMode(TPenMode mode, std::uint32_t pen, std::uint32_t dst) {
+  const std::uint32_t m = 0xFFFFFF;
+  switch (mode) {
+    case TPenMode::pmBlack: return 0;
+    case TPenMode::pmWhite: return m;
+    case TPenMode::pmNop: return dst;
+    case TPenMode::pmNot: return ~dst & m;
+    case TPenMode::pmCopy: return pen;
+    case TPenMode::pmNotCopy: return ~pen & m;
+    case TPenMode::pmMergePenNot: return (pen | ~dst) & m;
+    case TPenMode::pmMaskPenNot: return pen & ~dst & m;
+    case TPenMode::pmMergeNotPen: return (~pen | dst) & m;
+    case TPenMode::pmMaskNotPen: return ~pen & dst & m;
+    case TPenMode::pmMerge: return pen | dst;
+    case TPenMode::pmNotMerge: return ~(pen | dst) & m;
+    case TPenMode::pmMask: return pen & dst;
+    case TPenMode::pmNotMask: return ~(pen & dst) & m;
+    case TPenMode::pmXor: return pen ^ dst;
+    case TPenMode::pmNotXor: return ~(pen ^ dst) & m;
+  }
+  return pen;
+}
+
+QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+
+}  // namespace
+
+void TCanvas::Attach(QPainter* painter, const TRect& bounds) {
+  painter_ = painter;
+  painter_bounds_ = bounds;
+}
+
+void TCanvas::Detach() {
+  painter_ = nullptr;
+  painter_bounds_ = {};
+}
+
+TRect TCanvas::SurfaceBounds() const {
+  if (image_ && !image_->isNull()) return Rect(0, 0, image_->width(), image_->height());
+  if (painter_) return painter_bounds_;
+  return {};
+}
+
+TRect TCanvas::ClipRect() const {
+  const TRect b = SurfaceBounds();
+  return has_clip_ ? b.Intersect(clip_) : b;
+}
+
+void TCanvas::SetClipRect(const TRect& rect) {
+  clip_ = rect;
+  has_clip_ = !rect.IsEmpty();
+}
+
+void TCanvas::PlotPixel(int x, int y, std::uint32_t rgb) {
+  if (!ClipRect().Contains({x, y})) return;
+  if (painter_) {
+    painter_->fillRect(x, y, 1, 1, QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF));
+    return;
+  }
+  WritePixel(*image_, x, y, ApplyMode(pen_.Mode(), rgb, ReadPixel(*image_, x, y)));
+}
+
+void TCanvas::LineTo(int x1, int y1) {
+  const TPoint from = pen_pos_;
+  pen_pos_ = {x1, y1};
+  if (pen_.Style() == TPenStyle::psClear || !HandleAllocated()) return;
+  const std::uint32_t rgb = Rgb(pen_.Color());
+  if (pen_.Width() > 1 || (painter_ && !image_)) {
+    QPainter own;
+    QPainter* p = painter_;
+    if (!p) {
+      own.begin(image_);
+      p = &own;
+    }
+    p->save();
+    if (has_clip_) p->setClipRect(ToQRect(ClipRect()));
+    QPen qpen(ToQColor(pen_.Color()), pen_.Width(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    if (pen_.Width() == 1) qpen.setCapStyle(Qt::FlatCap);
+    p->setPen(qpen);
+    p->drawLine(from.X, from.Y, x1, y1);
+    p->restore();
+    return;
+  }
+  // Bresenham from the start point up to, not including, the end point.
+  int x = from.X, y = from.Y;
+  const int dx = std::abs(x1 - x), sx = x < x1 ? 1 : -1;
+  const int dy = -std::abs(y1 - y), sy = y < y1 ? 1 : -1;
+  int err = dx + dy;
+  while (x != x1 || y != y1) {
+    PlotPixel(x, y, rgb);
+    const int e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
+  }
+}
+
+void TCanvas::Polyline(const TPoint* points, int count) {
+  if (count <= 0) return;
+  MoveTo(points[0].X, points[0].Y);
+  for (int i = 1; i < count; ++i) LineTo(points[i].X, points[i].Y);
+}
+
+void TCanvas::FillSolid(const TRect& rect, TColor color) {
+  const TRect r = rect.Intersect(ClipRect());
+  if (r.IsEmpty()) return;
+  if (painter_ && !image_) {
+    painter_->fillRect(ToQRect(r), ToQColor(color));
+    return;
+  }
+  const std::uint32_t rgb = Rgb(color);
+  const auto b = static_cast<std::uint8_t>(rgb >> 16), g = static_cast<std::uint8_t>(rgb >> 8),
+             rr = static_cast<std::uint8_t>(rgb);
+  const bool is24 = image_->format() == QImage::Format_BGR888;
+  for (int y = r.Top; y < r.Bottom; ++y) {
+    std::uint8_t* p = image_->scanLine(y);
+    if (is24) {
+      p += r.Left * 3;
+      for (int x = r.Left; x < r.Right; ++x, p += 3) {
+        p[0] = b;
+        p[1] = g;
+        p[2] = rr;
+      }
+    } else {
+      auto* q = reinterpret_cast<std::uint32_t*>(p) + r.Left;
+      const std::uint32_t v = 0xFF000000u | (static_cast<std::uint32_t>(rr) << 16) |
+                              (static_cast<std::uint32_t>(g) << 8) | b;
+      std::fill(q, q + r.Width(), v);
+    }
+  }
+}
+
+void TCanvas::FillRect(const TRect& rect) {
+  if (brush_.Style() == TBrushStyle::bsClear || !HandleAllocated()) return;
+  FillSolid(rect, brush_.Color());
+}
+
+void TCanvas::FrameRect(const TRect& r) {
+  if (r.IsEmpty() || !HandleAllocated()) return;
+  const TColor c = brush_.Color();
+  FillSolid({r.Left, r.Top, r.Right, r.Top + 1}, c);
+  FillSolid({r.Left, r.Bottom - 1, r.Right, r.Bottom}, c);
+  FillSolid({r.Left, r.Top, r.Left + 1, r.Bottom}, c);
+  FillSolid({r.Right - 1, r.Top, r.Right, r.Bottom}, c);
+}
+
+void TCanvas::Rectangle(int left, int top, int right, int bottom) {
+  if (!HandleAllocated()) return;
+  const TRect r{left, top, right, bottom};
+  if (brush_.Style() != TBrushStyle::bsClear) FillSolid(r, brush_.Color());
+  if (pen_.Style() == TPenStyle::psClear || r.IsEmpty()) return;
+  const int w = std::max(1, pen_.Width());
+  const TColor c = pen_.Color();
+  FillSolid({left, top, right, std::min(bottom, top + w)}, c);
+  FillSolid({left, std::max(top, bottom - w), right, bottom}, c);
+  FillSolid({left, top, std::min(right, left + w), bottom}, c);
+  FillSolid({std::max(left, right - w), top, right, bottom}, c);
+}
+
+TColor TCanvas::Pixel(int x, int y) const {
+  if (!image_ || !SurfaceBounds().Contains({x, y})) return clNone;
+  return static_cast<TColor>(ReadPixel(*image_, x, y));
+}
+
+void TCanvas::SetPixel(int x, int y, TColor color) {
+  if (!image_ || !ClipRect().Contains({x, y})) return;
+  WritePixel(*image_, x, y, Rgb(color));
+}
+
+void TCanvas::DrawImage(const TRect& dest, const QImage& src, const TRect& source_rect) {
+  if (dest.IsEmpty() || source_rect.IsEmpty() || src.isNull()) return;
+  if (painter_ && !image_) {
+    painter_->save();
+    if (has_clip_) painter_->setClipRect(ToQRect(ClipRect()));
+    painter_->drawImage(ToQRect(dest), src, ToQRect(source_rect));
+    painter_->restore();
+    return;
+  }
+  const TRect clip = ClipRect();
+  const bool same_size =
+      dest.Width() == source_rect.Width() && dest.Height() == source_rect.Height();
+  if (same_size && src.format() == image_->format()) {
+    // Straight row copies: the common case of a double-buffered paint.
+    const TRect d = dest.Intersect(clip);
+    if (d.IsEmpty()) return;
+    const int bpp = image_->format() == QImage::Format_BGR888 ? 3 : 4;
+    const int sx = source_rect.Left + (d.Left - dest.Left);
+    const int sy = source_rect.Top + (d.Top - dest.Top);
+    const TRect s = TRect{sx, sy, sx + d.Width(), sy + d.Height()}.Intersect(
+        Rect(0, 0, src.width(), src.height()));
+    if (s.IsEmpty()) return;
+    const int dl = d.Left + (s.Left - sx), dt = d.Top + (s.Top - sy);
+    const std::size_t n = static_cast<std::size_t>(s.Width()) * static_cast<std::size_t>(bpp);
+    if (&src == image_) {
+      // Overlapping copy within one bitmap: choose the row order that is safe.
+      if (dt > s.Top) {
+        for (int y = s.Height() - 1; y >= 0; --y)
+          std::memmove(image_->scanLine(dt + y) + dl * bpp, src.constScanLine(s.Top + y) + s.Left * bpp, n);
+      } else {
+        for (int y = 0; y < s.Height(); ++y)
+          std::memmove(image_->scanLine(dt + y) + dl * bpp, src.constScanLine(s.Top + y) + s.Left * bpp, n);
+      }
+      return;
+    }
+    for (int y = 0; y < s.Height(); ++y)
+      std::memcpy(image_->scanLine(dt + y) + dl * bpp, src.constScanLine(s.Top + y) + s.Left * bpp, n);
+    return;
+  }
+  // Stretching or converting: nearest pixel, per row.
+  const TRect d = dest.Intersect(clip);
+  for (int y = d.Top; y < d.Bottom; ++y) {
+    const int sy = source_rect.Top + static_cast<int>((static_cast<long long>(y - dest.Top) *
+                                                       source_rect.Height()) / dest.Height());
+    if (sy < 0 || sy >= src.height()) continue;
+    for (int x = d.Left; x < d.Right; ++x) {
+      const int sx = source_rect.Left + static_cast<int>((static_cast<long long>(x - dest.Left) *
+                                                         source_rect.Width()) / dest.Width());
+      if (sx < 0 || sx >= src.width()) continue;
+      WritePixel(*image_, x, y, ReadPixel(src, sx, sy));
+    }
+  }
+}
+
+void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
+  if (bitmap.Empty() || !HandleAllocated()) return;
+  DrawImage(Bounds(x, y, bitmap.Width(), bitmap.Height()), bitmap.Image(),
+            Rect(0, 0, bitmap.Width(), bitmap.Height()));
+}
+
+void TCanvas::StretchDraw(const TRect& dest, const TBitmap& bitmap) {
+  if (bitmap.Empty() || !HandleAllocated()) return;
+  DrawImage(dest, bitmap.Image(), Rect(0, 0, bitmap.Width(), bitmap.Height()));
+}
+
+void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& source_rect) {
+  if (!HandleAllocated() || !source.image_) return;
+  DrawImage(dest, *source.image_, source_rect);
+}
+
+void TCanvas::TextOut(int x, int y, const std::string& text) {
+  if (!HandleAllocated() || text.empty()) return;
+  const QString s = ToQString(text);
+  const QFont qf = font_.ToQFont();
+  const QFontMetrics fm(qf);
+  const TRect box = Bounds(x, y, fm.horizontalAdvance(s), fm.ascent() + fm.descent());
+  if (brush_.Style() != TBrushStyle::bsClear) FillSolid(box, brush_.Color());
+  QPainter own;
+  QPainter* p = painter_;
+  if (image_) {
+    own.begin(image_);
+    p = &own;
+  }
+  p->save();
+  if (has_clip_) p->setClipRect(ToQRect(ClipRect()));
+  p->setFont(qf);
+  p->setPen(ToQColor(font_.Color()));
+  p->drawText(x, y + fm.ascent(), s);
+  p->restore();
+}
+
+void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
+  const bool had_clip = has_clip_;
+  const TRect old = clip_;
+  SetClipRect(has_clip_ ? rect.Intersect(clip_) : rect);
+  if (brush_.Style() != TBrushStyle::bsClear) FillSolid(rect, brush_.Color());
+  const TBrushStyle style = brush_.Style();
+  brush_.SetStyle(TBrushStyle::bsClear);
+  TextOut(x, y, text);
+  brush_.SetStyle(style);
+  clip_ = old;
+  has_clip_ = had_clip;
+}
+
+int TCanvas::TextWidth(const std::string& text) {
+  return QFontMetrics(font_.ToQFont()).horizontalAdvance(ToQString(text));
+}
+
+int TCanvas::TextHeight(const std::string&) {
+  const QFontMetrics fm(font_.ToQFont());
+  return fm.ascent() + fm.descent();
+}
+
+// ---- TBitmap --------------------------------------------------------------
+
+QImage::Format TBitmap::QtFormat(TPixelFormat format) {
+  return format == TPixelFormat::pf24bit ? QImage::Format_BGR888 : QImage::Format_RGB32;
+}
+
+TBitmap::TBitmap(int width, int height, TPixelFormat format) : format_(format) {
+  SetSize(width, height);
+}
+
+void TBitmap::SetSize(int width, int height) {
+  width = std::max(0, width);
+  height = std::max(0, height);
+  if (width == Width() && height == Height()) return;
+  if (width == 0 || height == 0) {
+    image_ = QImage();
+    return;
+  }
+  QImage next(width, height, QtFormat(format_));
+  if (next.isNull()) throw EOutOfResources();
+  next.fill(Qt::black);
+  if (!image_.isNull()) {
+    const int w = std::min(width, image_.width()) * BytesPerPixel();
+    const int h = std::min(height, image_.height());
+    for (int y = 0; y < h; ++y) std::memcpy(next.scanLine(y), image_.constScanLine(y), static_cast<std::size_t>(w));
+  }
+  image_ = std::move(next);
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat format) {
+  if (format == format_) return;
+  format_ = format;
+  if (!image_.isNull()) image_ = image_.convertToFormat(QtFormat(format));
+}
+
+std::uint8_t* TBitmap::ScanLine(int y) {
+  if (y < 0 || y >= Height()) throw ERangeError("Scan line index out of range");
+  return image_.scanLine(y);
+}
+
+const std::uint8_t* TBitmap::ScanLine(int y) const {
+  if (y < 0 || y >= Height()) throw ERangeError("Scan line index out of range");
+  return image_.constScanLine(y);
+}
+
+void TBitmap::Assign(const TBitmap& other) {
+  if (&other == this) return;
+  format_ = other.format_;
+  image_ = other.image_.copy();
+}
+
+void TBitmap::Assign(const QImage& image) {
+  image_ = image.isNull() ? QImage() : image.convertToFormat(QtFormat(format_));
+}
