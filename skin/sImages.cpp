@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "toolkit/Graphics.h"
+
 namespace {
 std::uint32_t Get16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 std::uint32_t Get32(const std::uint8_t* p) {
@@ -285,4 +287,12 @@ std::vector<std::uint8_t> EncodeBmp24(const TsPixels& px) {
                 static_cast<std::size_t>(px.Width) * 3);
   }
   return out;
+}
+
+std::shared_ptr<TBitmap> PixelsToBitmap(const TsPixels& pixels) {
+  auto bitmap = std::make_shared<TBitmap>(pixels.Width, pixels.Height, TPixelFormat::pf24bit);
+  for (int y = 0; y < pixels.Height; ++y) {
+    std::memcpy(bitmap->ScanLine(y), pixels.Row(y), static_cast<std::size_t>(pixels.Width) * 3);
+  }
+  return bitmap;
 }

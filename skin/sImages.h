@@ -31,7 +31,7 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, TsPixels& out);
 // A JPEG picture (libjpeg-turbo), greyscale or colour. False when damaged.
 bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TsPixels& out);
 
-// A 24-bit bitmap with the pixels (transparent colour 0xFF00FF when asked).
-std::shared_ptr<TBitmap> PixelsToBitmap(const TsPixels& pixels, bool transparent);
+// A 24-bit bitmap holding the pixels.
+std::shared_ptr<TBitmap> PixelsToBitmap(const TsPixels& pixels);
 // Writes a 24-bit bitmap file (tests and tools).
 std::vector<std::uint8_t> EncodeBmp24(const TsPixels& pixels);
