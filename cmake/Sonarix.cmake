@@ -42,3 +42,19 @@ function(sonarix_add_subfolders)
     endif()
   endforeach()
 endfunction()
+
+# sonarix_fuzz(NAME LIBS...): the libFuzzer target fuzz_NAME from every .cpp in
+# the current folder (each target is one folder with a corpus/ beside it).
+# Built only with -DSONARIX_FUZZ=ON under clang; `fuzz_targets` builds them all.
+if(SONARIX_FUZZ AND NOT TARGET fuzz_targets)
+  add_custom_target(fuzz_targets)
+endif()
+function(sonarix_fuzz name)
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(fuzz_${name} ${_src})
+  target_link_libraries(fuzz_${name} PRIVATE ${ARGN})
+  target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fuzz)
+  add_dependencies(fuzz_targets fuzz_${name})
+endfunction()
