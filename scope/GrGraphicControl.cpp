@@ -39,7 +39,11 @@ void TGrGraphicControl::DoTextChanged() { OnTextChanged(this); }
 TGrGraphicImageControl::TGrGraphicImageControl(TComponent* owner)
     : TGrGraphicControl(owner),
       background_bitmap_(std::make_unique<TBitmap>()),
-      image_bitmap_(std::make_unique<TBitmap>()) {}
+      image_bitmap_(std::make_unique<TBitmap>()) {
+  // The screen's own layout: the block transfer needs no conversion.
+  image_bitmap_->SetPixelFormat(TPixelFormat::pf32bit);
+  background_bitmap_->SetPixelFormat(TPixelFormat::pf32bit);
+}
 
 TGrGraphicImageControl::~TGrGraphicImageControl() = default;
 
