@@ -333,7 +333,10 @@ void TMsgWndControl::UnregisterMsgs() {
 
 void TMsgWndControl::AbortAfterError() {}
 
-void TMsgWndControl::FreeLater() { PostMessage(Handle(), release_msg_number_, 0, 0); }
+void TMsgWndControl::FreeLater() {
+  const HWND hwnd = Handle();  // acquires, and so registers the release message
+  PostMessage(hwnd, release_msg_number_, 0, 0);
+}
 
 void TMsgWndControl::AttachToThread() {
   if (handle_ != 0) throw EMsgWndException("Cannot attach when not detached");
