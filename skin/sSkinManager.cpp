@@ -371,6 +371,8 @@ std::vector<std::string> TsSkinManager::SkinNames(TsSkinListFilter filter, std::
   }
   names.insert(names.end(), on_disk.begin(), on_disk.end());
   std::sort(names.begin(), names.end());
+  // A folder named like an internal skin is listed once.
+  names.erase(std::unique(names.begin(), names.end()), names.end());
   return names;
 }
 
@@ -509,6 +511,7 @@ void TsSkinManager::ApplySkin(bool refresh) {
   model_.SkinData().Active = true;
   if (IsDefault()) InstallSkinHook(this);
   if (refresh) RepaintForms();
+  g_skin_change_animation = false;
 }
 
 void TsSkinManager::RemoveSkin() {
