@@ -160,6 +160,10 @@ void UninstallSkinHook() {
 
 void ShowSkinWarning(const std::string& text) { MessageDlg(text, mtWarning, mbOK); }
 
+void ReportLoadError(const std::exception& e) {
+  if (Application != nullptr) Application->ShowException(e);
+}
+
 // --- the manager's broadcasting -------------------------------------------
 
 void TsSkinManager::BroadcastCommand(TsCommand command) {

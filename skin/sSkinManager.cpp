@@ -392,12 +392,15 @@ void TsSkinManager::ChangeSkin() {
       } else {
         LoadUnpackedOrInternal();
       }
-    } catch (const Exception&) {
-      // The load ended: go on without a skin, and let the caller's handler
-      // report the error.
+    } catch (const Exception& e) {
+      // The load ended: go on without a skin. While the window's settings
+      // are read there is no handler above to report it, so it is shown
+      // here and reading goes on; otherwise the caller's handler reports it.
       model_.Clear();
       RemoveSkin();
-      throw;
+      if (!IsLoading()) throw;
+      ReportLoadError(e);
+      return;
     }
     if (!active_) {
       RemoveSkin();

@@ -347,6 +347,8 @@ bool SkinChangeAnimation();
 // Shows a skin warning (the archive's "not packed" message) in a warning
 // message box with an OK button.
 void ShowSkinWarning(const std::string& text);
+// Shows a skin that could not be loaded through the application's error box.
+void ReportLoadError(const std::exception& e);
 
 // The per-thread window hook, installed by the default manager when it
 // announces a skin and removed with the skin: windows without a skin of

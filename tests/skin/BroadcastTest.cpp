@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "skin/SteamSkin.h"
@@ -45,11 +46,12 @@ class TProbe : public Base {
         return;
       }
       Seen.push_back({c, m.LParam});
-      // A skinned window forwards to its children itself.
-      if (skinned_) {
-        if (auto* w = dynamic_cast<TWinControl*>(this)) {
-          for (int i = 0; i < w->ControlCount(); ++i) {
-            w->Controls(i)->Perform(SM_LUMVEXCMD, m.WParam, m.LParam);
+      // A skinned control forwards to its children itself (a form's
+      // children are reached by the manager).
+      if constexpr (std::is_base_of_v<TWinControl, Base> && !std::is_base_of_v<TCustomForm, Base>) {
+        if (skinned_) {
+          for (int i = 0; i < this->ControlCount(); ++i) {
+            this->Controls(i)->Perform(SM_LUMVEXCMD, m.WParam, m.LParam);
           }
         }
       }
