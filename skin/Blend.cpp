@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "skin/PixelKernels.h"
+
 TsScratch::TsScratch(int width, int height)
     : width_(width < 0 ? 0 : width),
       height_(height < 0 ? 0 : height),
@@ -10,13 +12,8 @@ TsScratch::TsScratch(int width, int height)
 
 namespace {
 
-// Fills `count` pixels of one row with a colour.
 void FillRow(std::uint8_t* p, int count, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
-  for (int i = 0; i < count; ++i, p += 3) {
-    p[0] = b;
-    p[1] = g;
-    p[2] = r;
-  }
+  skin_kernels::FillPixels(p, count, b, g, r);
 }
 
 // The part of `rect` (laid out from `origin`) whose background pixels lie
@@ -35,20 +32,6 @@ TBackSpan CoveredByBackground(TsPixelView dst, const TRect& rect, TPoint origin,
   TRect in_back = back.bitmap.Bounds().Offset(-span.dx, -span.dy);
   span.rect = rect.Intersect(dst.Bounds()).Intersect(in_back);
   return span;
-}
-
-// A 256-entry table per channel: out = (v × weight + constant + 127) ÷ 256.
-using TChannelTable = std::array<std::array<std::uint8_t, 256>, 3>;
-TChannelTable BlendTable(TColor color, int color_weight, int value_weight) {
-  TChannelTable table{};
-  const int channels[3] = {GetBValue(color), GetGValue(color), GetRValue(color)};
-  for (int c = 0; c < 3; ++c) {
-    for (int v = 0; v < 256; ++v) {
-      table[c][v] =
-          static_cast<std::uint8_t>((channels[c] * color_weight + v * value_weight + 127) / 256);
-    }
-  }
-  return table;
 }
 
 }  // namespace
@@ -101,24 +84,22 @@ void BlendBackground(TsPixelView dst, const TRect& rect, TPoint origin, const Ts
     const TBackSpan span = CoveredByBackground(dst, rect, origin, back);
     if (span.rect.IsEmpty()) return;
     const int n = 3 * span.rect.Width();
-    const int u = 255 - t;
     for (int y = span.rect.Top; y < span.rect.Bottom; ++y) {
       std::uint8_t* d = dst.At(span.rect.Left, y);
       const std::uint8_t* b = back.bitmap.At(span.rect.Left + span.dx, y + span.dy);
-      for (int i = 0; i < n; ++i) d[i] = static_cast<std::uint8_t>((b[i] * t + d[i] * u + 127) >> 8);
+      skin_kernels::Blend(d, b, d, n, t);
     }
     return;
   }
   const TRect r = rect.Intersect(dst.Bounds());
   if (r.IsEmpty()) return;
-  const TChannelTable table = BlendTable(ColorToRGB(back.color), t, 255 - t);
+  const TColor c = ColorToRGB(back.color);
+  const std::uint16_t k[3] = {static_cast<std::uint16_t>(GetBValue(c) * t + 127),
+                              static_cast<std::uint16_t>(GetGValue(c) * t + 127),
+                              static_cast<std::uint16_t>(GetRValue(c) * t + 127)};
   for (int y = r.Top; y < r.Bottom; ++y) {
     std::uint8_t* d = dst.At(r.Left, y);
-    for (int x = r.Left; x < r.Right; ++x, d += 3) {
-      d[0] = table[0][d[0]];
-      d[1] = table[1][d[1]];
-      d[2] = table[2][d[2]];
-    }
+    skin_kernels::BlendWithConstant(d, d, r.Width(), k, 255 - t);
   }
 }
 
@@ -131,11 +112,10 @@ void BlendPixels(TsPixelView dst, TPoint to, TsPixelView src, const TRect& src_r
   TRect d = s.Offset(dx, dy).Intersect(dst.Bounds());
   if (d.IsEmpty()) return;
   const int n = 3 * d.Width();
-  const int u = 255 - t;
   for (int y = d.Top; y < d.Bottom; ++y) {
     std::uint8_t* out = dst.At(d.Left, y);
     const std::uint8_t* in = src.At(d.Left - dx, y - dy);
-    for (int i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>((out[i] * t + in[i] * u + 127) >> 8);
+    skin_kernels::Blend(out, out, in, n, t);
   }
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "skin/PixelKernels.h"
+
 namespace {
 
 // a + round((b − a) × j ÷ d), halves away from zero.
@@ -40,7 +42,7 @@ void PaintVertical(TsPixelView dst, const TRect& rect, const TsGradientBand* ban
       if (previous != nullptr && color == previous_color) {
         std::memcpy(row, previous, 3 * static_cast<std::size_t>(w));
       } else {
-        for (int x = 0; x < w; ++x) std::memcpy(row + 3 * x, px, 3);
+        skin_kernels::FillPixels(row, w, px[0], px[1], px[2]);
       }
       previous = row;
       previous_color = color;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "skin/PixelKernels.h"
+
 TRect TsImagePiece::Frame(int state) const {
   const int fw = FrameWidth();
   const int frame = std::clamp(state, 0, std::max(image_count, 1) - 1);
@@ -67,71 +69,119 @@ class TBackPixels {
   int dy_ = 0;
 };
 
-template <bool kMasked, bool kCorner, bool kWeighted>
-void DrawRows(const TPieceJob& job, const TRect& clip, const std::vector<int>& xs) {
-  const int sh = job.piece.Height();
-  const int ah = job.area.Height();
-  const TBackPixels back(kCorner ? job.back : nullptr, job.origin, job.dst);
-  const int n = clip.Width();
-  for (int y = clip.Top; y < clip.Bottom; ++y) {
-    const int rel = y - job.area.Top;
-    const int sy = job.piece.Top + (job.stretch ? static_cast<int>(static_cast<long long>(rel) * sh / ah)
-                                                : rel % sh);
-    const std::uint8_t* s_row = job.src.Row(sy);
-    const std::uint8_t* m_row = kMasked ? job.src.Row(sy + job.mask_dy) : nullptr;
-    std::uint8_t* d = job.dst.At(clip.Left, y);
-    for (int i = 0; i < n; ++i, d += 3) {
-      const std::uint8_t* s = s_row + xs[i];
-      if (IsKeyPixel(s)) {
-        if constexpr (kCorner) {
-          if (const std::uint8_t* b = back.At(clip.Left + i, y)) std::memmove(d, b, 3);
-        }
-        continue;
-      }
-      int v[3];
-      if constexpr (kMasked) {
-        const std::uint8_t* m = m_row + xs[i];
-        for (int k = 0; k < 3; ++k) v[k] = MaskBlend(s[k], d[k], m[k]);
-      } else {
-        for (int k = 0; k < 3; ++k) v[k] = s[k];
-      }
-      if constexpr (kWeighted) {
-        for (int k = 0; k < 3; ++k) v[k] = d[k] + (v[k] - d[k]) * job.strength / 256;
-      }
-      for (int k = 0; k < 3; ++k) d[k] = static_cast<std::uint8_t>(v[k]);
+bool HasKeyPixel(TsPixelView src, const TRect& piece) {
+  for (int y = piece.Top; y < piece.Bottom; ++y) {
+    const std::uint8_t* p = src.At(piece.Left, y);
+    for (int x = piece.Left; x < piece.Right; ++x, p += 3) {
+      if (IsKeyPixel(p)) return true;
     }
   }
+  return false;
 }
 
+// Each row first gathers the source pixels (and mask pixels) it needs into
+// row buffers, in runs for tiles; key pixels are replaced there by what they
+// should show, with a black mask, so one vector loop blends the whole row.
 void DrawPiece(const TPieceJob& job) {
   if (job.area.IsEmpty() || job.piece.IsEmpty() || !job.src.Valid()) return;
   // A piece (or its mask) outside its image is a broken skin: skip it.
   const TRect image = job.src.Bounds();
+  const TRect mask_piece = job.piece.Offset(0, job.mask_dy);
   if (job.piece.Intersect(image) != job.piece) return;
-  if (job.mask_dy > 0 && job.piece.Offset(0, job.mask_dy).Intersect(image) != job.piece.Offset(0, job.mask_dy)) {
-    return;
-  }
+  if (job.mask_dy > 0 && mask_piece.Intersect(image) != mask_piece) return;
   const TRect clip = job.area.Intersect(job.limit).Intersect(job.dst.Bounds());
   if (clip.IsEmpty()) return;
-  const int sw = job.piece.Width(), aw = job.area.Width();
-  std::vector<int> xs(static_cast<std::size_t>(clip.Width()));
-  for (int i = 0; i < clip.Width(); ++i) {
-    const int rel = clip.Left + i - job.area.Left;
-    const int sx = job.piece.Left +
-                   (job.stretch ? static_cast<int>(static_cast<long long>(rel) * sw / aw) : rel % sw);
-    xs[static_cast<std::size_t>(i)] = 3 * sx;
-  }
+
+  const int sw = job.piece.Width(), sh = job.piece.Height();
+  const int aw = job.area.Width(), ah = job.area.Height();
+  const int n = clip.Width();
+  const std::size_t bytes = 3 * static_cast<std::size_t>(n);
   const bool masked = job.mask_dy > 0;
   const bool weighted = job.strength < 256;
-  if (weighted) {
-    if (masked) DrawRows<true, false, true>(job, clip, xs);
-    else DrawRows<false, false, true>(job, clip, xs);
-  } else if (job.corner) {
-    if (masked) DrawRows<true, true, false>(job, clip, xs);
-    else DrawRows<false, true, false>(job, clip, xs);
-  } else {
-    if (masked) DrawRows<true, false, false>(job, clip, xs);
-    else DrawRows<false, false, false>(job, clip, xs);
+  const bool has_key = HasKeyPixel(job.src, job.piece);
+  std::vector<int> xs;
+  if (job.stretch) {
+    xs.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      const long long rel = clip.Left + i - job.area.Left;
+      xs[static_cast<std::size_t>(i)] = 3 * (job.piece.Left + static_cast<int>(rel * sw / aw));
+    }
+  }
+  std::vector<std::uint8_t> s_buf(bytes), m_buf(masked ? bytes : 0), r_buf(weighted ? bytes : 0);
+  const TBackPixels back(job.corner ? job.back : nullptr, job.origin, job.dst);
+
+  auto gather = [&](const std::uint8_t* line, std::uint8_t* out) {
+    if (job.stretch) {
+      for (int i = 0; i < n; ++i) std::memcpy(out + 3 * i, line + xs[static_cast<std::size_t>(i)], 3);
+      return;
+    }
+    int i = 0;
+    int sx = (clip.Left - job.area.Left) % sw;
+    while (i < n) {
+      const int run = std::min(sw - sx, n - i);
+      std::memcpy(out + 3 * i, line + 3 * (job.piece.Left + sx), 3 * static_cast<std::size_t>(run));
+      i += run;
+      sx = 0;
+    }
+  };
+
+  // Without key pixels a gathered row depends only on its source row, so
+  // rows repeating down the area (tiles, stretched sources) are gathered once.
+  const bool cache_rows = !has_key && clip.Height() > sh &&
+                          static_cast<std::size_t>(sh) * bytes * (masked ? 2 : 1) <= (1u << 18);
+  std::vector<std::uint8_t> cached_s, cached_m;
+  std::vector<bool> cached;
+  if (cache_rows) {
+    cached_s.resize(static_cast<std::size_t>(sh) * bytes);
+    if (masked) cached_m.resize(static_cast<std::size_t>(sh) * bytes);
+    cached.assign(static_cast<std::size_t>(sh), false);
+  }
+
+  for (int y = clip.Top; y < clip.Bottom; ++y) {
+    const long long rel = y - job.area.Top;
+    const int sy = job.piece.Top + (job.stretch ? static_cast<int>(rel * sh / ah) : static_cast<int>(rel % sh));
+    std::uint8_t* d = job.dst.At(clip.Left, y);
+    const std::uint8_t* s_row = s_buf.data();
+    const std::uint8_t* m_row = m_buf.data();
+    if (cache_rows) {
+      const auto k = static_cast<std::size_t>(sy - job.piece.Top);
+      std::uint8_t* cs = cached_s.data() + k * bytes;
+      std::uint8_t* cm = masked ? cached_m.data() + k * bytes : nullptr;
+      if (!cached[k]) {
+        gather(job.src.Row(sy), cs);
+        if (masked) gather(job.src.Row(sy + job.mask_dy), cm);
+        cached[k] = true;
+      }
+      s_row = cs;
+      m_row = cm;
+    } else {
+      gather(job.src.Row(sy), s_buf.data());
+      if (masked) gather(job.src.Row(sy + job.mask_dy), m_buf.data());
+    }
+    if (has_key) {
+      for (int i = 0; i < n; ++i) {
+        std::uint8_t* s = s_buf.data() + 3 * i;
+        if (!IsKeyPixel(s)) continue;
+        const std::uint8_t* shown = job.corner ? back.At(clip.Left + i, y) : nullptr;
+        std::memmove(s, shown != nullptr ? shown : d + 3 * i, 3);
+        if (masked) std::memset(m_buf.data() + 3 * i, 0, 3);
+      }
+    }
+    std::uint8_t* target = d;
+    if (weighted) {
+      std::memcpy(r_buf.data(), d, bytes);
+      target = r_buf.data();
+    }
+    if (masked) {
+      skin_kernels::MaskBlend(target, s_row, m_row, static_cast<int>(bytes));
+    } else {
+      std::memcpy(target, s_row, bytes);
+    }
+    if (weighted) {
+      for (std::size_t k = 0; k < bytes; ++k) {
+        d[k] = static_cast<std::uint8_t>(d[k] + (r_buf[k] - d[k]) * job.strength / 256);
+      }
+    }
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "skin/PixelKernels.h"
+
 namespace {
 
 // The gradient, or the plain colour when the gradient has no steps.
@@ -14,6 +16,37 @@ void PaintGradientOrColor(TsPixelView dst, const TRect& rect, const TsLook& look
 }
 
 bool HasTexture(const TsLook& look) { return look.texture.has_value() && look.texture->Valid(); }
+
+// A look whose rows are each one colour: no texture, and no gradient or a
+// vertical one.
+bool RowsAreSolid(const TsLook& look) {
+  if (look.image_percent > 0 && HasTexture(look)) return false;
+  if (look.gradient_percent <= 0 || look.gradient.empty()) return true;
+  return look.gradient[0].mode != gmHorizontal && look.gradient[0].mode != gmMesh;
+}
+
+// Blends a look of solid rows over a parent bitmap that covers the whole
+// visible rectangle in one pass: out = (back × t + row colour × (255 − t) +
+// 127) ÷ 256. The row colours come from a one-pixel-wide column of the look.
+bool BlendSolidRowsOverBitmap(TsPixelView dst, const TRect& rect, const TsLook& look,
+                              const TsBackground& back, int t) {
+  const TRect r = rect.Intersect(dst.Bounds());
+  if (r.IsEmpty()) return true;
+  const int dx = back.offset_x - rect.Left, dy = back.offset_y - rect.Top;
+  if (r.Offset(dx, dy).Intersect(back.bitmap.Bounds()) != r.Offset(dx, dy)) return false;
+  TsScratch column(1, rect.Height());
+  PaintLook(column.View(), Bounds(0, 0, 1, rect.Height()), look);
+  for (int y = r.Top; y < r.Bottom; ++y) {
+    const std::uint8_t* c = column.View().At(0, y - rect.Top);
+    const int u = 255 - t;
+    const std::uint16_t k[3] = {static_cast<std::uint16_t>(c[0] * u + 127),
+                                static_cast<std::uint16_t>(c[1] * u + 127),
+                                static_cast<std::uint16_t>(c[2] * u + 127)};
+    skin_kernels::BlendWithConstant(dst.At(r.Left, y), back.bitmap.At(r.Left + dx, y + dy),
+                                         r.Width(), k, t);
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -77,6 +110,9 @@ void PaintSectionBackground(TsPixelView dst, const TRect& rect, const TsLook& lo
     TsScratch own(r.Width(), r.Height());
     PaintLook(own.View(), rect.Offset(-r.Left, -r.Top), look);
     BlendPixels(dst, {r.Left, r.Top}, own.View(), Bounds(0, 0, r.Width(), r.Height()), t);
+    return;
+  }
+  if (back.IsBitmap() && RowsAreSolid(look) && BlendSolidRowsOverBitmap(dst, rect, look, back, t)) {
     return;
   }
   // Painting the look in place and laying the background over it gives the
