@@ -203,6 +203,10 @@ void TCanvas::LineTo(int x1, int y1) {
     p->restore();
     return;
   }
+  if (!painter_ && image_ && !image_->isNull()) {
+    LineToImage(from, pen_pos_, rgb);
+    return;
+  }
   // Bresenham from the start point up to, not including, the end point.
   int x = from.X, y = from.Y;
   const int dx = std::abs(x1 - x), sx = x < x1 ? 1 : -1;
@@ -210,6 +214,89 @@ void TCanvas::LineTo(int x1, int y1) {
   int err = dx + dy;
   while (x != x1 || y != y1) {
     PlotPixel(x, y, rgb);
+    const int e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
+  }
+}
+
+// The same Bresenham walk straight on the bitmap's rows: the clip, the row
+// pointers and the format are looked up once per line, not once per pixel.
+void TCanvas::LineToImage(TPoint from, TPoint to, std::uint32_t rgb) {
+  const TRect clip = ClipRect();
+  if (clip.IsEmpty()) return;
+  // Every pixel of the walk lies between the two end points.
+  if ((from.X < clip.Left && to.X < clip.Left) || (from.X >= clip.Right && to.X >= clip.Right) ||
+      (from.Y < clip.Top && to.Y < clip.Top) || (from.Y >= clip.Bottom && to.Y >= clip.Bottom))
+    return;
+  QImage& img = *image_;
+  std::uint8_t* const bits = img.bits();
+  const qsizetype bpl = img.bytesPerLine();
+  const bool is24 = img.format() == QImage::Format_BGR888;
+  const int bpp = is24 ? 3 : 4;
+  const TPenMode mode = pen_.Mode();
+  auto plot = [&](int x, int y) {
+    if (x < clip.Left || x >= clip.Right || y < clip.Top || y >= clip.Bottom) return;
+    if (mode != TPenMode::pmCopy) {
+      WritePixel(img, x, y, ApplyMode(mode, rgb, ReadPixel(img, x, y)));
+      return;
+    }
+    std::uint8_t* p = bits + static_cast<qsizetype>(y) * bpl + static_cast<qsizetype>(x) * bpp;
+    p[0] = static_cast<std::uint8_t>(rgb >> 16);
+    p[1] = static_cast<std::uint8_t>(rgb >> 8);
+    p[2] = static_cast<std::uint8_t>(rgb);
+    if (!is24) p[3] = 0xFF;
+  };
+  if (from.Y == to.Y || from.X == to.X) {
+    // Straight lines: only the visible stretch is walked.
+    const bool horizontal = from.Y == to.Y;
+    const int a = horizontal ? from.X : from.Y, b = horizontal ? to.X : to.Y;
+    const int lo = horizontal ? clip.Left : clip.Top, hi = (horizontal ? clip.Right : clip.Bottom) - 1;
+    const int step = a < b ? 1 : -1;
+    int first = a, last = b - step;  // the end point is not painted
+    if (step > 0) {
+      first = std::max(first, lo);
+      last = std::min(last, hi);
+    } else {
+      first = std::min(first, hi);
+      last = std::max(last, lo);
+    }
+    const int fixed = horizontal ? from.Y : from.X;
+    if ((step > 0 ? first > last : first < last) ||
+        fixed < (horizontal ? clip.Top : clip.Left) || fixed >= (horizontal ? clip.Bottom : clip.Right))
+      return;
+    if (mode == TPenMode::pmCopy) {
+      const int n = (last - first) * step + 1;
+      const int x0 = horizontal ? std::min(first, last) : fixed;
+      const int y0 = horizontal ? fixed : std::min(first, last);
+      std::uint8_t* p = bits + static_cast<qsizetype>(y0) * bpl + static_cast<qsizetype>(x0) * bpp;
+      const qsizetype stride = horizontal ? bpp : bpl;
+      const auto b0 = static_cast<std::uint8_t>(rgb >> 16), g0 = static_cast<std::uint8_t>(rgb >> 8),
+                 r0 = static_cast<std::uint8_t>(rgb);
+      for (int i = 0; i < n; ++i, p += stride) {
+        p[0] = b0;
+        p[1] = g0;
+        p[2] = r0;
+        if (!is24) p[3] = 0xFF;
+      }
+      return;
+    }
+    for (int i = first; step > 0 ? i <= last : i >= last; i += step)
+      horizontal ? plot(i, from.Y) : plot(from.X, i);
+    return;
+  }
+  int x = from.X, y = from.Y;
+  const int dx = std::abs(to.X - x), sx = x < to.X ? 1 : -1;
+  const int dy = -std::abs(to.Y - y), sy = y < to.Y ? 1 : -1;
+  int err = dx + dy;
+  while (x != to.X || y != to.Y) {
+    plot(x, y);
     const int e2 = 2 * err;
     if (e2 >= dy) {
       err += dy;

@@ -160,6 +160,7 @@ class TCanvas {
  private:
   TRect SurfaceBounds() const;
   void PlotPixel(int x, int y, std::uint32_t rgb);
+  void LineToImage(TPoint from, TPoint to, std::uint32_t rgb);
   void FillSolid(const TRect& rect, TColor color);
   void DrawImage(const TRect& dest, const QImage& image, const TRect& source_rect);
 

@@ -137,10 +137,6 @@ TWaitResult TSimpleEvent::WaitFor(std::int64_t timeout_ms) {
 
 // ---- TThread ----
 
-TThread::TThread(bool create_suspended) {
-  if (!create_suspended) Start();
-}
-
 TThread::~TThread() {
   if (started_ && !joined_) {
     Terminate();

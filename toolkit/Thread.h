@@ -74,13 +74,16 @@ class TSimpleEvent {
 
 class TThread : public TObject {
  public:
-  // A thread created suspended starts running Execute only at Start().
-  explicit TThread(bool create_suspended);
+  // The thread starts running Execute at Start(), which the most derived
+  // constructor (or the creator) calls once the object is complete: a thread
+  // started from a base constructor would run a half-built object.
+  TThread() = default;
   // Terminates the thread and waits for it to end (see WaitFor). A thread
-  // that was never started is simply discarded.
+  // that was never started is simply discarded. A derived class whose
+  // Execute uses its own members ends the thread in its own destructor.
   ~TThread() override;
 
-  // Starts a thread that was created suspended; does nothing otherwise.
+  // Starts the thread; does nothing if it was started already.
   void Start();
 
   // Asks Execute to end; Execute checks Terminated().

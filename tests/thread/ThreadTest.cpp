@@ -13,7 +13,7 @@ namespace {
 class TLambdaThread : public TThread {
  public:
   explicit TLambdaThread(std::function<void(TLambdaThread&)> body, bool suspended = true)
-      : TThread(true), body_(std::move(body)) {
+      : body_(std::move(body)) {
     if (!suspended) Start();
   }
   ~TLambdaThread() override {
@@ -165,7 +165,7 @@ TEST(Thread, EveryPriorityCanBeSetWithoutFailing) {
 TEST(Thread, FreeOnTerminateThreadDeletesItselfAfterOnTerminate) {
   static std::atomic<int> destroyed{0};
   struct TSelfFreeing : TThread {
-    TSelfFreeing() : TThread(true) { SetFreeOnTerminate(true); }
+    TSelfFreeing() { SetFreeOnTerminate(true); }
     ~TSelfFreeing() override { ++destroyed; }
     void Execute() override {}
   };

@@ -1,0 +1,57 @@
+// An in-memory INI reader: the format of the skin's options text.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Sections and keys keep their file order; names are compared without regard
+// to case (as the options files are written by hand). Lines are separated by
+// CR LF or LF; a line in square brackets starts a section, "key=value" lines
+// follow, blank lines and lines starting with ";" are ignored. Lines before
+// the first section and lines without "=" are ignored. A section named twice
+// continues the first one; a key given twice keeps its first value.
+class TMemIniFile {
+ public:
+  TMemIniFile() = default;
+  explicit TMemIniFile(std::string_view text) { SetText(text); }
+
+  void SetText(std::string_view text);
+  void Clear();
+  bool Empty() const { return sections_.empty(); }
+
+  // Section names in file order.
+  std::vector<std::string> ReadSections() const;
+  // Key names of `section` in file order (empty when there is no such section).
+  std::vector<std::string> ReadSection(const std::string& section) const;
+  bool SectionExists(const std::string& section) const;
+  bool ValueExists(const std::string& section, const std::string& key) const;
+
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& def) const;
+  // A value that is not a whole number (decimal, or hexadecimal after "$" or
+  // "0x") that fits 32 bits yields `def`.
+  int ReadInteger(const std::string& section, const std::string& key, int def) const;
+
+ private:
+  struct Key {
+    std::string name;
+    std::string value;
+  };
+  struct Section {
+    std::string name;
+    std::vector<Key> keys;
+  };
+  const Section* Find(const std::string& section) const;
+  const Key* FindKey(const std::string& section, const std::string& key) const;
+
+  std::vector<Section> sections_;
+};
+
+// Whole-number conversion with the run-time's rules: optional blanks around,
+// optional sign, decimal digits or "$"/"0x" hexadecimal, 32-bit range.
+bool TryStrToInt(std::string_view text, int& value);
+// Raises EConvertError ("'<text>' is not a valid integer value") on failure.
+int StrToInt(std::string_view text);
+std::string UpperCase(std::string_view text);
+std::string Trim(std::string_view text);

@@ -1,0 +1,775 @@
+#include "skin/sSkinModel.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <unordered_map>
+
+#include "skin/MemIniFile.h"
+#include "skin/sImages.h"
+#include "skin/sSkinArchive.h"
+#include "toolkit/Graphics.h"
+#include "toolkit/SysUtils.h"
+
+namespace {
+constexpr const char* kGlobalInfo = "GLOBALINFO";
+
+bool SameText(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
+
+bool Contains(const std::string& text, const char* part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The decimal number of `length` characters at 1-based `position`.
+int FixedDigits(const std::string& value, std::size_t position, std::size_t length) {
+  if (value.size() < position - 1 + length) {
+    throw EConvertError(Format("'%s' is too short for a mask value", value.c_str()));
+  }
+  int v = 0;
+  for (std::size_t i = position - 1; i < position - 1 + length; ++i) {
+    const char c = value[i];
+    if (c < '0' || c > '9') {
+      throw EConvertError(Format("'%s' is not a valid integer value",
+                                 value.substr(position - 1, length).c_str()));
+    }
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+std::int16_t Int16Field(const std::string& text) {
+  const int v = StrToInt(text);
+  if (v < INT16_MIN || v > INT16_MAX) {
+    throw EConvertError(Format("'%s' is not a valid integer value", text.c_str()));
+  }
+  return static_cast<std::int16_t>(v);
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> r;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = text.find(separator, start);
+    r.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
+    if (at == std::string::npos) return r;
+    start = at + 1;
+  }
+}
+
+// Widths for a piece whose value gives none: a third of a frame.
+void DefaultWidths(MaskRecord& m) {
+  const int ic = std::max<int>(1, m.ImageCount);
+  const int frames_high = m.MaskType + 1;
+  m.LeftWidth = m.RightWidth = static_cast<std::int16_t>(m.SourceRect.Width() / (ic * 3));
+  m.TopWidth = m.BottomWidth = static_cast<std::int16_t>(m.SourceRect.Height() / (frames_high * 3));
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return {};
+  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(f)),
+                                   std::istreambuf_iterator<char>());
+}
+
+// The skin's file names are written in upper case; on a case-sensitive file
+// system the file is found by comparing the last part without regard to case.
+std::string FindFileNoCase(const std::string& path) {
+  if (std::ifstream(path).good()) return path;
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string upper = UpperCase(slash == std::string::npos ? path : path.substr(slash + 1));
+  std::string found;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      if (UpperCase(e->d_name) == upper) {
+        found = dir + e->d_name;
+        break;
+      }
+    }
+    closedir(d);
+  }
+  return found;
+}
+
+// The bytes of an image named in the options: an archive entry for a packed
+// skin, else the file in the skin path (a relative name) or the path itself.
+std::vector<std::uint8_t> ImageBytes(const TsModelSource& source, const std::string& name) {
+  std::string upper = UpperCase(name);
+  if (source.Archive != nullptr) {
+    const TsArchiveEntry* e = source.Archive->FindImage(upper);
+    return e != nullptr ? e->Data : std::vector<std::uint8_t>{};
+  }
+  std::string file = name;
+  std::replace(file.begin(), file.end(), '\\', '/');
+  if (file.empty()) return {};
+  if (file[0] != '/') file = source.SkinPath + file;
+  const std::string found = FindFileNoCase(file);
+  return found.empty() ? std::vector<std::uint8_t>{} : ReadFileBytes(found);
+}
+
+std::shared_ptr<TBitmap> LoadBmp(const TsModelSource& source, const std::string& name) {
+  const std::vector<std::uint8_t> bytes = ImageBytes(source, name);
+  if (bytes.empty()) return nullptr;
+  TsPixels px;
+  if (!DecodeBmp(bytes.data(), bytes.size(), px)) return nullptr;
+  return PixelsToBitmap(px);
+}
+
+// Reads one section's keys, following "PARENTCLASS" for inherited ones. In
+// overriding mode a key the text does not give leaves the field as it is.
+class TFieldReader {
+ public:
+  TFieldReader(const TMemIniFile& ini, std::string section, bool overriding)
+      : ini_(ini), section_(std::move(section)), overriding_(overriding),
+        max_depth_(ini.ReadSections().size()) {}
+
+  void Int(int& field, const char* key, int def, bool inherited) {
+    for (const std::string& s : Chain(inherited)) {
+      const int v = ini_.ReadInteger(s, key, -1);
+      if (v != -1) {
+        field = v;
+        return;
+      }
+    }
+    if (!overriding_) field = def;
+  }
+  void Str(std::string& field, const char* key, const std::string& def, bool inherited) {
+    for (const std::string& s : Chain(inherited)) {
+      std::string v = ini_.ReadString(s, key, "?");
+      if (v != "?") {
+        field = std::move(v);
+        return;
+      }
+    }
+    if (!overriding_) field = def;
+  }
+  void Bool(bool& field, const char* key, bool def) {
+    std::string text = "?";
+    Str(text, key, "?", true);
+    if (text != "?") {
+      field = UpperCase(Trim(text)) == "TRUE";
+    } else if (!overriding_) {
+      field = def;
+    }
+  }
+
+ private:
+  // The section, then its parents; a parent equal to the section, an empty
+  // one or "?" ends the chain, and so does a chain longer than the number of
+  // sections (it can only be a loop).
+  const std::vector<std::string>& Chain(bool inherited) {
+    if (!inherited) {
+      single_ = {section_};
+      return single_;
+    }
+    if (chain_.empty()) {
+      chain_.push_back(section_);
+      std::string s = section_;
+      while (chain_.size() <= max_depth_) {
+        const std::string parent = ini_.ReadString(s, "PARENTCLASS", "");
+        if (parent.empty() || parent == "?" || SameText(parent, s)) break;
+        chain_.push_back(parent);
+        s = parent;
+      }
+    }
+    return chain_;
+  }
+
+  const TMemIniFile& ini_;
+  std::string section_;
+  bool overriding_;
+  std::size_t max_depth_;
+  std::vector<std::string> chain_;
+  std::vector<std::string> single_;
+};
+
+void ReadSectionRecord(SectionRecord& r, TFieldReader& f) {
+  f.Str(r.ParentClass, "PARENTCLASS", "", false);
+  f.Int(r.Color, "COLOR", 0xFFFFFF, true);
+  r.Color = ColorToRGB(r.Color);
+  f.Int(r.Bevel, "BEVEL", cbNone, true);
+  static const char* const kFont[5] = {"FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM"};
+  static const char* const kHotFont[5] = {"HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT",
+                                          "HOTTCBOTTOM"};
+  for (int i = 0; i < 5; ++i) {
+    f.Int(r.FontColor[i], kFont[i], i == 0 ? 0 : -1, true);
+    f.Int(r.HotFontColor[i], kHotFont[i], i == 0 ? 0 : -1, true);
+  }
+  f.Int(r.ShadowBlur, "SHADOWBLUR", 6, true);
+  f.Int(r.ShadowColor, "SHADOWCOLOR", 0, false);
+  f.Int(r.ShadowOffset, "SHADOWOFFSET", 3, true);
+  f.Int(r.ShadowTransparency, "SHADOWTRANSPARENCY", 50, true);
+  f.Bool(r.ShadowEnabled, "SHADOWENABLED", false);
+  f.Bool(r.ReservedBoolean, "RESERVEDBOOLEAN", false);
+  f.Bool(r.GiveOwnFont, "GIVEOWNFONT", false);
+  f.Int(r.Transparency, "TRANSPARENCY", 0, true);
+  f.Int(r.GradientPercent, "GRADIENTPERCENT", 0, true);
+  f.Str(r.GradientData, "GRADIENTDATA", " ", true);
+  f.Int(r.ImagePercent, "IMAGEPERCENT", 0, true);
+  f.Bool(r.ShowFocus, "SHOWFOCUS", false);
+  f.Bool(r.FadingEnabled, "FADINGENABLED", false);
+  f.Int(r.FadingIntervalIn, "FADINGINTERVALIN", 5, true);
+  f.Int(r.FadingIntervalOut, "FADINGINTERVALOUT", 5, true);
+  f.Int(r.FadingIterations, "FADINGITERATIONS", 5, true);
+  f.Int(r.HotColor, "HOTCOLOR", 0xFFFFFF, true);
+  f.Int(r.HotTransparency, "HOTTRANSPARENCY", 0, true);
+  f.Int(r.HotBevel, "HOTBEVEL", cbNone, true);
+  f.Int(r.HotGradientPercent, "HOTGRADIENTPERCENT", 0, true);
+  f.Str(r.HotGradientData, "HOTGRADIENTDATA", "", true);
+  f.Int(r.HotImagePercent, "HOTIMAGEPERCENT", 0, true);
+  f.Int(r.BorderColor1, "BORDERCOLOR1", 0, true);
+  f.Int(r.BorderColor2, "BORDERCOLOR2", 0, true);
+  r.GradientArray = ParseGradient(r.GradientData);
+  r.HotGradientArray = ParseGradient(r.HotGradientData);
+}
+
+// The older notation: "[IMAGE.BMP]#left#top#right#bottom#ImageCount#MaskType",
+// a border piece cut from the named image, or from the master bitmap when the
+// name is empty.
+bool ParseHashMask(const std::string& value, MaskRecord& m, std::string& image) {
+  const std::vector<std::string> f = Split(value, '#');
+  if (f.size() < 7) return false;
+  image = Trim(f[0]);
+  m.SourceRect = {Int16Field(f[1]), Int16Field(f[2]), Int16Field(f[3]), Int16Field(f[4])};
+  m.ImageCount = std::max<std::int16_t>(1, Int16Field(f[5]));
+  m.MaskType = std::max<std::int16_t>(0, Int16Field(f[6]));
+  if (m.SourceRect.Width() < 0 || m.SourceRect.Height() < 0) return false;
+  m.ImageType = itisaBorder;
+  DefaultWidths(m);
+  return true;
+}
+
+double ReadReal(const std::string& text) {
+  const std::string t = Trim(text);
+  double v = 0;
+  const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+  return r.ec == std::errc() && std::isfinite(v) ? v : 0;
+}
+}  // namespace
+
+std::vector<GradientStep> ParseGradient(const std::string& value) {
+  std::vector<GradientStep> steps;
+  if (value == " ") return steps;
+  const std::vector<std::string> words = Split(value, ';');
+  const std::size_t count = words.size() / 5;
+  steps.reserve(count);
+  auto number = [](const std::string& w) {
+    int v = 0;
+    return TryStrToInt(w, v) ? v : 0;
+  };
+  for (std::size_t i = 0; i < count; ++i) {
+    GradientStep s;
+    s.Color1 = number(words[5 * i]);
+    s.Color2 = number(words[5 * i + 1]);
+    s.Percent = static_cast<std::uint8_t>(std::clamp(number(words[5 * i + 2]), 0, 100));
+    s.Mode = number(words[5 * i + 3]);
+    steps.push_back(s);
+  }
+  return steps;
+}
+
+bool ParseMaskValue(const std::string& value, MaskRecord& m) {
+  if (value.empty()) return false;
+  const char sign = value[0];
+  if (sign != '^' && sign != '@' && sign != '~') return false;
+  m.SourceRect = {FixedDigits(value, 2, 4), FixedDigits(value, 7, 4), FixedDigits(value, 12, 4),
+                  FixedDigits(value, 17, 4)};
+  if (sign == '^') {
+    m.ImageType = itisaBorder;
+    m.LeftWidth = static_cast<std::int16_t>(FixedDigits(value, 22, 4));
+    m.TopWidth = static_cast<std::int16_t>(FixedDigits(value, 27, 4));
+    m.RightWidth = static_cast<std::int16_t>(FixedDigits(value, 32, 4));
+    m.BottomWidth = static_cast<std::int16_t>(FixedDigits(value, 37, 4));
+    m.ImageCount = static_cast<std::int16_t>(FixedDigits(value, 42, 1));
+    m.MaskType = static_cast<std::int16_t>(FixedDigits(value, 44, 1));
+    m.DrawMode = static_cast<std::int16_t>(FixedDigits(value, 46, 1));
+    m.BorderWidth = static_cast<std::int16_t>(FixedDigits(value, 48, 1));
+  } else if (sign == '@') {
+    m.ImageType = itisaGlyph;
+    m.ImageCount = static_cast<std::int16_t>(FixedDigits(value, 22, 1));
+    m.MaskType = static_cast<std::int16_t>(FixedDigits(value, 24, 1));
+  } else {
+    m.ImageType = itisaTexture;
+    m.ImageCount = 1;
+    m.DrawMode = static_cast<std::int16_t>(FixedDigits(value, 22, 2));
+    m.MaskType = value.size() >= 25 ? static_cast<std::int16_t>(FixedDigits(value, 25, 1)) : 0;
+  }
+  // No state frames would divide by zero; one frame is what such a value means.
+  if (m.ImageCount < 1) m.ImageCount = 1;
+  if (m.SourceRect.Width() < 0 || m.SourceRect.Height() < 0) return false;
+  if (sign == '^' && m.LeftWidth == 0 && m.TopWidth == 0 && m.RightWidth == 0 &&
+      m.BottomWidth == 0) {
+    if (m.BorderWidth > 0) {
+      m.LeftWidth = m.TopWidth = m.RightWidth = m.BottomWidth = m.BorderWidth;
+    } else {
+      DefaultWidths(m);
+    }
+  }
+  return true;
+}
+
+bool ParseExternalMask(const std::string& value, TsExternalMask& m) {
+  if (value.empty() || value[0] != '!') return false;
+  const std::vector<std::string> f = Split(value.substr(1), '!');
+  if (f.size() < 4) return false;
+  m.FileName = UpperCase(Trim(f[0]));
+  if (!Contains(m.FileName, ".BMP")) return false;
+  m.ImageCount = std::max<int>(1, Int16Field(f[1]));
+  m.MaskType = std::max<int>(0, Int16Field(f[2]));
+  const int type = Int16Field(f[3]);
+  if (type < itisaBorder || type > itisaGlyph) return false;
+  m.ImageType = static_cast<TsImageType>(type);
+  m.HasWidths = f.size() >= 5;
+  m.Widths = {};
+  for (std::size_t i = 4; i < f.size() && i < 8; ++i) m.Widths[i - 4] = Int16Field(f[i]);
+  return true;
+}
+
+const TBitmap* MaskRecord::Source() const {
+  if (Bitmap) return Bitmap.get();
+  return Model != nullptr ? Model->MasterBitmap() : nullptr;
+}
+
+int MaskRecord::FrameWidth() const { return SourceRect.Width() / std::max<int>(1, ImageCount); }
+
+int MaskRecord::FrameHeight() const { return SourceRect.Height() / (std::max<int>(0, MaskType) + 1); }
+
+TsSkinModel::TsSkinModel(TsSkinManager* manager) : manager_(manager) {}
+
+TsSkinModel::~TsSkinModel() = default;
+
+void TsSkinModel::Clear() {
+  masks_.clear();
+  patterns_.clear();
+  sections_.clear();
+  UpdateCache();
+}
+
+void TsSkinModel::Assign(std::vector<SectionRecord> sections, std::vector<MaskRecord> masks,
+                         std::shared_ptr<TBitmap> master, const TsSkinData& data) {
+  sections_ = std::move(sections);
+  masks_ = std::move(masks);
+  for (MaskRecord& m : masks_) m.Model = this;
+  patterns_.clear();
+  master_ = std::move(master);
+  const bool active = data_.Active;
+  data_ = data;
+  data_.Active = active;
+  UpdateCache();
+}
+
+void TsSkinModel::Build(const TsModelSource& source) {
+  masks_.clear();
+  patterns_.clear();
+  sections_.clear();
+  master_.reset();
+  const bool active = data_.Active;
+  data_ = TsSkinData{};
+  data_.Active = active;
+  data_.SkinPath = source.SkinPath;
+  try {
+    if (source.Options != nullptr) {
+      const TMemIniFile& ini = *source.Options;
+      const std::vector<std::string> names = ini.ReadSections();
+
+      // 1. The master bitmap, then every piece named in any section.
+      const std::string master_name = ini.ReadString(kGlobalInfo, "MASTERBITMAP", "");
+      if (!Trim(master_name).empty()) master_ = LoadBmp(source, Trim(master_name));
+      for (const std::string& section : names) {
+        const bool global = SameText(section, kGlobalInfo);
+        for (const std::string& key : ini.ReadSection(section)) {
+          const std::string upper_key = UpperCase(key);
+          if (global && upper_key == "MASTERBITMAP") continue;
+          const std::string value = Trim(ini.ReadString(section, key, ""));
+          if (value.empty()) continue;
+          MaskRecord m;
+          m.SectionName = UpperCase(section);
+          m.PropertyName = upper_key;
+          m.Model = this;
+          const std::string upper_value = UpperCase(value);
+          if (value[0] == '^' || value[0] == '@' || value[0] == '~') {
+            if (ParseMaskValue(value, m)) masks_.push_back(std::move(m));
+          } else if (value[0] == '!') {
+            TsExternalMask ext;
+            if (!ParseExternalMask(value, ext)) continue;
+            m.Bitmap = LoadBmp(source, ext.FileName);
+            if (!m.Bitmap || m.Bitmap->Empty()) continue;
+            m.SourceRect = {0, 0, m.Bitmap->Width(), m.Bitmap->Height()};
+            m.ImageCount = static_cast<std::int16_t>(ext.ImageCount);
+            m.MaskType = static_cast<std::int16_t>(ext.MaskType);
+            m.ImageType = ext.ImageType;
+            m.DrawMode = kDrawModeCentre;
+            if (ext.HasWidths) {
+              m.LeftWidth = static_cast<std::int16_t>(ext.Widths[0]);
+              m.TopWidth = static_cast<std::int16_t>(ext.Widths[1]);
+              m.RightWidth = static_cast<std::int16_t>(ext.Widths[2]);
+              m.BottomWidth = static_cast<std::int16_t>(ext.Widths[3]);
+            } else {
+              DefaultWidths(m);
+            }
+            masks_.push_back(std::move(m));
+          } else if (Contains(upper_value, "#")) {
+            std::string image;
+            if (!ParseHashMask(value, m, image)) continue;
+            if (!image.empty()) {
+              m.Bitmap = LoadBmp(source, image);
+              if (!m.Bitmap || m.Bitmap->Empty()) continue;
+            }
+            masks_.push_back(std::move(m));
+          } else if (Contains(upper_value, ".BMP")) {
+            m.Bitmap = LoadBmp(source, value);
+            if (!m.Bitmap || m.Bitmap->Empty()) continue;
+            m.SourceRect = {0, 0, m.Bitmap->Width(), m.Bitmap->Height()};
+            m.ImageCount = 3;
+            m.MaskType = 1;
+            m.ImageType = itisaBorder;
+            DefaultWidths(m);
+            masks_.push_back(std::move(m));
+          }
+        }
+      }
+
+      // 2. Picture patterns.
+      for (const std::string& section : names) {
+        for (const char* key : {"PATTERN", "HOTPATTERN"}) {
+          const std::string value = Trim(ini.ReadString(section, key, ""));
+          const std::string upper = UpperCase(value);
+          if (!Contains(upper, ".JPG") && !Contains(upper, ".JPEG")) continue;
+          const std::vector<std::uint8_t> bytes = ImageBytes(source, value);
+          TsPixels px;
+          if (bytes.empty() || !DecodeJpeg(bytes.data(), bytes.size(), px)) continue;
+          patterns_.push_back({UpperCase(section), key, PixelsToBitmap(px)});
+        }
+      }
+
+      // 3. The global values, then one record per section.
+      data_.Version = ReadReal(ini.ReadString(kGlobalInfo, "VERSION", "0"));
+      data_.Author = ini.ReadString(kGlobalInfo, "AUTHOR", "");
+      data_.Description = ini.ReadString(kGlobalInfo, "DESCRIPTION", "");
+      data_.Shadow1Color = ini.ReadInteger(kGlobalInfo, "SHADOW1COLOR", 0);
+      data_.Shadow1Offset = StrToInt(ini.ReadString(kGlobalInfo, "SHADOW1OFFSET", "0"));
+      data_.Shadow1Blur = StrToInt(ini.ReadString(kGlobalInfo, "SHADOW1BLUR", "-1"));
+      data_.Shadow1Transparency = StrToInt(ini.ReadString(kGlobalInfo, "SHADOW1TRANSPARENCY", "0"));
+      data_.BISpacing = ini.ReadInteger(kGlobalInfo, "BISPACE", 0);
+      data_.BIVAlign = ini.ReadInteger(kGlobalInfo, "BIVALIGN", 0);
+      data_.BorderColor = ini.ReadInteger(kGlobalInfo, "BORDERCOLOR", 0);
+      sections_.reserve(names.size());
+      for (const std::string& section : names) {
+        SectionRecord r;
+        r.SectionName = section;
+        TFieldReader reader(ini, section, false);
+        ReadSectionRecord(r, reader);
+        sections_.push_back(std::move(r));
+      }
+    }
+
+    // 4. Common sections, laid over the skin's key by key.
+    if (source.CommonSections != nullptr && !source.CommonSections->Empty()) {
+      const TMemIniFile& common = *source.CommonSections;
+      for (const std::string& section : common.ReadSections()) {
+        if (SameText(section, kGlobalInfo)) continue;
+        int index = -1;
+        for (std::size_t i = 0; i < sections_.size(); ++i) {
+          if (SameText(sections_[i].SectionName, section)) {
+            index = static_cast<int>(i);
+            break;
+          }
+        }
+        if (index >= 0) {
+          TFieldReader reader(common, section, true);
+          ReadSectionRecord(sections_[static_cast<std::size_t>(index)], reader);
+        } else {
+          SectionRecord r;
+          r.SectionName = UpperCase(section);
+          TFieldReader reader(common, section, false);
+          ReadSectionRecord(r, reader);
+          sections_.push_back(std::move(r));
+        }
+        for (const std::string& key : common.ReadSection(section)) {
+          const std::string value = Trim(common.ReadString(section, key, ""));
+          const std::string upper_value = UpperCase(value);
+          if (value.empty() || !Contains(upper_value, ".BMP") || Contains(upper_value, "#") ||
+              value[0] == '^' || value[0] == '@' || value[0] == '~' || value[0] == '!') {
+            continue;
+          }
+          MaskRecord m;
+          m.SectionName = UpperCase(section);
+          m.PropertyName = UpperCase(key);
+          m.Model = this;
+          m.Bitmap = LoadBmp(source, value);
+          if (!m.Bitmap || m.Bitmap->Empty()) continue;
+          m.SourceRect = {0, 0, m.Bitmap->Width(), m.Bitmap->Height()};
+          m.ImageCount = 3;
+          m.MaskType = 1;
+          DefaultWidths(m);
+          masks_.push_back(std::move(m));
+        }
+      }
+    }
+
+    // 5. Hue and saturation.
+    if (source.HueOffset != 0 || source.Saturation != 0) {
+      ShiftHueSaturation(source.HueOffset, source.Saturation);
+    }
+  } catch (...) {
+    masks_.clear();
+    patterns_.clear();
+    sections_.clear();
+    master_.reset();
+    UpdateCache();
+    throw;
+  }
+  UpdateCache();
+}
+
+int TsSkinModel::SectionIndex(const std::string& name) const {
+  for (std::size_t i = 0; i < sections_.size(); ++i) {
+    if (sections_[i].SectionName == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int TsSkinModel::FindMask(int section_index, const std::string& section_name,
+                          const std::string& key, TsLookupKind kind) const {
+  std::string section = section_name;
+  // A chain of parents longer than the list of sections can only be a loop.
+  for (std::size_t depth = 0; depth <= sections_.size(); ++depth) {
+    if (kind == TsLookupKind::Pattern) {
+      for (std::size_t i = 0; i < patterns_.size(); ++i) {
+        if (patterns_[i].SectionName == section && patterns_[i].PropertyName == key) {
+          return static_cast<int>(i);
+        }
+      }
+    } else {
+      for (std::size_t i = 0; i < masks_.size(); ++i) {
+        const MaskRecord& m = masks_[i];
+        if (m.SectionName == section && m.PropertyName == key &&
+            (kind == TsLookupKind::Any || m.ImageType == itisaTexture)) {
+          return static_cast<int>(i);
+        }
+      }
+    }
+    if (section_index < 0 || section_index >= static_cast<int>(sections_.size())) return -1;
+    const std::string& parent = sections_[static_cast<std::size_t>(section_index)].ParentClass;
+    if (parent.empty() || parent == section) return -1;
+    section_index = SectionIndex(parent);
+    if (section_index < 0) return -1;
+    section = parent;
+  }
+  return -1;
+}
+
+int TsSkinModel::MaskIndex(int section_index, const std::string& section,
+                           const std::string& key) const {
+  return FindMask(section_index, section, key, TsLookupKind::Any);
+}
+
+int TsSkinModel::TextureIndex(int section_index, const std::string& section,
+                              const std::string& key) const {
+  return FindMask(section_index, section, key, TsLookupKind::Texture);
+}
+
+int TsSkinModel::PatternIndex(int section_index, const std::string& section,
+                              const std::string& key) const {
+  return FindMask(section_index, section, key, TsLookupKind::Pattern);
+}
+
+TsBorderWidths TsSkinModel::MaskBorderWidths(int mask_index) const {
+  if (mask_index < 0 || mask_index >= static_cast<int>(masks_.size())) return {};
+  const MaskRecord& m = masks_[static_cast<std::size_t>(mask_index)];
+  const int fw = m.FrameWidth(), fh = m.FrameHeight();
+  auto pick = [&m](int own, int third) {
+    if (own > 0) return own;
+    if (m.BorderWidth > 0) return static_cast<int>(m.BorderWidth);
+    return third;
+  };
+  return {pick(m.LeftWidth, fw / 3), pick(m.TopWidth, fh / 3), pick(m.RightWidth, fw / 3),
+          pick(m.BottomWidth, fh / 3)};
+}
+
+TPoint TsSkinModel::MaskFrameSize(int mask_index) const {
+  if (mask_index < 0 || mask_index >= static_cast<int>(masks_.size())) return {};
+  const MaskRecord& m = masks_[static_cast<std::size_t>(mask_index)];
+  return {m.FrameWidth(), m.FrameHeight()};
+}
+
+TColor TsSkinModel::GlobalColor() const {
+  return cache_.GlobalInfo >= 0 ? sections_[static_cast<std::size_t>(cache_.GlobalInfo)].Color
+                                : ColorToRGB(clBtnFace);
+}
+
+TColor TsSkinModel::GlobalFontColor() const {
+  return cache_.GlobalInfo >= 0
+             ? sections_[static_cast<std::size_t>(cache_.GlobalInfo)].FontColor[0]
+             : clFuchsia;
+}
+
+void TsSkinModel::UpdateCache() {
+  cache_ = TsCachedIndexes{};
+  const int gi = SectionIndex(kGlobalInfo);
+  cache_.GlobalInfo = gi;
+  if (gi >= 0) {
+    auto mask = [&](const char* key) { return MaskIndex(gi, kGlobalInfo, key); };
+    cache_.CheckBoxChecked = mask("BOXCHECKED");
+    cache_.CheckBoxUnchecked = mask("BOXUNCHECKED");
+    cache_.CheckBoxGrayed = mask("BOXGRAYED");
+    cache_.RadioButtonChecked = mask("RADIOCHECKED");
+    cache_.RadioButtonUnchecked = mask("RADIOUNCHECKED");
+    cache_.RadioButtonGrayed = mask("RADIOGRAYED");
+    cache_.SmallBoxChecked = mask("SMALLCHECKED");
+    cache_.SmallBoxUnchecked = mask("SMALLUNCHECKED");
+    cache_.SmallBoxGrayed = mask("SMALLGRAYED");
+  }
+  auto part = [this](const char* name, bool borders, bool glyph, bool patterns) {
+    TsPartIndexes p;
+    p.Section = SectionIndex(name);
+    if (p.Section < 0) return p;
+    if (borders) p.BordersMask = MaskIndex(p.Section, name, "BORDERSMASK");
+    if (glyph) p.GlyphMask = MaskIndex(p.Section, name, "GLYPHMASK");
+    if (patterns) {
+      p.Pattern = TextureIndex(p.Section, name, "PATTERN");
+      p.HotPattern = TextureIndex(p.Section, name, "HOTPATTERN");
+    }
+    return p;
+  };
+  cache_.ComboBtn = part("COMBOBTN", true, false, true);
+  const int combo = SectionIndex("COMBOBOX");
+  cache_.ComboGlyph = combo >= 0 ? MaskIndex(combo, "COMBOBOX", "GLYPHMASK") : -1;
+  const char* const tabs[4] = {"TABTOP", "TABBOTTOM", "TABLEFT", "TABRIGHT"};
+  for (int i = 0; i < 4; ++i) cache_.Tabs[i] = part(tabs[i], true, false, false);
+  const char* const btns[4] = {"SCROLLBTNTOP", "SCROLLBTNBOTTOM", "SCROLLBTNLEFT", "SCROLLBTNRIGHT"};
+  for (int i = 0; i < 4; ++i) cache_.ScrollBtns[i] = part(btns[i], true, true, true);
+  cache_.ScrollSliders[TsCachedIndexes::slV] = part("SCROLLSLIDERV", true, true, true);
+  cache_.ScrollSliders[TsCachedIndexes::slH] = part("SCROLLSLIDERH", true, true, true);
+  const char* const bars[4] = {"SCROLLBAR1H", "SCROLLBAR1V", "SCROLLBAR2H", "SCROLLBAR2V"};
+  for (int i = 0; i < 4; ++i) cache_.ScrollBars[i] = part(bars[i], true, false, true);
+}
+
+// --- hue and saturation ---------------------------------------------------
+
+namespace {
+struct THsl {
+  double h, s, l;
+};
+
+THsl RgbToHsl(int r, int g, int b) {
+  const double rf = r / 255.0, gf = g / 255.0, bf = b / 255.0;
+  const double mx = std::max({rf, gf, bf}), mn = std::min({rf, gf, bf});
+  THsl c{0, 0, (mx + mn) / 2};
+  const double d = mx - mn;
+  if (d <= 0) return c;
+  c.s = c.l > 0.5 ? d / (2 - mx - mn) : d / (mx + mn);
+  if (mx == rf) {
+    c.h = (gf - bf) / d + (gf < bf ? 6 : 0);
+  } else if (mx == gf) {
+    c.h = (bf - rf) / d + 2;
+  } else {
+    c.h = (rf - gf) / d + 4;
+  }
+  c.h *= 60;
+  return c;
+}
+
+double HueToChannel(double p, double q, double t) {
+  if (t < 0) t += 1;
+  if (t > 1) t -= 1;
+  if (t < 1.0 / 6) return p + (q - p) * 6 * t;
+  if (t < 0.5) return q;
+  if (t < 2.0 / 3) return p + (q - p) * (2.0 / 3 - t) * 6;
+  return p;
+}
+
+void HslToRgb(const THsl& c, int& r, int& g, int& b) {
+  double rf = c.l, gf = c.l, bf = c.l;
+  if (c.s > 0) {
+    const double q = c.l < 0.5 ? c.l * (1 + c.s) : c.l + c.s - c.l * c.s;
+    const double p = 2 * c.l - q;
+    const double h = c.h / 360;
+    rf = HueToChannel(p, q, h + 1.0 / 3);
+    gf = HueToChannel(p, q, h);
+    bf = HueToChannel(p, q, h - 1.0 / 3);
+  }
+  r = std::clamp(static_cast<int>(std::lround(rf * 255)), 0, 255);
+  g = std::clamp(static_cast<int>(std::lround(gf * 255)), 0, 255);
+  b = std::clamp(static_cast<int>(std::lround(bf * 255)), 0, 255);
+}
+
+void ShiftPixel(std::uint8_t* bgr, int hue_offset, int saturation) {
+  const int b = bgr[0], g = bgr[1], r = bgr[2];
+  if (r == g && g == b) return;             // grey (the masks' halves, too)
+  if (r == 255 && g == 0 && b == 255) return;  // the transparent key
+  THsl c = RgbToHsl(r, g, b);
+  c.h = std::fmod(c.h + hue_offset, 360.0);
+  if (c.h < 0) c.h += 360;
+  c.s = std::clamp(c.s * (100.0 + std::clamp(saturation, -100, 100)) / 100.0, 0.0, 1.0);
+  int nr, ng, nb;
+  HslToRgb(c, nr, ng, nb);
+  bgr[0] = static_cast<std::uint8_t>(nb);
+  bgr[1] = static_cast<std::uint8_t>(ng);
+  bgr[2] = static_cast<std::uint8_t>(nr);
+}
+
+void ShiftBitmap(TBitmap& bitmap, int hue_offset, int saturation) {
+  // Skin images have few distinct colours: each is converted once.
+  std::unordered_map<std::uint32_t, std::uint32_t> done;
+  const int bpp = bitmap.BytesPerPixel();
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* p = bitmap.ScanLine(y);
+    for (int x = 0; x < bitmap.Width(); ++x, p += bpp) {
+      const std::uint32_t key = p[0] | (p[1] << 8) | (p[2] << 16);
+      auto it = done.find(key);
+      if (it == done.end()) {
+        std::uint8_t q[3] = {p[0], p[1], p[2]};
+        ShiftPixel(q, hue_offset, saturation);
+        it = done.emplace(key, q[0] | (q[1] << 8) | (q[2] << 16)).first;
+      }
+      p[0] = it->second & 0xFF;
+      p[1] = (it->second >> 8) & 0xFF;
+      p[2] = (it->second >> 16) & 0xFF;
+    }
+  }
+}
+}  // namespace
+
+TColor ShiftColor(TColor color, int hue_offset, int saturation) {
+  if (color == -1 || color == clFuchsia || (color & 0xFF000000) != 0) return color;
+  std::uint8_t bgr[3] = {static_cast<std::uint8_t>(GetBValue(color)),
+                         static_cast<std::uint8_t>(GetGValue(color)),
+                         static_cast<std::uint8_t>(GetRValue(color))};
+  ShiftPixel(bgr, hue_offset, saturation);
+  return RGB(bgr[2], bgr[1], bgr[0]);
+}
+
+void TsSkinModel::ShiftHueSaturation(int hue_offset, int saturation) {
+  if (hue_offset == 0 && saturation == 0) return;
+  if (master_) ShiftBitmap(*master_, hue_offset, saturation);
+  for (MaskRecord& m : masks_) {
+    if (m.Bitmap) ShiftBitmap(*m.Bitmap, hue_offset, saturation);
+  }
+  for (PatternRecord& p : patterns_) {
+    if (p.Image) ShiftBitmap(*p.Image, hue_offset, saturation);
+  }
+  auto shift = [&](TColor& c) { c = ShiftColor(c, hue_offset, saturation); };
+  for (SectionRecord& s : sections_) {
+    shift(s.Color);
+    shift(s.HotColor);
+    for (TColor& c : s.FontColor) shift(c);
+    for (TColor& c : s.HotFontColor) shift(c);
+    shift(s.ShadowColor);
+    shift(s.BorderColor1);
+    shift(s.BorderColor2);
+    for (GradientStep& g : s.GradientArray) {
+      shift(g.Color1);
+      shift(g.Color2);
+    }
+    for (GradientStep& g : s.HotGradientArray) {
+      shift(g.Color1);
+      shift(g.Color2);
+    }
+  }
+  shift(data_.Shadow1Color);
+  shift(data_.BorderColor);
+}
