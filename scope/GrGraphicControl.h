@@ -9,13 +9,11 @@
 #include <string>
 
 #include "scope/GrComponent.h"
+#include "scope/GrCursors.h"
 #include "scope/GrControlStandIn.h"
 #include "toolkit/Graphics.h"
 
 class QPainter;
-
-// Cursor number under which the family's pointing hand is registered.
-inline constexpr int crGrHandPoint = 99;
 
 class TGrGraphicControl : public TGraphicControl {
  public:
