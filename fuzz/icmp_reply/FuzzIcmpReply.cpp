@@ -1,0 +1,41 @@
+// Whatever arrives on an echo socket: the parser must never read outside the
+// message, and a verdict must point inside it.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/IcmpPacket.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 6) return 0;
+  // Header of the input: mode, identifier, sequence, payload length.
+  const bool ip_header = data[0] & 1;
+  platform::TEchoRequestKey key;
+  key.check_id = data[0] & 2;
+  std::memcpy(&key.id, data + 1, 2);
+  std::memcpy(&key.seq, data + 3, 2);
+  const std::size_t payload_size = data[5];
+  data += 6;
+  size -= 6;
+  if (payload_size > size) return 0;
+  key.payload = data;
+  key.payload_size = payload_size;
+  const std::uint8_t* packet = data + payload_size;
+  const std::size_t packet_size = size - payload_size;
+
+  // A copy of exactly the right size, so the sanitizer sees any overread.
+  std::uint8_t* copy = static_cast<std::uint8_t*>(std::malloc(packet_size ? packet_size : 1));
+  if (packet_size) std::memcpy(copy, packet, packet_size);
+  const platform::TIcmpParse p = platform::ParseIcmpPacket(copy, packet_size, ip_header, key);
+  if (p.verdict == platform::TIcmpVerdict::kEchoReply) {
+    if (p.data_offset + p.data_size > packet_size) std::abort();
+    if (p.data_size != payload_size) std::abort();
+    if (payload_size && std::memcmp(copy + p.data_offset, key.payload, payload_size) != 0)
+      std::abort();
+  }
+  if (p.verdict == platform::TIcmpVerdict::kError && (p.status < 11001 || p.status > 11050))
+    std::abort();
+  platform::QuotesRequest(copy, packet_size, key);
+  std::free(copy);
+  return 0;
+}

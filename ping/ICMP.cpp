@@ -1,0 +1,132 @@
+#include "ping/ICMP.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/Sockets.h"
+
+using namespace platform;
+
+TICMP::TICMP() {
+  try {
+    WSADATA data;
+    if (WSAStartup(0x0101, &data) != 0) throw TICMPException("Error initialising Winsock");
+    winsock_started_ = true;
+    library_ = LoadLibrary("icmp.dll");
+    if (library_ == 0) throw TICMPException("Unable to register icmp.dll");
+    create_file_ = reinterpret_cast<TCreateFile>(GetProcAddress(library_, "IcmpCreateFile"));
+    close_handle_ = reinterpret_cast<TCloseHandle>(GetProcAddress(library_, "IcmpCloseHandle"));
+    send_echo_ = reinterpret_cast<TSendEcho>(GetProcAddress(library_, "IcmpSendEcho"));
+    if (!create_file_ || !close_handle_ || !send_echo_)
+      throw TICMPException("Error loading dll functions");
+    echo_handle_ = create_file_();
+    if (echo_handle_ == INVALID_HANDLE_VALUE) throw TICMPException("Unable to get ping handle");
+  } catch (...) {
+    Release();
+    throw;
+  }
+}
+
+TICMP::~TICMP() { Release(); }
+
+void TICMP::Release() {
+  if (echo_handle_ != INVALID_HANDLE_VALUE && close_handle_) close_handle_(echo_handle_);
+  echo_handle_ = INVALID_HANDLE_VALUE;
+  if (library_ != 0) FreeLibrary(library_);
+  library_ = 0;
+  create_file_ = nullptr;
+  close_handle_ = nullptr;
+  send_echo_ = nullptr;
+  if (winsock_started_) WSACleanup();
+  winsock_started_ = false;
+}
+
+void TICMP::SetAddress(const std::string& address) {
+  if (address == address_) return;
+  address_ = address;
+  target_resolved_ = false;
+}
+
+void TICMP::ResolveTarget() {
+  target_addr_ = inet_addr(address_.c_str());
+  if (target_addr_ != kInaddrNone) {
+    target_name_ = address_;
+  } else {
+    auto entry = gethostbyname(address_.c_str());
+    if (!entry) {
+      last_status_ = static_cast<std::int32_t>(GetLastError());
+      OnDisplay(this, "Unable to resolve " + address_);
+      return;
+    }
+    target_addr_ = entry->addresses.front();
+    target_name_ = entry->name;
+  }
+  target_ip_ = inet_ntoa(target_addr_);
+  target_resolved_ = true;
+}
+
+std::int32_t TICMP::SendEcho() {
+  std::int32_t result = 0;
+  last_status_ = 0;
+  if (!target_resolved_) ResolveTarget();
+  if (target_addr_ == kInaddrNone) {
+    last_status_ = static_cast<std::int32_t>(IP_BAD_DESTINATION);
+    OnDisplay(this, "Invalid host address");
+    return 0;
+  }
+  // A Size beyond the call's width fails its range check below, after the
+  // request callback; allocate no more than a valid request can use.
+  const std::size_t size = static_cast<std::size_t>(std::clamp<std::int32_t>(size_, 0, 65535));
+  std::vector<char> request(size, ' ');
+  std::memcpy(request.data(), kIcmpPayload, std::min(size, sizeof kIcmpPayload - 1));
+  std::vector<char> reply(size + sizeof(ICMP_ECHO_REPLY), 0);
+
+  OnEchoRequest(this);
+
+  IP_OPTION_INFORMATION options{};
+  options.Ttl = RangeChecked<std::uint8_t>(ttl_);
+  options.Flags = RangeChecked<std::uint8_t>(flags_);
+  const DWORD timeout = RangeChecked<DWORD>(timeout_);
+  const std::uint16_t request_size = RangeChecked<std::uint16_t>(size_);
+
+  result = static_cast<std::int32_t>(send_echo_(echo_handle_, target_addr_, request.data(),
+                                                request_size, &options, reply.data(),
+                                                static_cast<DWORD>(reply.size()), timeout));
+  last_status_ = static_cast<std::int32_t>(GetLastError());
+  std::memcpy(&last_reply_, reply.data(), sizeof last_reply_);
+  OnEchoReply(this, result);
+  return result;
+}
+
+std::string TICMP::StatusText() const { return StatusTextOf(last_status_); }
+
+std::string TICMP::StatusTextOf(std::int32_t status) {
+  switch (status) {
+    case 0: return "No error";
+    case 11001: return "Buffer too small";
+    case 11002: return "Destination network unreachable";
+    case 11003: return "Destination host unreachable";
+    case 11004: return "Destination protocol unreachable";
+    case 11005: return "Destination port unreachable";
+    case 11006: return "No resources";
+    case 11007: return "Bad option";
+    case 11008: return "Hardware error";
+    case 11009: return "Packet too big";
+    case 11010: return "Request timed out";
+    case 11011: return "Bad request";
+    case 11012: return "Bad route";
+    case 11013: return "TTL expired in transit";
+    case 11014: return "TTL expired in reassembly";
+    case 11015: return "Parameter problem";
+    case 11016: return "Source quench";
+    case 11017: return "Option too big";
+    case 11018: return "Bad Destination";
+    case 11019: return "Address deleted";
+    case 11020: return "Spec MTU change";
+    case 11021: return "MTU change";
+    case 11050: return "General failure";
+    case 11255: return "Pending";
+    default: return "ICMP error #" + std::to_string(status);
+  }
+}

@@ -1,0 +1,210 @@
+#include "platform/Sockets.h"
+
+#include <netdb.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+std::mutex g_mutex;
+int g_startups = 0;
+THostResolver g_resolver;
+
+bool Started() {
+  std::lock_guard lock(g_mutex);
+  return g_startups > 0;
+}
+
+}  // namespace
+
+int WSAStartup(WORD version_requested, WSADATA* data) {
+  const int major = version_requested & 0xFF;
+  const int minor = version_requested >> 8;
+  // Only 1.1 and later is offered; 1.0 and 0.x are refused as of old.
+  if (major < 1 || (major == 1 && minor < 1)) return WSAVERNOTSUPPORTED;
+  if (data) {
+    *data = WSADATA{};
+    data->wVersion = (major > 2 || (major == 2 && minor >= 2)) ? 0x0202 : version_requested;
+    data->wHighVersion = 0x0202;
+    std::snprintf(data->szDescription, sizeof data->szDescription, "Sonarix sockets layer");
+    std::snprintf(data->szSystemStatus, sizeof data->szSystemStatus, "Running");
+    data->iMaxSockets = 0x7FFF;
+    data->iMaxUdpDg = 65467;
+  }
+  std::lock_guard lock(g_mutex);
+  ++g_startups;
+  return 0;
+}
+
+int WSACleanup() {
+  std::lock_guard lock(g_mutex);
+  if (g_startups <= 0) {
+    SetLastError(WSANOTINITIALISED);
+    return SOCKET_ERROR;
+  }
+  --g_startups;
+  return 0;
+}
+
+int WSAStartupCount() {
+  std::lock_guard lock(g_mutex);
+  return g_startups;
+}
+
+int WSAGetLastError() { return static_cast<int>(GetLastError()); }
+void WSASetLastError(int error) { SetLastError(static_cast<DWORD>(error)); }
+
+u_long inet_addr(const char* text) {
+  if (text == nullptr) return kInaddrNone;
+  std::uint32_t parts[4] = {};
+  int count = 0;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  for (;;) {
+    // Each part must start with a digit; its base follows from its prefix.
+    if (!std::isdigit(*p)) return kInaddrNone;
+    unsigned base = 10;
+    if (*p == '0') {
+      ++p;
+      if (*p == 'x' || *p == 'X') {
+        base = 16;
+        ++p;
+      } else {
+        base = 8;
+      }
+    }
+    std::uint64_t value = 0;
+    bool any_digit = base == 8;  // the lone "0" is a digit already
+    for (;; ++p) {
+      unsigned digit;
+      if (std::isdigit(*p)) {
+        digit = *p - '0';
+        if (base == 8 && digit > 7) return kInaddrNone;
+      } else if (base == 16 && std::isxdigit(*p)) {
+        digit = static_cast<unsigned>(std::tolower(*p) - 'a' + 10);
+      } else {
+        break;
+      }
+      value = value * base + digit;
+      if (value > 0xFFFFFFFFu) return kInaddrNone;
+      any_digit = true;
+    }
+    if (!any_digit) return kInaddrNone;
+    if (count == 4) return kInaddrNone;
+    parts[count++] = static_cast<std::uint32_t>(value);
+    if (*p == '.') {
+      ++p;
+      continue;
+    }
+    break;
+  }
+  // The text ends here or at white space; anything else is no literal.
+  if (*p != '\0' && !std::isspace(*p)) return kInaddrNone;
+  std::uint32_t host = 0;
+  switch (count) {
+    case 1:
+      host = parts[0];
+      break;
+    case 2:
+      if (parts[0] > 0xFF || parts[1] > 0xFFFFFF) return kInaddrNone;
+      host = parts[0] << 24 | parts[1];
+      break;
+    case 3:
+      if (parts[0] > 0xFF || parts[1] > 0xFF || parts[2] > 0xFFFF) return kInaddrNone;
+      host = parts[0] << 24 | parts[1] << 16 | parts[2];
+      break;
+    case 4:
+      if (parts[0] > 0xFF || parts[1] > 0xFF || parts[2] > 0xFF || parts[3] > 0xFF)
+        return kInaddrNone;
+      host = parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3];
+      break;
+  }
+  return __builtin_bswap32(host);
+}
+
+std::string inet_ntoa(u_long address) {
+  const auto* b = reinterpret_cast<const unsigned char*>(&address);
+  char out[16];
+  std::snprintf(out, sizeof out, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+  return out;
+}
+
+int SystemResolveHost(const std::string& name, THostEnt& entry) {
+  // gethostbyname_r gives the classic entry (official name, aliases,
+  // addresses) and the classic reasons, straight from the system resolver.
+  hostent result{};
+  hostent* found = nullptr;
+  int h_error = 0;
+  std::vector<char> work(4096);
+  for (;;) {
+    const int rc = gethostbyname2_r(name.c_str(), 2 /* AF_INET */, &result, work.data(),
+                                    work.size(), &found, &h_error);
+    if (rc == ERANGE && work.size() < (1u << 20)) {
+      work.resize(work.size() * 2);
+      continue;
+    }
+    break;
+  }
+  if (found == nullptr) {
+    switch (h_error) {
+      case HOST_NOT_FOUND:
+        return WSAHOST_NOT_FOUND;
+      case TRY_AGAIN:
+        return WSATRY_AGAIN;
+      case NO_DATA:
+        return WSANO_DATA;
+      default:
+        return WSANO_RECOVERY;
+    }
+  }
+  entry = THostEnt{};
+  entry.name = found->h_name ? found->h_name : name;
+  for (char** a = found->h_aliases; a && *a; ++a) entry.aliases.emplace_back(*a);
+  if (found->h_length == 4) {
+    for (char** a = found->h_addr_list; a && *a; ++a) {
+      u_long addr;
+      std::memcpy(&addr, *a, 4);
+      entry.addresses.push_back(addr);
+    }
+  }
+  if (entry.addresses.empty()) return WSANO_DATA;
+  return 0;
+}
+
+THostResolver SetHostResolver(THostResolver resolver) {
+  std::lock_guard lock(g_mutex);
+  THostResolver previous = std::move(g_resolver);
+  g_resolver = std::move(resolver);
+  return previous;
+}
+
+std::optional<THostEnt> gethostbyname(const char* name) {
+  if (!Started()) {
+    SetLastError(WSANOTINITIALISED);
+    return std::nullopt;
+  }
+  if (name == nullptr || *name == '\0') {
+    SetLastError(WSAHOST_NOT_FOUND);
+    return std::nullopt;
+  }
+  THostResolver resolver;
+  {
+    std::lock_guard lock(g_mutex);
+    resolver = g_resolver;
+  }
+  THostEnt entry;
+  int error = resolver ? resolver(name, entry) : SystemResolveHost(name, entry);
+  if (error == 0 && entry.addresses.empty()) error = WSANO_DATA;
+  if (error != 0) {
+    SetLastError(static_cast<DWORD>(error));
+    return std::nullopt;
+  }
+  SetLastError(0);
+  return entry;
+}
+
+}  // namespace platform

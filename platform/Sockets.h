@@ -1,0 +1,88 @@
+// The sockets layer the network units were designed against: start-up and
+// clean-up counting, the classic dotted-address parser and renderer, and host
+// lookup over the system resolver with the classic error numbers.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/LastError.h"
+
+namespace platform {
+
+using WORD = std::uint16_t;
+using u_long = std::uint32_t;
+
+// Error numbers of the sockets layer.
+constexpr int WSAEINTR = 10004;
+constexpr int WSAEINVAL = 10022;
+constexpr int WSAEWOULDBLOCK = 10035;
+constexpr int WSAENOBUFS = 10055;
+constexpr int WSASYSNOTREADY = 10091;
+constexpr int WSAVERNOTSUPPORTED = 10092;
+constexpr int WSANOTINITIALISED = 10093;
+constexpr int WSAHOST_NOT_FOUND = 11001;
+constexpr int WSATRY_AGAIN = 11002;
+constexpr int WSANO_RECOVERY = 11003;
+constexpr int WSANO_DATA = 11004;
+
+constexpr int SOCKET_ERROR = -1;
+// The classic INADDR_NONE: "no address" (the system headers own that name).
+constexpr u_long kInaddrNone = 0xFFFFFFFFu;
+
+struct WSADATA {
+  WORD wVersion = 0;
+  WORD wHighVersion = 0;
+  char szDescription[257] = {};
+  char szSystemStatus[129] = {};
+  std::uint16_t iMaxSockets = 0;
+  std::uint16_t iMaxUdpDg = 0;
+};
+
+// Starts the layer for the caller; every successful start-up must be paired
+// with one WSACleanup. Returns 0 or an error number (the last error is not
+// touched, as with the classic call).
+int WSAStartup(WORD version_requested, WSADATA* data);
+// Returns 0, or SOCKET_ERROR with WSANOTINITIALISED when not started.
+int WSACleanup();
+// Number of start-ups not yet cleaned up.
+int WSAStartupCount();
+
+int WSAGetLastError();
+void WSASetLastError(int error);
+
+// Parses a dotted IPv4 literal the classic way: one to four parts, each
+// decimal, octal (leading 0) or hexadecimal (0x); the last part fills the
+// remaining bytes; a white-space character ends the text. Returns the
+// address in network byte order, or kInaddrNone, which "255.255.255.255"
+// also gives.
+u_long inet_addr(const char* text);
+// Dotted rendering of a network-order address.
+std::string inet_ntoa(u_long address);
+
+// A host entry: official name, aliases, IPv4 addresses in network order.
+struct THostEnt {
+  std::string name;
+  std::vector<std::string> aliases;
+  std::vector<u_long> addresses;
+  bool operator==(const THostEnt&) const = default;
+};
+
+// Blocking lookup. Returns the entry, or nothing with the reason as the
+// thread's last error (WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY,
+// WSANO_DATA, WSANOTINITIALISED).
+std::optional<THostEnt> gethostbyname(const char* name);
+
+// The resolver behind the lookups: returns 0 and fills the entry, or one of
+// the lookup error numbers. The system resolver is the default; a
+// replacement serves layers above that want to count or stage lookups.
+using THostResolver = std::function<int(const std::string& name, THostEnt& entry)>;
+int SystemResolveHost(const std::string& name, THostEnt& entry);
+// Installs `resolver` (an empty one restores the system's) and returns the
+// previous one.
+THostResolver SetHostResolver(THostResolver resolver);
+
+}  // namespace platform
