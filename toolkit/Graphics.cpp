@@ -1,12 +1,19 @@
 #include "toolkit/Graphics.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QFont>
+#include <QFontDatabase>
+#include <QRawFont>
 #include <QFontMetrics>
 #include <QPainter>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <vector>
 
 #include "toolkit/SysUtils.h"
 
@@ -73,18 +80,109 @@ bool TFont::SameAs(const TFont& other) const {
          color_ == other.color_ && charset_ == other.charset_;
 }
 
-QFont TFont::ToQFont() const {
-  QFont f(ToQString(name_));
-  // A negative height is the em height; a positive one the cell height,
-  // which for the faces we ship is about 1.2 em.
-  const int px = height_ < 0 ? -height_ : std::max(1, static_cast<int>(std::lround(height_ / 1.2)));
-  f.setPixelSize(std::max(1, px));
-  f.setBold((style_ & fsBold) != 0);
-  f.setItalic((style_ & fsItalic) != 0);
-  f.setUnderline((style_ & fsUnderline) != 0);
-  f.setStrikeOut((style_ & fsStrikeOut) != 0);
+namespace {
+
+struct TFaceMetrics {
+  int units_per_em = 0;
+  int win_ascent = 0;
+  int win_descent = 0;
+};
+
+std::uint16_t ReadU16(const QByteArray& table, int offset) {
+  if (table.size() < offset + 2) return 0;
+  return static_cast<std::uint16_t>((static_cast<unsigned char>(table[offset]) << 8) |
+                                    static_cast<unsigned char>(table[offset + 1]));
+}
+
+// The Windows metrics of the face Qt picks for `font`, cached per family
+// and style (they do not depend on the size).
+TFaceMetrics FaceMetrics(const QFont& font) {
+  static std::mutex mutex;
+  static std::map<std::string, TFaceMetrics> cache;
+  const std::string key = font.family().toStdString() + (font.bold() ? "/b" : "/r") +
+                          (font.italic() ? "i" : "");
+  std::lock_guard lock(mutex);
+  auto it = cache.find(key);
+  if (it != cache.end()) return it->second;
+  TFaceMetrics m;
+  QFont probe(font);
+  probe.setPixelSize(64);
+  const QRawFont raw = QRawFont::fromFont(probe);
+  const QByteArray head = raw.fontTable("head");
+  const QByteArray os2 = raw.fontTable("OS/2");
+  m.units_per_em = ReadU16(head, 18);
+  m.win_ascent = ReadU16(os2, 74);
+  m.win_descent = ReadU16(os2, 76);
+  if (m.units_per_em == 0 || m.win_ascent + m.win_descent == 0) {
+    // No table (a bitmap face): take Qt's metrics at 64 px as the design.
+    const QFontMetricsF fm(probe);
+    m.units_per_em = 64;
+    m.win_ascent = static_cast<int>(std::lround(fm.ascent()));
+    m.win_descent = static_cast<int>(std::lround(fm.descent()));
+  }
+  cache.emplace(key, m);
+  return m;
+}
+
+QFont BaseQFont(const TFont& font) {
+  QFont f(ToQString(font.Name()));
+  f.setBold((font.Style() & fsBold) != 0);
+  f.setItalic((font.Style() & fsItalic) != 0);
+  f.setUnderline((font.Style() & fsUnderline) != 0);
+  f.setStrikeOut((font.Style() & fsStrikeOut) != 0);
   f.setHintingPreference(QFont::PreferFullHinting);
   return f;
+}
+
+// The em height in pixels: a negative Height is the em height itself, a
+// positive one the cell height, which the face's metrics convert.
+int EmPixels(const TFont& font, const QFont& qf) {
+  const int h = font.Height();
+  if (h == 0) return 11;
+  const TFaceMetrics m = FaceMetrics(qf);
+  if (h < 0) {
+    // Faces converted from the old bitmap fonts (MS Sans Serif) carry no
+    // internal leading in their metrics; their character height is the
+    // ascent, as it was for the bitmap font.
+    if (m.win_ascent > 0 && m.win_ascent + m.win_descent <= m.units_per_em)
+      return std::max(1, static_cast<int>(std::lround(static_cast<double>(-h) * m.units_per_em /
+                                                      m.win_ascent)));
+    return -h;
+  }
+  return std::max(1, static_cast<int>(std::lround(static_cast<double>(h) * m.units_per_em /
+                                                  (m.win_ascent + m.win_descent))));
+}
+
+}  // namespace
+
+void RegisterProgramFonts() {
+  static bool done = false;
+  if (done || !QCoreApplication::instance()) return;
+  done = true;
+  for (const char* file : {"tahoma.ttf", "tahomabd.ttf", "ms_sans_serif.ttf"}) {
+    for (const char* dir : {"/usr/share/wine/fonts/", "/usr/share/fonts/truetype/wine/"}) {
+      const QString path = QString::fromLatin1(dir) + QString::fromLatin1(file);
+      if (QFile::exists(path) && QFontDatabase::addApplicationFont(path) >= 0) break;
+    }
+  }
+}
+
+QFont TFont::ToQFont() const {
+  QFont f = BaseQFont(*this);
+  f.setPixelSize(EmPixels(*this, f));
+  return f;
+}
+
+TTextMetric TFont::Metrics() const {
+  const QFont f = ToQFont();
+  const TFaceMetrics m = FaceMetrics(f);
+  const double scale = static_cast<double>(f.pixelSize()) / m.units_per_em;
+  TTextMetric t;
+  t.Ascent = static_cast<int>(std::lround(m.win_ascent * scale));
+  t.Descent = static_cast<int>(std::lround(m.win_descent * scale));
+  t.Height = t.Ascent + t.Descent;
+  t.InternalLeading = t.Height - f.pixelSize();
+  return t;
 }
 
 void TFont::Changed() { OnChange(nullptr); }
@@ -456,7 +554,8 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
   const QString s = ToQString(text);
   const QFont qf = font_.ToQFont();
   const QFontMetrics fm(qf);
-  const TRect box = Bounds(x, y, fm.horizontalAdvance(s), fm.ascent() + fm.descent());
+  const TTextMetric tm = font_.Metrics();
+  const TRect box = Bounds(x, y, fm.horizontalAdvance(s), tm.Height);
   if (brush_.Style() != TBrushStyle::bsClear) FillSolid(box, brush_.Color());
   QPainter own;
   QPainter* p = painter_;
@@ -468,7 +567,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
   if (has_clip_) p->setClipRect(ToQRect(ClipRect()));
   p->setFont(qf);
   p->setPen(ToQColor(font_.Color()));
-  p->drawText(x, y + fm.ascent(), s);
+  p->drawText(x, y + tm.Ascent, s);
   p->restore();
 }
 
@@ -489,9 +588,98 @@ int TCanvas::TextWidth(const std::string& text) {
   return QFontMetrics(font_.ToQFont()).horizontalAdvance(ToQString(text));
 }
 
-int TCanvas::TextHeight(const std::string&) {
-  const QFontMetrics fm(font_.ToQFont());
-  return fm.ascent() + fm.descent();
+int TCanvas::TextHeight(const std::string&) { return font_.Metrics().Height; }
+
+int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
+  const QFont qf = font_.ToQFont();
+  const QFontMetrics fm(qf);
+  const int line_height = font_.Metrics().Height;
+  // Prefix handling: "&x" underlines x (drawn as plain text here), "&&" is "&".
+  std::string plain;
+  plain.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!(flags & DT_NOPREFIX) && text[i] == '&') {
+      if (i + 1 < text.size() && text[i + 1] == '&') {
+        plain += '&';
+        ++i;
+      }
+      continue;
+    }
+    if (text[i] == '\t' && (flags & DT_EXPANDTABS)) {
+      plain += "        ";
+      continue;
+    }
+    plain += text[i];
+  }
+  auto width_of = [&](const std::string& s) { return fm.horizontalAdvance(ToQString(s)); };
+  std::vector<std::string> lines;
+  if (flags & DT_SINGLELINE) {
+    std::string one;
+    for (char c : plain)
+      if (c != '\r' && c != '\n') one += c;
+    lines.push_back(one);
+  } else {
+    std::size_t start = 0;
+    while (true) {
+      std::size_t end = plain.find('\n', start);
+      std::string line = plain.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if ((flags & DT_WORDBREAK) && rect.Width() > 0) {
+        // Break at spaces; a word wider than the line stays whole.
+        while (width_of(line) > rect.Width()) {
+          std::size_t cut = std::string::npos;
+          for (std::size_t i = line.size(); i-- > 0;) {
+            if (line[i] == ' ' && width_of(line.substr(0, i)) <= rect.Width()) {
+              cut = i;
+              break;
+            }
+          }
+          if (cut == std::string::npos || cut == 0) break;
+          lines.push_back(line.substr(0, cut));
+          std::size_t next = cut;
+          while (next < line.size() && line[next] == ' ') ++next;
+          line = line.substr(next);
+        }
+      }
+      lines.push_back(line);
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+  }
+  int max_width = 0;
+  for (const std::string& l : lines) max_width = std::max(max_width, width_of(l));
+  const int total = line_height * static_cast<int>(lines.size());
+  if (flags & DT_CALCRECT) {
+    rect.Right = rect.Left + max_width;
+    rect.Bottom = rect.Top + total;
+    return total;
+  }
+  int y = rect.Top;
+  if (flags & DT_SINGLELINE) {
+    if (flags & DT_VCENTER) y = rect.Top + (rect.Height() - line_height) / 2;
+    if (flags & DT_BOTTOM) y = rect.Bottom - line_height;
+  }
+  const bool had_clip = has_clip_;
+  const TRect old_clip = clip_;
+  if (!(flags & DT_NOCLIP)) SetClipRect(has_clip_ ? rect.Intersect(clip_) : rect);
+  const TBrushStyle style = brush_.Style();
+  brush_.SetStyle(TBrushStyle::bsClear);
+  for (std::string l : lines) {
+    if ((flags & DT_END_ELLIPSIS) && width_of(l) > rect.Width()) {
+      while (!l.empty() && width_of(l + "...") > rect.Width()) l.pop_back();
+      l += "...";
+    }
+    const int w = width_of(l);
+    int x = rect.Left;
+    if (flags & DT_CENTER) x = rect.Left + (rect.Width() - w) / 2;
+    if (flags & DT_RIGHT) x = rect.Right - w;
+    TextOut(x, y, l);
+    y += line_height;
+  }
+  brush_.SetStyle(style);
+  clip_ = old_clip;
+  has_clip_ = had_clip;
+  return total;
 }
 
 // ---- TBitmap --------------------------------------------------------------

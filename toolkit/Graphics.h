@@ -23,6 +23,36 @@ QString ToQString(const std::string& text);
 std::string FromQString(const QString& text);
 QColor ToQColor(TColor color);
 
+// Makes the faces the windows name known to Qt: Tahoma and MS Sans Serif
+// from the metric-compatible faces installed with the program's packages.
+void RegisterProgramFonts();
+
+// Text metrics in the classic convention: the cell height is the ascent
+// plus the descent of the face's Windows metrics (OS/2 usWinAscent and
+// usWinDescent), each rounded to pixels.
+struct TTextMetric {
+  int Ascent = 0;
+  int Descent = 0;
+  int Height = 0;  // Ascent + Descent
+  int InternalLeading = 0;
+};
+
+enum : unsigned {
+  DT_TOP = 0x0,
+  DT_LEFT = 0x0,
+  DT_CENTER = 0x1,
+  DT_RIGHT = 0x2,
+  DT_VCENTER = 0x4,
+  DT_BOTTOM = 0x8,
+  DT_WORDBREAK = 0x10,
+  DT_SINGLELINE = 0x20,
+  DT_EXPANDTABS = 0x40,
+  DT_NOCLIP = 0x100,
+  DT_CALCRECT = 0x400,
+  DT_NOPREFIX = 0x800,
+  DT_END_ELLIPSIS = 0x8000,
+};
+
 enum TFontStyle : std::uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = std::uint8_t;
 
@@ -48,6 +78,7 @@ class TFont {
   void Assign(const TFont& other);
   bool SameAs(const TFont& other) const;
   QFont ToQFont() const;
+  TTextMetric Metrics() const;
 
   TNotifyEvent OnChange;
 
@@ -151,6 +182,10 @@ class TCanvas {
   void TextRect(const TRect& rect, int x, int y, const std::string& text);
   int TextWidth(const std::string& text);
   int TextHeight(const std::string& text);
+  // Formatted text in a rectangle (DT_* flags, as the platform's DrawText):
+  // alignment, word breaks, '&' prefixes, end ellipsis. With DT_CALCRECT it
+  // only computes the rectangle the text needs. Returns the text's height.
+  int DrawText(const std::string& text, TRect& rect, unsigned flags);
 
   // Serialises painting between threads (a worker may draw on a bitmap).
   void Lock() { mutex_.lock(); }

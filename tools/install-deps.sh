@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-wine xvfb xauth x11-apps imagemagick
-  iproute2 iputils-ping dnsmasq-base procps util-linux
+  iproute2 iputils-ping dnsmasq-base procps util-linux python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,292 @@
+#include "toolkit/Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+struct TButtonInfo {
+  TMsgDlgBtn button;
+  const char* caption;
+  TModalResult result;
+};
+
+constexpr TButtonInfo kButtons[] = {
+    {mbYes, "&Yes", mrYes},         {mbNo, "&No", mrNo},
+    {mbOK, "OK", mrOk},             {mbCancel, "Cancel", mrCancel},
+    {mbAbort, "&Abort", mrAbort},   {mbRetry, "&Retry", mrRetry},
+    {mbIgnore, "&Ignore", mrIgnore}, {mbAll, "&All", mrAll},
+    {mbNoToAll, "N&o to All", mrNoToAll}, {mbYesToAll, "Yes to &All", mrYesToAll},
+    {mbHelp, "&Help", mrNone},
+};
+
+constexpr const char* kCaptions[] = {"Warning", "Error", "Information", "Confirm", ""};
+
+constexpr int kMargin = 12;
+constexpr int kIconSize = 32;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 25;
+constexpr int kButtonSpacing = 6;
+
+}  // namespace
+
+QImage MessageIcon(TMsgDlgType type) {
+  QImage img(kIconSize, kIconSize, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
+  if (type == mtCustom) return img;
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  const QRectF box(1, 1, kIconSize - 2, kIconSize - 2);
+  QFont f(QStringLiteral("Tahoma"));
+  f.setBold(true);
+  f.setPixelSize(20);
+  p.setFont(f);
+  switch (type) {
+    case mtError: {
+      p.setPen(QPen(QColor(128, 0, 0), 1));
+      p.setBrush(QColor(220, 30, 30));
+      p.drawEllipse(box);
+      QPen cross(Qt::white, 3.5);
+      cross.setCapStyle(Qt::RoundCap);
+      p.setPen(cross);
+      p.drawLine(QPointF(10, 10), QPointF(22, 22));
+      p.drawLine(QPointF(22, 10), QPointF(10, 22));
+      break;
+    }
+    case mtWarning: {
+      QPainterPath tri;
+      tri.moveTo(16, 2);
+      tri.lineTo(30, 29);
+      tri.lineTo(2, 29);
+      tri.closeSubpath();
+      p.setPen(QPen(QColor(120, 90, 0), 1));
+      p.setBrush(QColor(255, 210, 40));
+      p.drawPath(tri);
+      p.setPen(Qt::black);
+      p.drawText(QRectF(0, 6, kIconSize, 24), Qt::AlignCenter, QStringLiteral("!"));
+      break;
+    }
+    case mtInformation:
+    case mtConfirmation: {
+      p.setPen(QPen(QColor(0, 40, 120), 1));
+      p.setBrush(QColor(40, 100, 220));
+      p.drawEllipse(box);
+      p.setPen(Qt::white);
+      p.drawText(box, Qt::AlignCenter,
+                 type == mtInformation ? QStringLiteral("i") : QStringLiteral("?"));
+      break;
+    }
+    default:
+      break;
+  }
+  return img;
+}
+
+// ---- TMessageForm --------------------------------------------------------------
+
+TMessageForm::TMessageForm(TComponent* owner, const std::string& text, const std::string& caption,
+                           TMsgDlgType type, TMsgDlgButtons buttons, TMsgDlgBtn default_button)
+    : TForm(owner), message_(text), type_(type) {
+  SetName("MessageForm");
+  SetBorderStyle(TFormBorderStyle::bsDialog);
+  SetPosition(poScreenCenter);
+  SetKeyPreview(true);
+  SetCaption(caption.empty() ? kCaptions[static_cast<int>(type)] : caption);
+
+  // Text: wrapped at a width that keeps the box reasonable on the screen.
+  TBitmap scratch(1, 1);
+  TCanvas& c = scratch.Canvas();
+  c.Font().Assign(Font());
+  const int max_text_width = std::max(200, Screen->Width() / 2);
+  TRect text_rect = Rect(0, 0, max_text_width, 0);
+  c.DrawText(text.empty() ? " " : text, text_rect, DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+
+  const bool has_icon = type != mtCustom;
+  const int text_left = kMargin + (has_icon ? kIconSize + kMargin : 0);
+  const int content_height = std::max(has_icon ? kIconSize : 0, text_rect.Height());
+
+  if (has_icon) {
+    icon_ = new TImage(this);
+    icon_->SetName("Image");
+    icon_->SetParent(this);
+    icon_->SetBounds(kMargin, kMargin, kIconSize, kIconSize);
+    icon_->SetTransparent(true);
+    icon_->Picture().Assign(MessageIcon(type));
+  }
+  label_ = new TLabel(this);
+  label_->SetName("Message");
+  label_->SetParent(this);
+  label_->SetShowAccelChar(false);
+  label_->SetWordWrap(true);
+  label_->SetAutoSize(false);
+  label_->SetCaption(text);
+  label_->SetBounds(text_left, kMargin + (content_height - text_rect.Height()) / 2,
+                    text_rect.Width(), text_rect.Height());
+
+  int count = 0;
+  for (const TButtonInfo& b : kButtons)
+    if (buttons & b.button) ++count;
+  const int row_width = count * kButtonWidth + std::max(0, count - 1) * kButtonSpacing;
+  const int client_width = std::max(text_left + text_rect.Width() + kMargin, row_width + 2 * kMargin);
+  const int buttons_top = kMargin + content_height + kMargin + 4;
+  SetClientSize(client_width, buttons_top + kButtonHeight + kMargin);
+
+  int x = (client_width - row_width) / 2;
+  TBitBtn* focus = nullptr;
+  for (const TButtonInfo& b : kButtons) {
+    if (!(buttons & b.button)) continue;
+    auto* btn = new TBitBtn(this);
+    btn->SetParent(this);
+    btn->SetCaption(b.caption);
+    btn->SetModalResult(b.result);
+    btn->SetBounds(x, buttons_top, kButtonWidth, kButtonHeight);
+    if (b.button == default_button) {
+      btn->SetDefault(true);
+      focus = btn;
+    }
+    buttons_.push_back(btn);
+    x += kButtonWidth + kButtonSpacing;
+  }
+  if (!focus && !buttons_.empty()) focus = buttons_.front();
+  if (focus) SetActiveControl(focus);
+  // Escape answers Cancel, or the only button of a one-button box.
+  if (FindButton(mrCancel))
+    escape_result_ = mrCancel;
+  else if (buttons_.size() == 1)
+    escape_result_ = buttons_.front()->ModalResult();
+  else
+    escape_result_ = mrNone;
+}
+
+TBitBtn* TMessageForm::FindButton(TModalResult result) const {
+  for (TBitBtn* b : buttons_)
+    if (b->ModalResult() == result) return b;
+  return nullptr;
+}
+
+void TMessageForm::KeyDown(std::uint16_t& key, TShiftState shift) {
+  TForm::KeyDown(key, shift);
+  if (key == VK_ESCAPE && escape_result_ != mrNone) {
+    SetModalResult(escape_result_);
+    key = 0;
+  }
+}
+
+TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) {
+  TMsgDlgBtn def = mbOK;
+  if (buttons & mbOK)
+    def = mbOK;
+  else if (buttons & mbYes)
+    def = mbYes;
+  else if (buttons & mbRetry)
+    def = mbRetry;
+  std::unique_ptr<TMessageForm> form(
+      new TMessageForm(nullptr, text, Application->Title(), type, buttons, def));
+  return form->ShowModal();
+}
+
+void ShowMessage(const std::string& text) { MessageDlg(text, mtCustom, mbOK); }
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  TMsgDlgType type = mtCustom;
+  switch (flags & 0xF0) {
+    case MB_ICONERROR: type = mtError; break;
+    case MB_ICONQUESTION: type = mtConfirmation; break;
+    case MB_ICONWARNING: type = mtWarning; break;
+    case MB_ICONINFORMATION: type = mtInformation; break;
+    default: break;
+  }
+  TMsgDlgButtons buttons = mbOK;
+  TMsgDlgBtn def = mbOK;
+  switch (flags & 0x0F) {
+    case MB_OKCANCEL: buttons = mbOK | mbCancel; break;
+    case MB_ABORTRETRYIGNORE: buttons = mbAbort | mbRetry | mbIgnore; def = mbAbort; break;
+    case MB_YESNOCANCEL: buttons = mbYes | mbNo | mbCancel; def = mbYes; break;
+    case MB_YESNO: buttons = mbYes | mbNo; def = mbYes; break;
+    case MB_RETRYCANCEL: buttons = mbRetry | mbCancel; def = mbRetry; break;
+    default: break;
+  }
+  std::unique_ptr<TMessageForm> form(new TMessageForm(nullptr, text, caption, type, buttons, def));
+  // A box without a caption of its own shows "Error", as the platform does.
+  if (caption.empty()) form->SetCaption("Error");
+  const TModalResult r = form->ShowModal();
+  return r == mrNone ? IDCANCEL : r;
+}
+
+// ---- TSaveDialog -----------------------------------------------------------------
+
+std::vector<std::string> TSaveDialog::NameFilters(const std::string& filter) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= filter.size()) {
+    const std::size_t bar = filter.find('|', start);
+    parts.push_back(filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    const std::string& name = parts[i];
+    std::string patterns = parts[i + 1];
+    std::replace(patterns.begin(), patterns.end(), ';', ' ');
+    // A description that already ends in its patterns is shown as it is.
+    const std::string tail = "(" + patterns + ")";
+    if (name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
+      out.push_back(name);
+    else
+      out.push_back(name + " (" + patterns + ")");
+  }
+  return out;
+}
+
+bool TSaveDialog::Execute() {
+  QWidget* parent = nullptr;
+  if (TCustomForm* f = Screen->ActiveForm()) parent = f->Handle();
+  if (!parent && Application->MainForm()) parent = Application->MainForm()->Handle();
+  QFileDialog dialog(parent, ToQString(title_));
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, (options_ & ofOverwritePrompt) == 0);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  dialog.setSizeGripEnabled((options_ & ofEnableSizing) != 0);
+  const std::vector<std::string> filters = NameFilters(filter_);
+  QStringList qfilters;
+  for (const std::string& f : filters) qfilters << ToQString(f);
+  if (!qfilters.isEmpty()) {
+    dialog.setNameFilters(qfilters);
+    const int index = std::clamp(filter_index_, 1, static_cast<int>(qfilters.size())) - 1;
+    dialog.selectNameFilter(qfilters.at(index));
+  }
+  if (!default_ext_.empty()) dialog.setDefaultSuffix(ToQString(default_ext_));
+  if (!initial_dir_.empty()) dialog.setDirectory(ToQString(initial_dir_));
+  if (!file_name_.empty()) {
+    const QFileInfo info(ToQString(file_name_));
+    if (info.isAbsolute() || file_name_.find('/') != std::string::npos) {
+      dialog.setDirectory(info.absolutePath());
+      dialog.selectFile(info.fileName());
+    } else {
+      dialog.selectFile(ToQString(file_name_));
+    }
+  }
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setResult(QDialog::Rejected);
+  OnShow(this);
+  dialog.show();
+  while (dialog.isVisible() && !Application->Terminated()) Application->HandleMessage();
+  dialog.hide();
+  OnClose(this);
+  if (dialog.result() != QDialog::Accepted) return false;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return false;
+  file_name_ = FromQString(files.first());
+  const int picked = static_cast<int>(qfilters.indexOf(dialog.selectedNameFilter()));
+  if (picked >= 0) filter_index_ = picked + 1;
+  return true;
+}

@@ -1,0 +1,175 @@
+#include "toolkit/ExtCtrls.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+#include "toolkit/StdCtrls.h"
+
+// ---- TCustomPanel ----------------------------------------------------------------
+
+TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
+  SetControlStyle(ControlStyle() | csAcceptsControls | csSetCaption | csOpaque | csParentBackground);
+  SetColor(clBtnFace);
+  SetBounds(0, 0, 185, 41);
+}
+
+void TCustomPanel::SetBevelOuter(TBevelCut value) {
+  if (value == bevel_outer_) return;
+  bevel_outer_ = value;
+  Realign();
+  Invalidate();
+}
+
+void TCustomPanel::SetBevelInner(TBevelCut value) {
+  if (value == bevel_inner_) return;
+  bevel_inner_ = value;
+  Realign();
+  Invalidate();
+}
+
+void TCustomPanel::SetBevelWidth(int value) {
+  if (value == bevel_width_) return;
+  bevel_width_ = value;
+  Realign();
+  Invalidate();
+}
+
+void TCustomPanel::SetBorderStyle(TBorderStyle value) {
+  if (value == border_style_) return;
+  border_style_ = value;
+  ResetFrameMargins();
+}
+
+void TCustomPanel::SetAlignment(TAlignment value) {
+  if (value == alignment_) return;
+  alignment_ = value;
+  Invalidate();
+}
+
+TRect TCustomPanel::DefaultFrameMargins() const {
+  return border_style_ == TBorderStyle::bsSingle ? Rect(2, 2, 2, 2) : TRect{};
+}
+
+void TCustomPanel::PaintFrame(HDC dc) {
+  if (border_style_ == TBorderStyle::bsSingle) DrawSunkenEdge(dc, Rect(0, 0, Width(), Height()));
+}
+
+void TCustomPanel::AdjustClientRect(TRect& rect) const {
+  TCustomControl::AdjustClientRect(rect);
+  int inset = 0;
+  if (bevel_outer_ != bvNone) inset += bevel_width_;
+  if (bevel_inner_ != bvNone) inset += bevel_width_;
+  rect = Rect(rect.Left + inset, rect.Top + inset, rect.Right - inset, rect.Bottom - inset);
+}
+
+void TCustomPanel::Paint() {
+  TCanvas& c = Canvas();
+  TRect rect = ClientRect();
+  c.Brush().SetStyle(TBrushStyle::bsSolid);
+  c.Brush().SetColor(Color());
+  c.FillRect(rect);
+  auto bevel = [&](TBevelCut cut) {
+    if (cut == bvNone) return;
+    TColor top = clBtnHighlight, bottom = clBtnShadow;
+    if (cut == bvLowered) std::swap(top, bottom);
+    if (cut == bvSpace) top = bottom = Color();
+    Frame3D(c, rect, top, bottom, bevel_width_);
+  };
+  bevel(bevel_outer_);
+  rect = Rect(rect.Left + BorderWidth(), rect.Top + BorderWidth(), rect.Right - BorderWidth(),
+              rect.Bottom - BorderWidth());
+  bevel(bevel_inner_);
+  const std::string caption = Caption();
+  if (!caption.empty()) {
+    c.Font().Assign(Font());
+    c.Brush().SetStyle(TBrushStyle::bsClear);
+    unsigned flags = DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS;
+    if (alignment_ == taCenter) flags |= DT_CENTER;
+    if (alignment_ == taRightJustify) flags |= DT_RIGHT;
+    c.DrawText(caption, rect, flags);
+  }
+}
+
+void TCustomPanel::Dispatch(TMessage& m) {
+  TCustomControl::Dispatch(m);
+  if (m.Msg == CM_TEXTCHANGED) Invalidate();
+}
+
+// ---- TImage --------------------------------------------------------------------------
+
+TImage::TImage(TComponent* owner) : TGraphicControl(owner) {
+  picture_.OnChange = TNotifyEvent(this, &TImage::PictureChanged);
+  SetBounds(0, 0, 105, 105);
+}
+
+void TImage::PictureChanged(TObject*) {
+  if (CanAutoSizeNow()) AdjustSize();
+  Invalidate();
+}
+
+void TImage::SetStretch(bool value) {
+  if (value == stretch_) return;
+  stretch_ = value;
+  Invalidate();
+}
+
+void TImage::SetCenter(bool value) {
+  if (value == center_) return;
+  center_ = value;
+  Invalidate();
+}
+
+void TImage::SetProportional(bool value) {
+  if (value == proportional_) return;
+  proportional_ = value;
+  Invalidate();
+}
+
+void TImage::SetTransparent(bool value) {
+  if (value == transparent_) return;
+  transparent_ = value;
+  Invalidate();
+}
+
+void TImage::AdjustSize() {
+  if (!picture_.Empty()) SetBounds(Left(), Top(), picture_.Width(), picture_.Height());
+}
+
+TRect TImage::DestRect() const {
+  int w = picture_.Width(), h = picture_.Height();
+  const int cw = Width(), ch = Height();
+  if (stretch_ || (proportional_ && (w > cw || h > ch))) {
+    if (proportional_ && w > 0 && h > 0) {
+      const double xy = static_cast<double>(w) / h;
+      if (cw / xy <= ch) {
+        w = cw;
+        h = static_cast<int>(cw / xy);
+      } else {
+        h = ch;
+        w = static_cast<int>(ch * xy);
+      }
+    } else {
+      w = cw;
+      h = ch;
+    }
+  }
+  TRect r = Rect(0, 0, w, h);
+  if (center_) r = r.Offset((cw - w) / 2, (ch - h) / 2);
+  return r;
+}
+
+void TImage::Paint() {
+  TCanvas& c = Canvas();
+  if (picture_.Empty()) return;
+  const TRect dest = DestRect();
+  if (QPainter* p = c.Painter()) {
+    // Transparent images keep their alpha; others are copied as they are.
+    p->save();
+    if (!transparent_) p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p->drawImage(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()), picture_.Bitmap().Image());
+    p->restore();
+  } else {
+    c.StretchDraw(dest, picture_.Bitmap());
+  }
+}

@@ -1,0 +1,674 @@
+#include "toolkit/Forms.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QToolTip>
+#include <QWindow>
+
+#include <algorithm>
+
+#include "toolkit/Dialogs.h"
+#include "toolkit/SysUtils.h"
+#include "toolkit/Thread.h"
+#include "toolkit/WidgetBridge.h"
+
+namespace {
+TApplication g_application;
+TScreen g_screen;
+}  // namespace
+
+TApplication* Application = &g_application;
+TScreen* Screen = &g_screen;
+
+TCustomForm* GetParentForm(const TControl* control) {
+  const TControl* c = control;
+  while (c && c->Parent()) c = c->Parent();
+  return const_cast<TCustomForm*>(dynamic_cast<const TCustomForm*>(c));
+}
+
+// ---- TCustomForm --------------------------------------------------------------
+
+TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
+  form_state_ |= fsCreating;
+  SetVisible(false);
+  SetColor(clBtnFace);
+  SetParentFont(false);
+  SetControlStyle(ControlStyle() | csAcceptsControls | csSetCaption);
+  TWinControl::SetBounds(0, 0, 320, 240);
+  ApplyWindowFlags();
+  form_state_ &= ~fsCreating;
+}
+
+TCustomForm::~TCustomForm() {
+  Destroying();
+  OnDestroy(this);
+  if (Application->MainForm() == this) {
+    // Nothing may refer to a main form that is gone.
+  }
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle style) {
+  if (style == border_style_) return;
+  border_style_ = style;
+  ApplyWindowFlags();
+}
+
+void TCustomForm::SetBorderIcons(TBorderIcons icons) {
+  if (icons == border_icons_) return;
+  border_icons_ = icons;
+  ApplyWindowFlags();
+}
+
+void TCustomForm::ApplyWindowFlags() {
+  QWidget* w = Handle();
+  if (!w) return;
+  Qt::WindowFlags f = Qt::Window;
+  switch (border_style_) {
+    case TFormBorderStyle::bsNone:
+      f |= Qt::FramelessWindowHint;
+      break;
+    case TFormBorderStyle::bsDialog:
+      f = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+      break;
+    case TFormBorderStyle::bsToolWindow:
+    case TFormBorderStyle::bsSizeToolWin:
+      f = Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+      break;
+    default:
+      f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+      if (border_icons_ & biSystemMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+      if (border_icons_ & biMinimize) f |= Qt::WindowMinimizeButtonHint;
+      if (border_icons_ & biMaximize && border_style_ == TFormBorderStyle::bsSizeable)
+        f |= Qt::WindowMaximizeButtonHint;
+      break;
+  }
+  const bool visible = w->isVisible();
+  w->setWindowFlags(f);
+  UpdateWidgetGeometry();
+  if (visible) w->show();
+}
+
+void TCustomForm::UpdateWidgetGeometry() {
+  QWidget* w = Handle();
+  if (!w || updating_geometry_) return;
+  updating_geometry_ = true;
+  const bool fixed = border_style_ == TFormBorderStyle::bsSingle ||
+                     border_style_ == TFormBorderStyle::bsDialog ||
+                     border_style_ == TFormBorderStyle::bsToolWindow;
+  if (fixed) {
+    w->setFixedSize(Width(), Height());
+  } else {
+    w->setMinimumSize(0, 0);
+    w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  }
+  w->setGeometry(Left(), Top(), Width(), Height());
+  updating_geometry_ = false;
+}
+
+TPoint TCustomForm::ClientOrigin() const {
+  const TRect m = FrameMargins();
+  if (QWidget* w = Handle()) {
+    const QPoint g = w->mapToGlobal(QPoint(m.Left, m.Top));
+    return {g.x(), g.y()};
+  }
+  return {Left() + m.Left, Top() + m.Top};
+}
+
+void TCustomForm::StoreText(const std::string& text) {
+  TWinControl::StoreText(text);
+  if (QWidget* w = Handle()) w->setWindowTitle(ToQString(text));
+}
+
+void TCustomForm::SetWindowState(TWindowState state) {
+  if (state == window_state_) return;
+  window_state_ = state;
+  QWidget* w = Handle();
+  if (!w || !Visible()) return;
+  switch (state) {
+    case wsNormal: w->showNormal(); break;
+    case wsMinimized: w->showMinimized(); break;
+    case wsMaximized: w->showMaximized(); break;
+  }
+}
+
+void TCustomForm::PlaceOnFirstShow() {
+  if (placed_) return;
+  placed_ = true;
+  int left = Left(), top = Top();
+  switch (position_) {
+    case poScreenCenter:
+    case poDesktopCenter:
+      left = (Screen->Width() - Width()) / 2;
+      top = (Screen->Height() - Height()) / 2;
+      break;
+    case poMainFormCenter:
+    case poOwnerFormCenter: {
+      TCustomForm* ref = position_ == poOwnerFormCenter ? dynamic_cast<TCustomForm*>(Owner()) : nullptr;
+      if (!ref) ref = Application->MainForm();
+      if (ref && ref != this) {
+        left = ref->Left() + (ref->Width() - Width()) / 2;
+        top = ref->Top() + (ref->Height() - Height()) / 2;
+      } else {
+        left = (Screen->Width() - Width()) / 2;
+        top = (Screen->Height() - Height()) / 2;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  SetBounds(std::max(0, left), std::max(0, top), Width(), Height());
+}
+
+void TCustomForm::VisibleChanged() {
+  QWidget* w = Handle();
+  if (!w) return;
+  if (Visible()) {
+    PlaceOnFirstShow();
+    UpdateWidgetGeometry();
+    UpdateTabChain();
+    // Secondary windows belong to the main form: no task-bar button.
+    TCustomForm* main = Application->MainForm();
+    if (main && main != this && main->Handle()) {
+      w->winId();
+      main->Handle()->winId();
+      if (w->windowHandle() && main->Handle()->windowHandle())
+        w->windowHandle()->setTransientParent(main->Handle()->windowHandle());
+    }
+    form_state_ |= fsShowing;
+    switch (window_state_) {
+      case wsMinimized: w->showMinimized(); break;
+      case wsMaximized: w->showMaximized(); break;
+      default: w->show(); break;
+    }
+    form_state_ &= ~fsShowing;
+    form_state_ |= fsVisible;
+    if (!active_control_ || !active_control_->CanFocus())
+      SelectFirst();
+    else
+      active_control_->SetFocus();
+    w->activateWindow();
+    Perform(WM_SHOWWINDOW, 1);
+    DoShow();
+  } else {
+    w->hide();
+    form_state_ &= ~fsVisible;
+    Perform(WM_SHOWWINDOW, 0);
+    DoHide();
+  }
+}
+
+void TCustomForm::DoShow() { OnShow(this); }
+void TCustomForm::DoHide() { OnHide(this); }
+
+void TCustomForm::SetActiveControl(TWinControl* control) {
+  if (control == active_control_) return;
+  if (control && GetParentForm(control) != this) return;
+  active_control_ = control;
+  if (control && Visible() && control->CanFocus() && !control->Focused()) {
+    if (QWidget* w = control->Handle()) w->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void TCustomForm::FocusChanged(TWinControl* control) { active_control_ = control; }
+
+void TCustomForm::SelectFirst() {
+  std::vector<TWinControl*> list;
+  GetTabOrderList(list);
+  for (TWinControl* c : list) {
+    if (c->CanFocus()) {
+      active_control_ = c;
+      if (QWidget* w = c->Handle()) w->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+}
+
+TModalResult TCustomForm::ShowModal() {
+  if (Visible() || (form_state_ & fsModal))
+    throw EInvalidOperation("Cannot make a visible window modal");
+  QWidget* w = Handle();
+  modal_result_ = mrNone;
+  form_state_ |= fsModal;
+  w->setWindowModality(Qt::ApplicationModal);
+  try {
+    Show();
+    for (;;) {
+      if (Application->Terminated()) modal_result_ = mrCancel;
+      if (modal_result_ != mrNone && CloseModal()) break;
+      Application->HandleMessage();
+    }
+  } catch (...) {
+    form_state_ &= ~fsModal;
+    w->setWindowModality(Qt::NonModal);
+    Hide();
+    throw;
+  }
+  form_state_ &= ~fsModal;
+  Hide();
+  w->setWindowModality(Qt::NonModal);
+  return modal_result_;
+}
+
+bool TCustomForm::CloseModal() {
+  TCloseAction action = caHide;
+  if (!CloseQuery()) {
+    modal_result_ = mrNone;
+    return Application->Terminated();
+  }
+  DoClose(action);
+  if (action == caNone && !Application->Terminated()) {
+    modal_result_ = mrNone;
+    return false;
+  }
+  return true;
+}
+
+bool TCustomForm::CloseQuery() {
+  bool can_close = true;
+  OnCloseQuery(this, can_close);
+  return can_close;
+}
+
+void TCustomForm::DoClose(TCloseAction& action) { OnClose(this, action); }
+
+void TCustomForm::Close() {
+  if (form_state_ & fsModal) {
+    modal_result_ = mrCancel;
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = caHide;
+  DoClose(action);
+  if (action == caNone) return;
+  if (Application->MainForm() == this) {
+    // The program ends once control is back in the main message loop.
+    Application->Terminate();
+  } else if (action == caHide) {
+    Hide();
+  } else if (action == caMinimize) {
+    SetWindowState(wsMinimized);
+  } else {
+    Release();
+  }
+}
+
+void TCustomForm::Release() { Application->ReleaseForm(this); }
+
+void TCustomForm::SetRedraw(bool redraw) {
+  Perform(WM_SETREDRAW, redraw ? 1 : 0);
+  if (redraw) RepaintAll();
+}
+
+void TCustomForm::StartSystemMove() {
+  if (QWidget* w = Handle())
+    if (QWindow* win = w->windowHandle()) win->startSystemMove();
+}
+
+void TCustomForm::StartSystemResize(Qt::Edges edges) {
+  if (QWidget* w = Handle())
+    if (QWindow* win = w->windowHandle()) win->startSystemResize(edges);
+}
+
+void TCustomForm::Activate() { OnActivate(this); }
+void TCustomForm::Deactivate() { OnDeactivate(this); }
+
+void TCustomForm::KeyDown(std::uint16_t& key, TShiftState shift) {
+  TWinControl::KeyDown(key, shift);
+}
+
+void TCustomForm::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+    case WM_CLOSE:
+      Close();
+      return;
+    case WM_ACTIVATE: {
+      const bool active = LoWord(m.WParam) != WA_INACTIVE;
+      if (active == active_) {
+        DefaultHandler(m);
+        return;
+      }
+      active_ = active;
+      DefaultHandler(m);
+      if (active) {
+        form_state_ |= fsActivated;
+        Activate();
+      } else {
+        Deactivate();
+      }
+      return;
+    }
+    default:
+      TWinControl::Dispatch(m);
+  }
+}
+
+bool TCustomForm::TranslateEvent(QObject* target, QEvent* e,
+                                 const std::function<bool()>& qt_default) {
+  QWidget* w = Handle();
+  if (target == w) {
+    switch (e->type()) {
+      case QEvent::Resize:
+      case QEvent::Move: {
+        const bool r = qt_default();
+        if (!updating_geometry_ && w->isWindow()) {
+          const QRect g = w->geometry();
+          updating_geometry_ = true;
+          try {
+            SetBounds(g.x(), g.y(), g.width(), g.height());
+          } catch (...) {
+            updating_geometry_ = false;
+            throw;
+          }
+          updating_geometry_ = false;
+        }
+        return r;
+      }
+      case QEvent::Close: {
+        TMessage m{WM_CLOSE, 0, 0, 0};
+        SendQt(m, [] { return true; });
+        // The form decides itself whether it goes away.
+        e->ignore();
+        return true;
+      }
+      case QEvent::WindowActivate:
+      case QEvent::WindowDeactivate: {
+        TMessage m{WM_ACTIVATE, e->type() == QEvent::WindowActivate ? WA_ACTIVE : WA_INACTIVE, 0, 0};
+        return SendQt(m, qt_default);
+      }
+      case QEvent::WindowStateChange: {
+        const Qt::WindowStates s = w->windowState();
+        window_state_ = (s & Qt::WindowMinimized)   ? wsMinimized
+                        : (s & Qt::WindowMaximized) ? wsMaximized
+                                                    : wsNormal;
+        return qt_default();
+      }
+      default:
+        break;
+    }
+  }
+  return TWinControl::TranslateEvent(target, e, qt_default);
+}
+
+// ---- TApplication --------------------------------------------------------------
+
+namespace {
+int g_argc = 1;
+char g_arg0[] = "sonarix";
+char* g_argv[] = {g_arg0, nullptr};
+}  // namespace
+
+class TWindowHookFilter : public QObject {
+ public:
+  struct Hook {
+    int handle;
+    TWindowHookProc proc;
+  };
+  std::vector<Hook> hooks;
+  std::vector<QPointer<QWidget>> seen;
+
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (hooks.empty() || !o->isWidgetType()) return false;
+    auto* w = static_cast<QWidget*>(o);
+    if (!w->isWindow()) return false;
+    if (e->type() == QEvent::Show) {
+      auto it = std::find(seen.begin(), seen.end(), w);
+      if (it == seen.end()) {
+        seen.emplace_back(w);
+        QObject::connect(w, &QObject::destroyed, this, [this, w] {
+          seen.erase(std::remove_if(seen.begin(), seen.end(),
+                                    [w](const QPointer<QWidget>& p) { return p.isNull() || p == w; }),
+                     seen.end());
+          Fire(TWindowHookKind::whDestroy, w);
+        });
+        Fire(TWindowHookKind::whCreate, w);
+      }
+    } else if (e->type() == QEvent::WindowActivate) {
+      Fire(TWindowHookKind::whActivate, w);
+    }
+    return false;
+  }
+
+  void Fire(TWindowHookKind kind, QWidget* w) {
+    const std::vector<Hook> copy = hooks;
+    for (const Hook& h : copy) {
+      try {
+        h.proc(kind, w);
+      } catch (...) {
+        Application->HandleException(Application);
+      }
+    }
+  }
+};
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+TApplication::~TApplication() {
+  DestroyForms();
+  delete handle_;
+  handle_ = nullptr;
+  if (hook_filter_ && QCoreApplication::instance())
+    QCoreApplication::instance()->removeEventFilter(hook_filter_.get());
+  hook_filter_.reset();
+  own_app_.reset();
+}
+
+void TApplication::Initialize() { Initialize(g_argc, g_argv); }
+
+void TApplication::Initialize(int& argc, char** argv) {
+  if (!QCoreApplication::instance()) {
+    own_app_ = std::make_unique<QApplication>(argc, argv);
+  }
+  // Forms still alive when the Qt application goes are freed first.
+  static bool post_routine = false;
+  if (!post_routine) {
+    post_routine = true;
+    qAddPostRoutine([] { Application->DestroyForms(); });
+  }
+  RegisterProgramFonts();
+  terminated_ = false;
+}
+
+void TApplication::SetTitle(const std::string& title) {
+  if (title == title_) return;
+  title_ = title;
+  if (QCoreApplication::instance()) QCoreApplication::setApplicationName(ToQString(title));
+}
+
+QWidget* TApplication::Handle() {
+  if (!handle_) {
+    handle_ = new QWidget;
+    handle_->setWindowTitle(QString());
+  }
+  return handle_;
+}
+
+void TApplication::Run() {
+  if (main_form_ && show_main_form_) main_form_->Show();
+  while (!terminated_) {
+    try {
+      HandleMessage();
+    } catch (...) {
+      HandleException(this);
+    }
+  }
+}
+
+void TApplication::ProcessMessages() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  CheckSynchronize();
+  DoReleases();
+}
+
+void TApplication::HandleMessage() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  // Idle: the calls worker threads queued, and forms released meanwhile.
+  CheckSynchronize();
+  DoReleases();
+}
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance()) d->wakeUp();
+}
+
+std::string TApplication::ExceptionText(const std::string& message) {
+  std::string text = message;
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
+    text += '.';
+  return text;
+}
+
+void TApplication::HandleException(TObject* sender) {
+  std::exception_ptr error = std::current_exception();
+  if (!error) return;
+  try {
+    std::rethrow_exception(error);
+  } catch (const EAbort&) {
+    // Silent by design.
+  } catch (const std::exception& e) {
+    if (OnException)
+      OnException(sender, e);
+    else
+      ShowException(e);
+  } catch (...) {
+    const Exception unknown("Unknown exception");
+    if (OnException)
+      OnException(sender, unknown);
+    else
+      ShowException(unknown);
+  }
+}
+
+void TApplication::ShowException(const std::exception& e) {
+  MessageBox(ExceptionText(e.what()), title_, MB_OK | MB_ICONSTOP);
+}
+
+void TApplication::ActivateHint(TControl* control, const QPoint& global_pos) {
+  hint_ = control->Hint();
+  OnHint(this);
+  QWidget* w = nullptr;
+  QRect rect;
+  if (control->IsWindowed()) {
+    w = static_cast<TWinControl*>(control)->Handle();
+    if (w) rect = w->rect();
+  } else if (control->Parent()) {
+    w = control->Parent()->Handle();
+    const TRect nc = control->Parent()->FrameMargins();
+    const TRect b = control->BoundsRect().Offset(nc.Left, nc.Top);
+    rect = QRect(b.Left, b.Top, b.Width(), b.Height());
+  }
+  QToolTip::showText(global_pos, ToQString(hint_), w, rect);
+}
+
+void TApplication::CancelHint() {
+  hint_.clear();
+  QToolTip::hideText();
+}
+
+void TApplication::InstallHooks() {
+  if (hook_filter_ || !QCoreApplication::instance()) return;
+  hook_filter_ = std::make_unique<TWindowHookFilter>();
+  QCoreApplication::instance()->installEventFilter(hook_filter_.get());
+}
+
+int TApplication::HookWindows(TWindowHookProc proc) {
+  InstallHooks();
+  auto* f = static_cast<TWindowHookFilter*>(hook_filter_.get());
+  if (!f) return 0;
+  const int handle = next_hook_++;
+  f->hooks.push_back({handle, std::move(proc)});
+  return handle;
+}
+
+void TApplication::UnhookWindows(int handle) {
+  auto* f = static_cast<TWindowHookFilter*>(hook_filter_.get());
+  if (!f) return;
+  f->hooks.erase(std::remove_if(f->hooks.begin(), f->hooks.end(),
+                                [handle](const TWindowHookFilter::Hook& h) { return h.handle == handle; }),
+                 f->hooks.end());
+}
+
+void TApplication::FireHook(TWindowHookKind kind, QWidget* window) {
+  if (auto* f = static_cast<TWindowHookFilter*>(hook_filter_.get())) f->Fire(kind, window);
+}
+
+void TApplication::SetMouseControl(TControl* control) {
+  if (control == mouse_control_) return;
+  TControl* old = mouse_control_;
+  mouse_control_ = control;
+  if (old) {
+    old->Perform(CM_MOUSELEAVE);
+    if (!old->IsWindowed() && old->Parent() && old->Parent()->Handle())
+      old->Parent()->Handle()->unsetCursor();
+  }
+  if (control && mouse_control_ == control) {
+    control->Perform(CM_MOUSEENTER);
+    if (mouse_control_ == control && control->Cursor() != crDefault) {
+      QWidget* w = control->IsWindowed() ? static_cast<TWinControl*>(control)->Handle()
+                   : control->Parent()  ? control->Parent()->Handle()
+                                        : nullptr;
+      if (w) w->setCursor(Screen->Cursors(control->Cursor()));
+    }
+  }
+}
+
+void TApplication::MouseLeftWindow(TWinControl* window) {
+  if (!mouse_control_) return;
+  if (mouse_control_ == window || mouse_control_->Parent() == window) SetMouseControl(nullptr);
+}
+
+void TApplication::ControlDestroying(TControl* control) {
+  if (mouse_control_ == control) mouse_control_ = nullptr;
+  if (main_form_ == control) main_form_ = nullptr;
+  released_.erase(std::remove(released_.begin(), released_.end(), control), released_.end());
+}
+
+void TApplication::WindowCreated(TWinControl*) {}
+
+void TApplication::ReleaseForm(TCustomForm* form) {
+  if (std::find(released_.begin(), released_.end(), form) == released_.end())
+    released_.push_back(form);
+  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance()) d->wakeUp();
+}
+
+void TApplication::DoReleases() {
+  while (!released_.empty()) {
+    TCustomForm* f = released_.back();
+    released_.pop_back();
+    delete f;
+  }
+}
+
+void TApplication::DestroyForms() {
+  released_.clear();
+  while (ComponentCount() > 0) delete Components(ComponentCount() - 1);
+  main_form_ = nullptr;
+  mouse_control_ = nullptr;
+}
+
+// ---- TScreen ----------------------------------------------------------------
+
+int TScreen::Width() const {
+  if (QScreen* s = QGuiApplication::primaryScreen()) return s->geometry().width();
+  return 1024;
+}
+
+int TScreen::Height() const {
+  if (QScreen* s = QGuiApplication::primaryScreen()) return s->geometry().height();
+  return 768;
+}
+
+QCursor TScreen::Cursors(TCursor index) const {
+  auto it = cursors_.find(index);
+  if (it != cursors_.end()) return it->second;
+  return QCursor(CursorShape(index));
+}
+
+TCustomForm* TScreen::ActiveForm() const {
+  return GetParentForm(FindControl(QApplication::activeWindow()));
+}

@@ -1,0 +1,684 @@
+#include "toolkit/StdCtrls.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+#include "toolkit/SysUtils.h"
+#include "toolkit/Forms.h"
+#include "toolkit/WidgetBridge.h"
+
+namespace {
+
+bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
+  if (prefix.size() > s.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(s[i])) !=
+        std::tolower(static_cast<unsigned char>(prefix[i])))
+      return false;
+  }
+  return true;
+}
+
+// The platform's line breaks (CR LF) to Qt's and back.
+QString ToQLines(const std::string& text) {
+  std::string s;
+  s.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      s += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      s += text[i];
+    }
+  }
+  return ToQString(s);
+}
+
+std::string FromQLines(const QString& text) {
+  const std::string s = FromQString(text);
+  std::string out;
+  out.reserve(s.size() + s.size() / 16);
+  for (char c : s) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+void DrawSunkenEdge(HDC dc, const TRect& rect) {
+  if (!dc || rect.Width() < 2 || rect.Height() < 2) return;
+  auto line = [dc](int x1, int y1, int x2, int y2, TColor c) {
+    dc->setPen(ToQColor(c));
+    dc->drawLine(x1, y1, x2, y2);
+  };
+  const int l = rect.Left, t = rect.Top, r = rect.Right - 1, b = rect.Bottom - 1;
+  line(l, t, r - 1, t, clBtnShadow);
+  line(l, t, l, b - 1, clBtnShadow);
+  line(l, b, r, b, clBtnHighlight);
+  line(r, t, r, b, clBtnHighlight);
+  line(l + 1, t + 1, r - 2, t + 1, cl3DDkShadow);
+  line(l + 1, t + 1, l + 1, b - 2, cl3DDkShadow);
+  line(l + 1, b - 1, r - 1, b - 1, cl3DLight);
+  line(r - 1, t + 1, r - 1, b - 1, cl3DLight);
+}
+
+// ---- TStrings ----------------------------------------------------------------
+
+std::string TStrings::Text() const {
+  std::string s;
+  for (int i = 0; i < Count(); ++i) {
+    s += Strings(i);
+    s += "\r\n";
+  }
+  return s;
+}
+
+void TStrings::SetText(const std::string& text) {
+  Clear();
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) {
+      Add(text.substr(start));
+      break;
+    }
+    Add(text.substr(start, end - start));
+    if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    start = end + 1;
+  }
+}
+
+int TStrings::IndexOf(const std::string& s) const {
+  for (int i = 0; i < Count(); ++i) {
+    const std::string item = Strings(i);
+    if (item.size() == s.size() && StartsWithNoCase(item, s)) return i;
+  }
+  return -1;
+}
+
+// ---- TCustomLabel -------------------------------------------------------------
+
+TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) {
+  SetControlStyle(ControlStyle() | csOpaque | csReplicatable);
+  SetBounds(0, 0, 65, 17);
+  auto_size_ = true;
+}
+
+void TCustomLabel::SetAlignment(TAlignment value) {
+  if (value == alignment_) return;
+  alignment_ = value;
+  Invalidate();
+}
+
+void TCustomLabel::SetLayout(TTextLayout value) {
+  if (value == layout_) return;
+  layout_ = value;
+  Invalidate();
+}
+
+void TCustomLabel::SetWordWrap(bool value) {
+  if (value == word_wrap_) return;
+  word_wrap_ = value;
+  if (CanAutoSizeNow()) AdjustSize();
+  Invalidate();
+}
+
+void TCustomLabel::SetTransparent(bool value) {
+  if (value == Transparent()) return;
+  if (value)
+    SetControlStyle(ControlStyle() & ~csOpaque);
+  else
+    SetControlStyle(ControlStyle() | csOpaque);
+  Invalidate();
+}
+
+void TCustomLabel::SetShowAccelChar(bool value) {
+  if (value == show_accel_char_) return;
+  show_accel_char_ = value;
+  if (CanAutoSizeNow()) AdjustSize();
+  Invalidate();
+}
+
+void TCustomLabel::SetFocusControl(TWinControl* control) {
+  if (control == focus_control_) return;
+  if (focus_control_) focus_control_->RemoveFreeNotification(this);
+  focus_control_ = control;
+  if (control) control->FreeNotification(this);
+}
+
+void TCustomLabel::Notification(TComponent* component, TOperation operation) {
+  TGraphicControl::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == focus_control_) focus_control_ = nullptr;
+}
+
+unsigned TCustomLabel::TextFlags() const {
+  unsigned flags = DT_EXPANDTABS;
+  if (word_wrap_) flags |= DT_WORDBREAK;
+  if (!show_accel_char_) flags |= DT_NOPREFIX;
+  return flags;
+}
+
+void TCustomLabel::DoDrawText(TRect& rect, unsigned flags) {
+  std::string text = Caption();
+  if ((flags & DT_CALCRECT) && (text.empty() || (show_accel_char_ && text == "&"))) text += " ";
+  TCanvas& c = Canvas();
+  c.Font().Assign(Font());
+  if (!(flags & DT_CALCRECT) && !Enabled()) {
+    TRect shifted = rect.Offset(1, 1);
+    c.Font().SetColor(clBtnHighlight);
+    c.DrawText(text, shifted, flags);
+    c.Font().SetColor(clBtnShadow);
+    c.DrawText(text, rect, flags);
+    return;
+  }
+  c.DrawText(text, rect, flags);
+}
+
+void TCustomLabel::Paint() {
+  TCanvas& c = Canvas();
+  const TRect client = ClientRect();
+  if (!Transparent()) {
+    c.Brush().SetColor(Color());
+    c.Brush().SetStyle(TBrushStyle::bsSolid);
+    c.FillRect(client);
+  }
+  c.Brush().SetStyle(TBrushStyle::bsClear);
+  TRect rect = client;
+  unsigned flags = TextFlags();
+  if (alignment_ == taCenter) flags |= DT_CENTER;
+  if (alignment_ == taRightJustify) flags |= DT_RIGHT;
+  if (layout_ != tlTop) {
+    TRect calc = rect;
+    DoDrawText(calc, flags | DT_CALCRECT);
+    const int h = calc.Height();
+    if (layout_ == tlBottom)
+      rect.Top = rect.Bottom - h;
+    else
+      rect.Top = (rect.Top + rect.Bottom - h) / 2;
+    rect.Bottom = rect.Top + h;
+  }
+  DoDrawText(rect, flags);
+}
+
+void TCustomLabel::AdjustSize() {
+  if (!auto_size_ || IsLoading()) return;
+  TRect rect = ClientRect();
+  if (!word_wrap_) rect.Right = rect.Left + 0x7FFF;
+  TBitmap scratch(1, 1);
+  // Measuring needs no window: a scratch canvas with the label's font.
+  TCanvas& c = scratch.Canvas();
+  c.Font().Assign(Font());
+  std::string text = Caption();
+  if (text.empty()) text = " ";
+  c.DrawText(text, rect, TextFlags() | DT_CALCRECT);
+  int left = Left();
+  if (alignment_ == taRightJustify && !word_wrap_) left = Left() + Width() - rect.Width();
+  SetBounds(left, Top(), rect.Width(), rect.Height());
+}
+
+void TCustomLabel::Dispatch(TMessage& m) {
+  TGraphicControl::Dispatch(m);
+  if (m.Msg == CM_TEXTCHANGED || m.Msg == CM_FONTCHANGED) {
+    if (CanAutoSizeNow()) AdjustSize();
+    Invalidate();
+  }
+}
+
+// ---- TCustomEdit ----------------------------------------------------------------
+
+TCustomEdit::TCustomEdit(TComponent* owner)
+    : TWinControl(owner, new TWidgetBridge<QLineEdit>()) {
+  QLineEdit* e = Editor();
+  e->setFrame(false);
+  e->setAutoFillBackground(true);
+  e->setBackgroundRole(QPalette::Base);
+  e->setMaxLength(std::numeric_limits<int>::max());
+  e->setContextMenuPolicy(Qt::DefaultContextMenu);
+  SetColor(clWindow);
+  SetTabStop(true);
+  SetControlStyle(ControlStyle() | csFramed);
+  QObject::connect(e, &QLineEdit::textChanged, e, [this](const QString&) {
+    modified_ = true;
+    try {
+      Change();
+    } catch (...) {
+      Application->HandleException(this);
+    }
+  });
+  SetBounds(0, 0, 121, 21);
+  UpdateWidgetLook();
+  e->setContentsMargins(2, 2, 2, 2);
+  e->setTextMargins(1, 0, 1, 0);
+}
+
+QLineEdit* TCustomEdit::Editor() const { return static_cast<QLineEdit*>(Handle()); }
+
+TRect TCustomEdit::DefaultFrameMargins() const {
+  return border_style_ == TBorderStyle::bsSingle ? Rect(2, 2, 2, 2) : TRect{};
+}
+
+void TCustomEdit::PaintFrame(HDC dc) {
+  if (border_style_ == TBorderStyle::bsSingle) DrawSunkenEdge(dc, Rect(0, 0, Width(), Height()));
+}
+
+void TCustomEdit::SetBorderStyle(TBorderStyle style) {
+  if (style == border_style_) return;
+  border_style_ = style;
+  const int m = style == TBorderStyle::bsSingle ? 2 : 0;
+  Editor()->setContentsMargins(m, m, m, m);
+  Invalidate();
+}
+
+void TCustomEdit::SetMaxLength(int value) {
+  if (value == max_length_) return;
+  max_length_ = value;
+  Editor()->setMaxLength(value <= 0 ? std::numeric_limits<int>::max() : value);
+}
+
+bool TCustomEdit::ReadOnly() const { return Editor()->isReadOnly(); }
+void TCustomEdit::SetReadOnly(bool value) { Editor()->setReadOnly(value); }
+
+void TCustomEdit::SetPasswordChar(char value) {
+  if (value == password_char_) return;
+  password_char_ = value;
+  Editor()->setEchoMode(value ? QLineEdit::Password : QLineEdit::Normal);
+}
+
+int TCustomEdit::SelStart() const {
+  const QLineEdit* e = Editor();
+  return e->hasSelectedText() ? e->selectionStart() : e->cursorPosition();
+}
+
+void TCustomEdit::SetSelStart(int value) { Editor()->setCursorPosition(value); }
+
+int TCustomEdit::SelLength() const { return static_cast<int>(Editor()->selectedText().size()); }
+
+void TCustomEdit::SetSelLength(int value) { Editor()->setSelection(SelStart(), value); }
+
+std::string TCustomEdit::SelText() const { return FromQString(Editor()->selectedText()); }
+
+void TCustomEdit::SelectAll() { Editor()->selectAll(); }
+
+std::string TCustomEdit::GetText() const { return FromQString(Editor()->text()); }
+
+void TCustomEdit::StoreText(const std::string& text) { Editor()->setText(ToQString(text)); }
+
+void TCustomEdit::Change() { OnChange(this); }
+
+// ---- TMemo ----------------------------------------------------------------------
+
+int TMemoLines::Count() const {
+  const std::string text = memo_->Text();
+  if (text.empty()) return 0;
+  int n = 1;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') ++n;
+  }
+  // An empty last line (after the final line break) is not counted.
+  if (text.back() == '\n') --n;
+  return n;
+}
+
+std::string TMemoLines::Strings(int index) const {
+  const QTextDocument* doc = memo_->Editor()->document();
+  if (index < 0 || index >= Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+  return FromQString(doc->findBlockByNumber(index).text());
+}
+
+void TMemoLines::Insert(int index, const std::string& s) {
+  const int count = Count();
+  if (index < 0 || index > count) throw EStringListError(Format("List index out of bounds (%d)", index));
+  if (index == count) {
+    std::string text = memo_->Text();
+    std::string add;
+    if (!text.empty() && text.back() != '\n') add = "\r\n";
+    add += s;
+    add += "\r\n";
+    memo_->AppendText(add);
+    return;
+  }
+  QTextCursor cursor(memo_->Editor()->document()->findBlockByNumber(index));
+  cursor.movePosition(QTextCursor::StartOfBlock);
+  cursor.insertText(ToQLines(s + "\r\n"));
+}
+
+void TMemoLines::Delete(int index) {
+  if (index < 0 || index >= Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+  QTextBlock block = memo_->Editor()->document()->findBlockByNumber(index);
+  QTextCursor cursor(block);
+  cursor.movePosition(QTextCursor::StartOfBlock);
+  cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+  if (!block.next().isValid()) cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  cursor.removeSelectedText();
+}
+
+void TMemoLines::Clear() { memo_->SetText(""); }
+
+std::string TMemoLines::Text() const { return memo_->Text(); }
+
+void TMemoLines::SetText(const std::string& text) { memo_->SetText(text); }
+
+TMemo::TMemo(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QPlainTextEdit>()) {
+  QPlainTextEdit* e = Editor();
+  e->setFrameStyle(QFrame::NoFrame);
+  e->setContentsMargins(2, 2, 2, 2);
+  e->document()->setUndoRedoEnabled(false);
+  e->document()->setDocumentMargin(1);
+  e->setTabChangesFocus(true);
+  e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  e->viewport()->setAutoFillBackground(true);
+  ForwardEventsOf(e->viewport());
+  SetColor(clWindow);
+  SetTabStop(true);
+  QObject::connect(e, &QPlainTextEdit::textChanged, e, [this] {
+    try {
+      OnChange(this);
+    } catch (...) {
+      Application->HandleException(this);
+    }
+  });
+  SetBounds(0, 0, 185, 89);
+  UpdateWidgetLook();
+}
+
+QPlainTextEdit* TMemo::Editor() const { return static_cast<QPlainTextEdit*>(Handle()); }
+
+TRect TMemo::DefaultFrameMargins() const {
+  return border_style_ == TBorderStyle::bsSingle ? Rect(2, 2, 2, 2) : TRect{};
+}
+
+void TMemo::PaintFrame(HDC dc) {
+  if (border_style_ == TBorderStyle::bsSingle) DrawSunkenEdge(dc, Rect(0, 0, Width(), Height()));
+}
+
+void TMemo::SetBorderStyle(TBorderStyle style) {
+  if (style == border_style_) return;
+  border_style_ = style;
+  const int m = style == TBorderStyle::bsSingle ? 2 : 0;
+  Editor()->setContentsMargins(m, m, m, m);
+  Invalidate();
+}
+
+void TMemo::SetScrollBars(TScrollStyle value) {
+  if (value == scroll_bars_) return;
+  scroll_bars_ = value;
+  const bool v = value == TScrollStyle::ssVertical || value == TScrollStyle::ssBoth;
+  const bool h = value == TScrollStyle::ssHorizontal || value == TScrollStyle::ssBoth;
+  Editor()->setVerticalScrollBarPolicy(v ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  Editor()->setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+}
+
+void TMemo::SetWordWrap(bool value) {
+  if (value == word_wrap_) return;
+  word_wrap_ = value;
+  Editor()->setLineWrapMode(value ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+bool TMemo::ReadOnly() const { return Editor()->isReadOnly(); }
+void TMemo::SetReadOnly(bool value) { Editor()->setReadOnly(value); }
+
+void TMemo::SetWantTabs(bool value) {
+  want_tabs_ = value;
+  Editor()->setTabChangesFocus(!value);
+}
+
+void TMemo::SetAlignment(TAlignment value) { alignment_ = value; }
+
+std::string TMemo::GetText() const { return FromQLines(Editor()->toPlainText()); }
+
+void TMemo::StoreText(const std::string& text) { Editor()->setPlainText(ToQLines(text)); }
+
+void TMemo::AppendText(const std::string& text) {
+  QPlainTextEdit* e = Editor();
+  QTextCursor cursor = e->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(ToQLines(text));
+  e->setTextCursor(cursor);
+  e->ensureCursorVisible();
+}
+
+void TMemo::KeyPress(char& key) {
+  TWinControl::KeyPress(key);
+  if (key == '\r' && !want_returns_) key = 0;
+}
+
+// ---- TComboBox -------------------------------------------------------------------
+
+int TComboItems::Count() const { return combo_->Editor()->count(); }
+
+std::string TComboItems::Strings(int index) const {
+  if (index < 0 || index >= Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+  return FromQString(combo_->Editor()->itemText(index));
+}
+
+void TComboItems::Insert(int index, const std::string& s) {
+  if (index < 0 || index > Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+  QComboBox* c = combo_->Editor();
+  // Inserting must not change what the edit shows.
+  const QString text = c->currentText();
+  c->blockSignals(true);
+  c->insertItem(index, ToQString(s));
+  if (combo_->item_index_ >= index) ++combo_->item_index_;
+  c->setCurrentIndex(combo_->item_index_);
+  if (c->isEditable()) c->setEditText(text);
+  c->blockSignals(false);
+}
+
+void TComboItems::Delete(int index) {
+  if (index < 0 || index >= Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+  QComboBox* c = combo_->Editor();
+  const QString text = c->currentText();
+  c->blockSignals(true);
+  c->removeItem(index);
+  if (combo_->item_index_ == index)
+    combo_->item_index_ = -1;
+  else if (combo_->item_index_ > index)
+    --combo_->item_index_;
+  c->setCurrentIndex(combo_->item_index_);
+  if (c->isEditable()) c->setEditText(text);
+  c->blockSignals(false);
+}
+
+void TComboItems::Clear() {
+  QComboBox* c = combo_->Editor();
+  const QString text = c->currentText();
+  c->blockSignals(true);
+  c->clear();
+  combo_->item_index_ = -1;
+  if (c->isEditable()) c->setEditText(text);
+  c->blockSignals(false);
+}
+
+TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QComboBox>()) {
+  QComboBox* c = Editor();
+  c->setEditable(true);
+  c->setInsertPolicy(QComboBox::NoInsert);
+  // Enter must not pick an item whose text matches: the platform's box
+  // leaves the selection alone.
+  c->setDuplicatesEnabled(true);
+  c->setCompleter(nullptr);
+  c->setMaxVisibleItems(drop_down_count_);
+  c->setFrame(true);
+  SetColor(clWindow);
+  SetTabStop(true);
+  QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, [this](int index) {
+    try {
+      ItemPicked(index);
+    } catch (...) {
+      Application->HandleException(this);
+    }
+  });
+  if (QLineEdit* le = c->lineEdit()) {
+    ForwardEventsOf(le);
+    QObject::connect(le, &QLineEdit::textEdited, le, [this](const QString& text) {
+      try {
+        TextEdited(FromQString(text));
+      } catch (...) {
+        Application->HandleException(this);
+      }
+    });
+  }
+  SetBounds(0, 0, 145, 21);
+  UpdateWidgetLook();
+}
+
+QComboBox* TComboBox::Editor() const { return static_cast<QComboBox*>(Handle()); }
+
+int TComboBox::FindPrefix(const std::string& text) const {
+  for (int i = 0; i < items_.Count(); ++i)
+    if (StartsWithNoCase(items_.Strings(i), text)) return i;
+  return -1;
+}
+
+int TComboBox::FindExact(const std::string& text) const {
+  for (int i = 0; i < items_.Count(); ++i) {
+    const std::string item = items_.Strings(i);
+    if (item.size() == text.size() && StartsWithNoCase(item, text)) return i;
+  }
+  return -1;
+}
+
+void TComboBox::ItemPicked(int index) {
+  if (index < 0 || index >= items_.Count()) return;
+  item_index_ = index;
+  QComboBox* c = Editor();
+  if (c->currentIndex() != index) c->setCurrentIndex(index);
+  last_text_ = items_.Strings(index);
+  Select();
+}
+
+void TComboBox::TextEdited(const std::string& text) {
+  if (in_edit_) return;
+  QComboBox* c = Editor();
+  QLineEdit* le = c->lineEdit();
+  const bool grew = text.size() > last_text_.size() && le &&
+                    le->cursorPosition() == static_cast<int>(ToQString(text).size());
+  int found = -1;
+  if (!text.empty()) found = grew ? FindPrefix(text) : FindExact(text);
+  if (found >= 0 && grew && auto_complete_ && le) {
+    // Complete to the item, with the part not typed selected.
+    const QString item = ToQString(items_.Strings(found));
+    const int typed = static_cast<int>(ToQString(text).size());
+    in_edit_ = true;
+    le->setText(item);
+    le->setSelection(typed, static_cast<int>(item.size()) - typed);
+    in_edit_ = false;
+  } else if (found >= 0 && grew && !auto_complete_) {
+    found = FindExact(text);
+  }
+  item_index_ = found;
+  last_text_ = GetText();
+  Change();
+}
+
+void TComboBox::SetItemIndex(int index) {
+  if (index < -1 || index >= items_.Count()) index = -1;
+  if (index == item_index_ && (index < 0 || GetText() == items_.Strings(index))) return;
+  item_index_ = index;
+  QComboBox* c = Editor();
+  c->blockSignals(true);
+  c->setCurrentIndex(index);
+  if (index < 0 && c->isEditable()) c->setEditText(QString());
+  c->blockSignals(false);
+  last_text_ = GetText();
+}
+
+void TComboBox::SetStyle(TComboBoxStyle style) {
+  if (style == style_) return;
+  style_ = style;
+  QComboBox* c = Editor();
+  const std::string text = GetText();
+  c->setEditable(style != TComboBoxStyle::csDropDownList);
+  if (c->isEditable()) {
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setCompleter(nullptr);
+    if (QLineEdit* le = c->lineEdit()) {
+      ForwardEventsOf(le);
+      QObject::connect(le, &QLineEdit::textEdited, le, [this](const QString& t) {
+        try {
+          TextEdited(FromQString(t));
+        } catch (...) {
+          Application->HandleException(this);
+        }
+      });
+      le->setText(ToQString(text));
+    }
+  }
+  UpdateWidgetLook();
+}
+
+void TComboBox::SetItemHeight(int value) {
+  if (value == item_height_) return;
+  item_height_ = value;
+}
+
+void TComboBox::SetDropDownCount(int value) {
+  if (value == drop_down_count_) return;
+  drop_down_count_ = value;
+  Editor()->setMaxVisibleItems(value);
+}
+
+void TComboBox::SetMaxLength(int value) {
+  if (value == max_length_) return;
+  max_length_ = value;
+  if (QLineEdit* le = Editor()->lineEdit())
+    le->setMaxLength(value <= 0 ? std::numeric_limits<int>::max() : value);
+}
+
+bool TComboBox::DroppedDown() const { return Editor()->view()->isVisible(); }
+
+void TComboBox::SetDroppedDown(bool value) {
+  if (value)
+    Editor()->showPopup();
+  else
+    Editor()->hidePopup();
+}
+
+int TComboBox::SelStart() const {
+  QLineEdit* le = Editor()->lineEdit();
+  if (!le) return 0;
+  return le->hasSelectedText() ? le->selectionStart() : le->cursorPosition();
+}
+
+int TComboBox::SelLength() const {
+  QLineEdit* le = Editor()->lineEdit();
+  return le ? static_cast<int>(le->selectedText().size()) : 0;
+}
+
+std::string TComboBox::GetText() const { return FromQString(Editor()->currentText()); }
+
+void TComboBox::StoreText(const std::string& text) {
+  QComboBox* c = Editor();
+  if (c->isEditable()) {
+    c->blockSignals(true);
+    c->setEditText(ToQString(text));
+    c->blockSignals(false);
+  } else {
+    item_index_ = FindExact(text);
+    c->setCurrentIndex(item_index_);
+  }
+  last_text_ = text;
+}
+
+void TComboBox::Change() { OnChange(this); }
+
+void TComboBox::Select() {
+  if (OnSelect)
+    OnSelect(this);
+  else
+    Change();
+}

@@ -1,0 +1,266 @@
+// Standard controls: label (painted by the program), and edit, memo and
+// combo box, which wrap Qt's editors (editing, selection, clipboard and
+// input methods are Qt's).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "toolkit/Controls.h"
+#include "toolkit/SysUtils.h"
+
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+
+class EStringListError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class TCustomLabel : public TGraphicControl {
+ public:
+  explicit TCustomLabel(TComponent* owner);
+
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment value);
+  TTextLayout Layout() const { return layout_; }
+  void SetLayout(TTextLayout value);
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool value);
+  bool Transparent() const { return (ControlStyle() & csOpaque) == 0; }
+  void SetTransparent(bool value);
+  bool ShowAccelChar() const { return show_accel_char_; }
+  void SetShowAccelChar(bool value);
+  TWinControl* FocusControl() const { return focus_control_; }
+  void SetFocusControl(TWinControl* control);
+
+ protected:
+  void Paint() override;
+  void AdjustSize() override;
+  void Dispatch(TMessage& message) override;
+  void Notification(TComponent* component, TOperation operation) override;
+  unsigned TextFlags() const;
+  // Draws the caption into `rect` (computes it with DT_CALCRECT).
+  virtual void DoDrawText(TRect& rect, unsigned flags);
+
+ private:
+  TAlignment alignment_ = taLeftJustify;
+  TTextLayout layout_ = tlTop;
+  bool word_wrap_ = false;
+  bool show_accel_char_ = true;
+  TWinControl* focus_control_ = nullptr;
+};
+
+class TLabel : public TCustomLabel {
+ public:
+  explicit TLabel(TComponent* owner) : TCustomLabel(owner) {}
+};
+
+enum class TEditCharCase : std::uint8_t { ecNormal, ecUpperCase, ecLowerCase };
+
+class TCustomEdit : public TWinControl {
+ public:
+  explicit TCustomEdit(TComponent* owner);
+
+  TBorderStyle BorderStyle() const { return border_style_; }
+  void SetBorderStyle(TBorderStyle style);
+  int MaxLength() const { return max_length_; }
+  void SetMaxLength(int value);
+  bool ReadOnly() const;
+  void SetReadOnly(bool value);
+  char PasswordChar() const { return password_char_; }
+  void SetPasswordChar(char value);
+  int SelStart() const;
+  void SetSelStart(int value);
+  int SelLength() const;
+  void SetSelLength(int value);
+  std::string SelText() const;
+  void SelectAll();
+  void Clear() { SetText(""); }
+  bool Modified() const { return modified_; }
+  void SetModified(bool value) { modified_ = value; }
+
+  TNotifyEvent OnChange;
+
+ protected:
+  TRect DefaultFrameMargins() const override;
+  void PaintFrame(HDC dc) override;
+  std::string GetText() const override;
+  void StoreText(const std::string& text) override;
+  virtual void Change();
+  QLineEdit* Editor() const;
+
+ private:
+  TBorderStyle border_style_ = TBorderStyle::bsSingle;
+  int max_length_ = 0;
+  char password_char_ = 0;
+  bool modified_ = false;
+};
+
+class TEdit : public TCustomEdit {
+ public:
+  explicit TEdit(TComponent* owner) : TCustomEdit(owner) {}
+};
+
+// A list of text lines kept by a control.
+class TStrings {
+ public:
+  virtual ~TStrings() = default;
+  virtual int Count() const = 0;
+  virtual std::string Strings(int index) const = 0;
+  virtual void Insert(int index, const std::string& s) = 0;
+  virtual void Delete(int index) = 0;
+  virtual void Clear() = 0;
+  // The lines, each ended with CR LF.
+  virtual std::string Text() const;
+  virtual void SetText(const std::string& text);
+  int Add(const std::string& s) {
+    Insert(Count(), s);
+    return Count() - 1;
+  }
+  int IndexOf(const std::string& s) const;
+  std::string operator[](int index) const { return Strings(index); }
+};
+
+enum class TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+class TMemo;
+
+class TMemoLines : public TStrings {
+ public:
+  explicit TMemoLines(TMemo* memo) : memo_(memo) {}
+  int Count() const override;
+  std::string Strings(int index) const override;
+  void Insert(int index, const std::string& s) override;
+  void Delete(int index) override;
+  void Clear() override;
+  std::string Text() const override;
+  void SetText(const std::string& text) override;
+
+ private:
+  TMemo* memo_;
+};
+
+class TMemo : public TWinControl {
+ public:
+  explicit TMemo(TComponent* owner);
+
+  TStrings& Lines() { return lines_; }
+  TScrollStyle ScrollBars() const { return scroll_bars_; }
+  void SetScrollBars(TScrollStyle value);
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool value);
+  bool ReadOnly() const;
+  void SetReadOnly(bool value);
+  bool WantReturns() const { return want_returns_; }
+  void SetWantReturns(bool value) { want_returns_ = value; }
+  bool WantTabs() const { return want_tabs_; }
+  void SetWantTabs(bool value);
+  TBorderStyle BorderStyle() const { return border_style_; }
+  void SetBorderStyle(TBorderStyle style);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment value);
+  void Clear() { SetText(""); }
+  // Appends text at the end and shows the end.
+  void AppendText(const std::string& text);
+
+  TNotifyEvent OnChange;
+
+  QPlainTextEdit* Editor() const;
+
+ protected:
+  TRect DefaultFrameMargins() const override;
+  void PaintFrame(HDC dc) override;
+  std::string GetText() const override;
+  void StoreText(const std::string& text) override;
+  void KeyPress(char& key) override;
+
+ private:
+  TMemoLines lines_{this};
+  TScrollStyle scroll_bars_ = TScrollStyle::ssNone;
+  bool word_wrap_ = true;
+  bool want_returns_ = true;
+  bool want_tabs_ = false;
+  TBorderStyle border_style_ = TBorderStyle::bsSingle;
+  TAlignment alignment_ = taLeftJustify;
+};
+
+enum class TComboBoxStyle : std::uint8_t { csDropDown, csSimple, csDropDownList };
+
+class TComboBox;
+
+class TComboItems : public TStrings {
+ public:
+  explicit TComboItems(TComboBox* combo) : combo_(combo) {}
+  int Count() const override;
+  std::string Strings(int index) const override;
+  void Insert(int index, const std::string& s) override;
+  void Delete(int index) override;
+  void Clear() override;
+
+ private:
+  TComboBox* combo_;
+};
+
+// The editable drop-down keeps the platform's semantics: picking an item,
+// or typing text that completes to one, selects it; text that begins no
+// item leaves no item selected (ItemIndex -1). OnChange follows both.
+class TComboBox : public TWinControl {
+ public:
+  explicit TComboBox(TComponent* owner);
+
+  TStrings& Items() { return items_; }
+  int ItemIndex() const { return item_index_; }
+  void SetItemIndex(int index);
+  TComboBoxStyle Style() const { return style_; }
+  void SetStyle(TComboBoxStyle style);
+  int ItemHeight() const { return item_height_; }
+  void SetItemHeight(int value);
+  int DropDownCount() const { return drop_down_count_; }
+  void SetDropDownCount(int value);
+  int MaxLength() const { return max_length_; }
+  void SetMaxLength(int value);
+  bool AutoComplete() const { return auto_complete_; }
+  void SetAutoComplete(bool value) { auto_complete_ = value; }
+  bool DroppedDown() const;
+  void SetDroppedDown(bool value);
+  int SelStart() const;
+  int SelLength() const;
+
+  // What the user does, as the platform reports it (the Qt signals call
+  // these): picks an item from the list, or edits the text.
+  void ItemPicked(int index);
+  void TextEdited(const std::string& text);
+
+  TNotifyEvent OnChange;
+  TNotifyEvent OnSelect;
+  TNotifyEvent OnDropDown;
+  TNotifyEvent OnCloseUp;
+
+  QComboBox* Editor() const;
+
+ protected:
+  std::string GetText() const override;
+  void StoreText(const std::string& text) override;
+  virtual void Change();
+  virtual void Select();
+
+ private:
+  friend class TComboItems;
+  int FindPrefix(const std::string& text) const;
+  int FindExact(const std::string& text) const;
+
+  TComboItems items_{this};
+  int item_index_ = -1;
+  TComboBoxStyle style_ = TComboBoxStyle::csDropDown;
+  int item_height_ = 13;
+  int drop_down_count_ = 8;
+  int max_length_ = 0;
+  bool auto_complete_ = true;
+  std::string last_text_;
+  bool in_edit_ = false;
+};
+
+// Paints the classic sunken 2-pixel edge of an edit frame.
+void DrawSunkenEdge(HDC dc, const TRect& rect);
