@@ -110,7 +110,8 @@ class MainFormTest : public ::testing::Test {
     StopRequested = false;
     form_ = new TForm1(Application);
     form_->Show();
-    dir_ = std::filesystem::path(::testing::TempDir()) / ("sonarix_app_" + std::to_string(::getpid()));
+    dir_ = std::filesystem::absolute(std::filesystem::path(::testing::TempDir()) /
+                                     ("sonarix_app_" + std::to_string(::getpid())));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
   }
