@@ -23,9 +23,9 @@
 namespace {
 
 // Classic platform metrics at 96 dpi.
-constexpr int kFrame = 4;        // sizing frame
-constexpr int kCaption = 19;     // caption bar
-constexpr int kScrollBar = 17;   // vertical scroll bar width, arrow height
+constexpr int kFrame = 4;       // sizing frame
+constexpr int kCaption = 19;    // caption bar
+constexpr int kScrollBar = 17;  // vertical scroll bar width, arrow height
 constexpr TColor kDesktop = 0x6D5A3A;
 
 class TSheet {
@@ -60,8 +60,9 @@ class TSheet {
     const int mask = Mask(section, key);
     const TPoint size = model_.MaskFrameSize(mask);
     if (mask < 0) return;
-    DrawSkinGlyph(cache, {area.Left + (area.Width() - size.X) / 2, area.Top + (area.Height() - size.Y) / 2},
-                  model_, mask, state);
+    DrawSkinGlyph(
+        cache, {area.Left + (area.Width() - size.X) / 2, area.Top + (area.Height() - size.Y) / 2},
+        model_, mask, state);
   }
 
   void Text(TBitmap& cache, const std::string& text, const TRect& rect, unsigned flags,
@@ -90,7 +91,8 @@ class TSheet {
 template <class Paint>
 void Child(TBitmap& parent, const TRect& bounds, Paint paint) {
   TBitmap cache(bounds.Width(), bounds.Height());
-  const TsBackground back = TsBackground::FromBitmap(SourcePixelsOf(parent), bounds.Left, bounds.Top);
+  const TsBackground back =
+      TsBackground::FromBitmap(SourcePixelsOf(parent), bounds.Left, bounds.Top);
   paint(cache, back);
   CopyPixels(PixelsOf(parent), {bounds.Left, bounds.Top}, SourcePixelsOf(cache),
              Rect(0, 0, bounds.Width(), bounds.Height()));
@@ -173,7 +175,8 @@ void MainWindow(const TSheet& s, TBitmap& sheet, TPoint at) {
             c.Canvas().TextRect(Rect(3, 3, cw - 3, ch - 3), 4, 4, in.text);
             if (!edit) {
               const TRect button{cw - kScrollBar - 3, 2, cw - 3, ch - 2};
-              s.Glyph(c, Rect(button.Left, 0, button.Right, ch), "COMBOBOX", "GLYPHMASK", i == 2 ? 1 : 0);
+              s.Glyph(c, Rect(button.Left, 0, button.Right, ch), "COMBOBOX", "GLYPHMASK",
+                      i == 2 ? 1 : 0);
             }
           });
           const int tw = panel.Canvas().TextWidth(in.label);
@@ -186,9 +189,13 @@ void MainWindow(const TSheet& s, TBitmap& sheet, TPoint at) {
       } else if (p == 1) {
         Child(panel, Bounds(1, 1, 429, 261), [&](TBitmap& memo, const TsBackground& b) {
           s.Item(memo, Rect(0, 0, 429, 261), "EDIT", 0, true, b);
-          const char* lines[] = {"Resolving 127.0.0.1 ...", "Host 127.0.0.1", "",
-                                 "Request 1 sent to 127.0.0.1", "Reply from 127.0.0.1: bytes=56 time<1ms TTL=64",
-                                 "Request 2 sent to 127.0.0.1", "Reply from 127.0.0.1: bytes=56 time<1ms TTL=64"};
+          const char* lines[] = {"Resolving 127.0.0.1 ...",
+                                 "Host 127.0.0.1",
+                                 "",
+                                 "Request 1 sent to 127.0.0.1",
+                                 "Reply from 127.0.0.1: bytes=56 time<1ms TTL=64",
+                                 "Request 2 sent to 127.0.0.1",
+                                 "Reply from 127.0.0.1: bytes=56 time<1ms TTL=64"};
           int y = 4;
           for (const char* line : lines) {
             memo.Canvas().Font().SetColor(0xD2D2D2);
@@ -219,8 +226,8 @@ void MainWindow(const TSheet& s, TBitmap& sheet, TPoint at) {
             const TRect all = Rect(0, 0, bt.r.Width(), bt.r.Height());
             s.Item(c, all, "BUTTON", bt.state, false, b);
             const int shift = bt.state == 2 ? 1 : 0;
-            s.Text(c, bt.caption, all.Offset(shift, shift), txCenter | txVCenter | txWordBreak, "BUTTON",
-                   bt.state != 0, bt.enabled);
+            s.Text(c, bt.caption, all.Offset(shift, shift), txCenter | txVCenter | txWordBreak,
+                   "BUTTON", bt.state != 0, bt.enabled);
             if (!bt.enabled) PaintDisabledLook(PixelsOf(c), all, kDefaultDisabledKind, b);
           });
         }
@@ -261,22 +268,26 @@ void SectionGrid(const TSheet& s, TBitmap& sheet, TPoint at) {
   TBitmap grid(gw, gh);
   TSheet const& sh = s;
   sh.Item(grid, Rect(0, 0, gw, gh), "PANEL", 0, false, TsBackground::FromColor(kDesktop));
-  for (int state = 0; state < 3; ++state) sh.Plain(grid, "state " + std::to_string(state), 130 + state * 160, 6, 0xFFFFFF, true);
+  for (int state = 0; state < 3; ++state)
+    sh.Plain(grid, "state " + std::to_string(state), 130 + state * 160, 6, 0xFFFFFF, true);
   int y = 26;
   for (const TEntry& e : entries) {
-    sh.Plain(grid, e.section + std::string(" ") + std::to_string(e.w) + "x" + std::to_string(e.h), 6, y, 0xE0E0E0);
+    sh.Plain(grid, e.section + std::string(" ") + std::to_string(e.w) + "x" + std::to_string(e.h),
+             6, y, 0xE0E0E0);
     for (int state = 0; state < 3; ++state) {
       const TRect r = Bounds(130 + state * 160, y, e.w, e.h);
       Child(grid, r, [&](TBitmap& c, const TsBackground& b) {
         const TRect all = Rect(0, 0, e.w, e.h);
         sh.Item(c, all, e.section, state, e.filling, b);
         if (e.glyph != nullptr) {
-          const TRect area = std::string(e.section) == "COMBOBOX" ? Rect(e.w - kScrollBar - 3, 0, e.w - 3, e.h) : all;
+          const TRect area = std::string(e.section) == "COMBOBOX"
+                                 ? Rect(e.w - kScrollBar - 3, 0, e.w - 3, e.h)
+                                 : all;
           sh.Glyph(c, area, e.section, e.glyph, state);
         }
         if (std::string(e.section) == "BUTTON") {
-          sh.Text(c, "Ping !", all.Offset(state == 2, state == 2), txCenter | txVCenter | txSingleLine, "BUTTON",
-                  state != 0);
+          sh.Text(c, "Ping !", all.Offset(state == 2, state == 2),
+                  txCenter | txVCenter | txSingleLine, "BUTTON", state != 0);
         }
       });
     }
