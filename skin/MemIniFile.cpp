@@ -6,15 +6,6 @@
 #include "toolkit/SysUtils.h"
 
 namespace {
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 }  // namespace
 
@@ -84,10 +75,13 @@ int StrToInt(std::string_view text) {
   return v;
 }
 
-void TMemIniFile::Clear() { sections_.clear(); }
+void TMemIniFile::Clear() {
+  sections_.clear();
+  index_.clear();
+}
 
 void TMemIniFile::SetText(std::string_view text) {
-  sections_.clear();
+  Clear();
   Section* current = nullptr;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -98,41 +92,36 @@ void TMemIniFile::SetText(std::string_view text) {
     if (line.empty() || line[0] == ';') continue;
     if (line.front() == '[' && line.back() == ']') {
       const std::string name = Trim(std::string_view(line).substr(1, line.size() - 2));
-      current = nullptr;
-      for (Section& s : sections_) {
-        if (SameText(s.name, name)) current = &s;
-      }
-      if (current == nullptr) {
-        sections_.push_back({name, {}});
-        current = &sections_.back();
-      }
+      const auto [it, added] = index_.emplace(UpperCase(name), sections_.size());
+      if (added) sections_.push_back({name, {}});
+      current = &sections_[it->second];
       continue;
     }
     if (current == nullptr) continue;
     const std::size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
     std::string key = Trim(std::string_view(line).substr(0, eq));
+    std::string upper = UpperCase(key);
     bool known = false;
     for (const Key& k : current->keys) {
-      if (SameText(k.name, key)) known = true;
+      if (k.upper == upper) known = true;
     }
-    if (!known) current->keys.push_back({std::move(key), line.substr(eq + 1)});
+    if (!known) current->keys.push_back({std::move(key), std::move(upper), line.substr(eq + 1)});
   }
 }
 
 const TMemIniFile::Section* TMemIniFile::Find(const std::string& section) const {
-  for (const Section& s : sections_) {
-    if (SameText(s.name, section)) return &s;
-  }
-  return nullptr;
+  const auto it = index_.find(UpperCase(section));
+  return it == index_.end() ? nullptr : &sections_[it->second];
 }
 
 const TMemIniFile::Key* TMemIniFile::FindKey(const std::string& section,
                                              const std::string& key) const {
   const Section* s = Find(section);
   if (s == nullptr) return nullptr;
+  const std::string upper = UpperCase(key);
   for (const Key& k : s->keys) {
-    if (SameText(k.name, key)) return &k;
+    if (k.upper == upper) return &k;
   }
   return nullptr;
 }

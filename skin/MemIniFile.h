@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // Sections and keys keep their file order; names are compared without regard
@@ -22,6 +23,7 @@ class TMemIniFile {
 
   // Section names in file order.
   std::vector<std::string> ReadSections() const;
+  std::size_t SectionCount() const { return sections_.size(); }
   // Key names of `section` in file order (empty when there is no such section).
   std::vector<std::string> ReadSection(const std::string& section) const;
   bool SectionExists(const std::string& section) const;
@@ -36,6 +38,7 @@ class TMemIniFile {
  private:
   struct Key {
     std::string name;
+    std::string upper;
     std::string value;
   };
   struct Section {
@@ -46,6 +49,7 @@ class TMemIniFile {
   const Key* FindKey(const std::string& section, const std::string& key) const;
 
   std::vector<Section> sections_;
+  std::unordered_map<std::string, std::size_t> index_;  // upper-cased name -> section
 };
 
 // Whole-number conversion with the run-time's rules: optional blanks around,

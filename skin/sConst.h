@@ -35,12 +35,12 @@ enum class TsCommand : std::uint16_t {
 };
 
 // First message parameter of a skin command.
-constexpr std::intptr_t MakeSkinCommand(TsCommand command, std::uint16_t flag = 0) {
-  return static_cast<std::intptr_t>((static_cast<std::uint32_t>(command) << 16) | flag);
+constexpr std::uintptr_t MakeSkinCommand(TsCommand command, std::uint16_t flag = 0) {
+  return static_cast<std::uintptr_t>((static_cast<std::uint32_t>(command) << 16) | flag);
 }
-constexpr TsCommand SkinCommandOf(std::intptr_t wparam) {
+constexpr TsCommand SkinCommandOf(std::uintptr_t wparam) {
   return static_cast<TsCommand>((static_cast<std::uint32_t>(wparam) >> 16) & 0xFFFF);
 }
-constexpr std::uint16_t SkinCommandFlag(std::intptr_t wparam) {
+constexpr std::uint16_t SkinCommandFlag(std::uintptr_t wparam) {
   return static_cast<std::uint16_t>(static_cast<std::uint32_t>(wparam) & 0xFFFF);
 }

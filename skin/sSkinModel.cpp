@@ -124,7 +124,7 @@ class TFieldReader {
  public:
   TFieldReader(const TMemIniFile& ini, std::string section, bool overriding)
       : ini_(ini), section_(std::move(section)), overriding_(overriding),
-        max_depth_(ini.ReadSections().size()) {}
+        max_depth_(ini.SectionCount()) {}
 
   void Int(int& field, const char* key, int def, bool inherited) {
     for (const std::string& s : Chain(inherited)) {

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libgl-dev zlib1g-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  fonts-wine xvfb xauth x11-apps imagemagick
+  fonts-wine xvfb xauth x11-apps imagemagick xdotool
   iproute2 iputils-ping dnsmasq-base procps util-linux python3
 )
 missing=()

@@ -2,12 +2,15 @@
 """Renders every mask and glyph of a skin folder, enlarged, to one PNG.
 
     tools/skingen/contact_sheet.py skins/steam out.png [scale]
+    tools/skingen/contact_sheet.py --preview skins/steam window.png [scale]
 
 One row per piece named in Options.dat, in file order: the raw piece (image
 and mask half) on a checkerboard where it is 0xFF00FF, then each state frame
 composed the way the skin draws it over the panel colour (mask blend for
 masked pieces, 0xFF00FF transparent otherwise). The legend (row number,
-section, key, rectangle) is printed to standard output.
+section, key, rectangle) is printed to standard output. With --preview, a
+mock window (frame, caption bar and buttons, panels, an edit, a combo box
+and three buttons in their states) shows the pieces together.
 """
 import struct
 import sys
@@ -134,5 +137,118 @@ def main():
     write_png(out, rows_out)
 
 
+
+
+# --- a mock window, to judge the pieces together ---------------------------
+
+def nine_slice(dst, src, rect, frame, mt, widths, x0, y0, w, h, centre, bg_at):
+    """Draws one state frame of a border piece over dst's rectangle, the way
+    the skin engine slices it (edges stretched)."""
+    l, t, r, b = rect
+    ic_w = frame[0]
+    fh = frame[1]
+    L, T, R, B = widths
+    sx0 = l
+    def src_px(sx, sy):
+        p = src[sy][sx]
+        if mt > 0:
+            m = src[sy + fh][sx][0]
+            d = dst[y][x] if False else None
+        return p
+    for y in range(h):
+        if y < T:
+            sy = t + y
+        elif y >= h - B:
+            sy = t + fh - (h - y)
+        else:
+            sy = t + T + (y - T) * max(1, fh - T - B) // max(1, h - T - B)
+        for x in range(w):
+            inside_x = L <= x < w - R
+            inside_y = T <= y < h - B
+            if inside_x and inside_y and not centre:
+                continue
+            if x < L:
+                sx = sx0 + x
+            elif x >= w - R:
+                sx = sx0 + ic_w - (w - x)
+            else:
+                sx = sx0 + L + (x - L) * max(1, ic_w - L - R) // max(1, w - L - R)
+            p = src[sy][sx]
+            dx, dy = x0 + x, y0 + y
+            under = dst[dy][dx]
+            if p == (255, 0, 255):
+                p = bg_at(dx, dy)
+            elif mt > 0:
+                m = src[sy + fh][sx][0]
+                p = tuple(pc + (uc - pc) * m // 256 for pc, uc in zip(p, under))
+            dst[dy][dx] = p
+
+
+def glyph(dst, src, rect, ic, state, x0, y0):
+    l, t, r, b = rect
+    fw = (r - l) // ic
+    for y in range(b - t):
+        for x in range(fw):
+            p = src[t + y][l + state * fw + x]
+            if p != (255, 0, 255):
+                dst[y0 + y][x0 + x] = p
+
+
+def preview(folder, out, scale=2):
+    m = read_bmp(folder + "/Master.bmp")
+    W, H = 300, 190
+    desk = (30, 40, 60)
+    img = [[desk] * W for _ in range(H)]
+    bg = lambda x, y: desk
+    face = (70, 70, 70)
+    for y in range(4, H - 4):
+        for x in range(4, W - 4):
+            img[y][x] = face
+    nine_slice(img, m, (0, 0, 45, 45), (45, 45), 0, (13, 13, 13, 13), 0, 0, W, H, False, bg)
+    nine_slice(img, m, (45, 0, 90, 45), (45, 45), 0, (13, 13, 13, 2), 0, 0, W, 24, True, bg)
+    x = W - 4
+    for rect, st in (((45, 108, 87, 120), 0), ((63, 129, 105, 141), 1), ((45, 118, 87, 128), 0)):
+        fw, fh = (rect[2] - rect[0]) // 3, rect[3] - rect[1]
+        x -= fw
+        glyph(img, m, rect, 3, st, x, (24 - fh) // 2 + 2)
+    # A panel with the PANEL gradient (66% solid, then shading) and its border.
+    px0, py0, pw, ph = 4, 24, W - 8, 60
+    for y in range(ph):
+        if y < ph * 66 // 100:
+            c = (104, 106, 101)
+        else:
+            t = (y - ph * 66 // 100) / max(1, ph - ph * 66 // 100 - 1)
+            c = tuple(int(round(a + (b_ - a) * t)) for a, b_ in zip((104, 106, 101), (93, 90, 88)))
+        for xx in range(pw):
+            img[py0 + y][px0 + xx] = c
+    nine_slice(img, m, (0, 349, 45, 391), (45, 21), 1, (7, 7, 7, 7), px0, py0, pw, ph, False,
+               lambda x, y: img[y][x])
+    # An edit (field colour, 5-pixel border) and a combo box with its glyph.
+    for (ex, ey, ew) in ((90, 30, 120), (220, 30, 70)):
+        for y in range(21):
+            for xx in range(ew):
+                img[ey + y][ex + xx] = (73, 78, 73)
+        nine_slice(img, m, (45, 45, 90, 87), (45, 42), 0, (5, 5, 5, 5), ex, ey, ew, 21, False,
+                   lambda x, y: img[y][x])
+    glyph(img, m, (0, 151, 45, 169), 3, 0, 220 + 70 - 18, 31)
+    # Three buttons over a second panel: normal, hot, pressed.
+    py1 = 120
+    for y in range(py1, H - 4):
+        for xx in range(4, W - 4):
+            img[y][xx] = (104, 106, 101)
+    for i in range(3):
+        nine_slice(img, m, (45 * i, 169, 45 * i + 45, 253), (45, 42), 1, (8, 8, 8, 8),
+                   20 + 90 * i, py1 + 10, 65, 52, False, lambda x, y: img[y][x])
+    glyph(img, m, (120, 131, 134, 145), 1, 0, W - 4 - 14, H - 4 - 14)
+    big = []
+    for row in img:
+        line = [p for p in row for _ in range(scale)]
+        big.extend([line] * scale)
+    write_png(out, big)
+
+
 if __name__ == "__main__":
-    main()
+    if sys.argv[1] == "--preview":
+        preview(sys.argv[2], sys.argv[3], int(sys.argv[4]) if len(sys.argv) > 4 else 2)
+    else:
+        main()

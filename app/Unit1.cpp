@@ -1,0 +1,362 @@
+#include "app/Unit1.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "toolkit/SysUtils.h"
+
+std::int32_t PingCount = 0;
+bool Pinging = false;
+bool StopRequested = false;
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+constexpr TColor kInputColor = 0x00494E49;
+constexpr TColor kInputTextColor = 0x00D2D2D2;
+constexpr TColor kCaptionColor = 0x00B1B1B1;
+
+constexpr const char* kFinishedLine = "*************Finished************";
+constexpr const char* kCanceledLine = "*************Canceled************";
+
+void SetInputFont(TFont& font, TColor color) {
+  font.SetName("Tahoma");
+  font.SetHeight(-11);
+  font.SetStyle(0);
+  font.SetColor(color);
+}
+
+// The option tables: item index to value; other indexes change nothing.
+constexpr std::int32_t kSizes[] = {56, 64, 128, 256};
+constexpr std::int32_t kTimeouts[] = {4000, 8000, 12000};
+constexpr std::int32_t kTtls[] = {64, 128};
+constexpr std::int32_t kCounts[] = {3, 5, 10, 50, 100, 1000000};
+
+template <std::size_t N>
+bool Pick(const std::int32_t (&table)[N], int index, std::int32_t& value) {
+  if (index < 0 || static_cast<std::size_t>(index) >= N) return false;
+  value = table[index];
+  return true;
+}
+
+}  // namespace
+
+TForm1::TForm1(TComponent* owner) : TForm(owner) {
+  SetName("Form1");
+  BeginLoading();
+  try {
+    CreateControls();
+  } catch (...) {
+    EndLoading();
+    throw;
+  }
+  EndLoading();
+  PlaceCaptions();
+}
+
+TForm1::~TForm1() {
+  Destroying();
+  if (Form1 == this) Form1 = nullptr;
+}
+
+void TForm1::CreateControls() {
+  // The window's own settings.
+  SetCaption("Sonarix 1.0");
+  SetClientSize(431, 503);
+  SetColor(clBtnFace);
+  SetInputFont(Font(), clWindowText);
+  SetPosition(poDesktopCenter);
+  SetBorderStyle(TFormBorderStyle::bsSizeable);
+  SetBorderIcons(biSystemMenu | biMinimize | biMaximize);
+  SetShowHint(true);
+
+  auto make_panel = [this](const char* name, TAlign align, int top, int height) {
+    auto* p = new TPanel(this);
+    p->SetName(name);
+    p->SetParent(this);
+    p->SetBounds(0, top, 431, height);
+    p->SetAlign(align);
+    p->SetCaption("");
+    return p;
+  };
+
+  sPanel1 = make_panel("sPanel1", alTop, 0, 73);
+  sEdit1 = new TEdit(this);
+  sEdit1->SetName("sEdit1");
+  sEdit1->SetParent(sPanel1);
+  sEdit1->SetBounds(86, 6, 205, 21);
+  sEdit1->SetColor(kInputColor);
+  SetInputFont(sEdit1->Font(), kInputTextColor);
+  sEdit1->SetText("127.0.0.1");
+  sEdit1->SetHint("Enter Host Name or IP Address");
+  sEdit1->SetShowHint(true);
+  sEdit1->OnKeyPress = TKeyPressEvent(this, &TForm1::sEdit1KeyPress);
+
+  sComboBox4 = MakeChoiceBox("sComboBox4", 338, 6, 82,
+                             {"3", "5", "10", "50", "100", "Until Cancel"}, 0, "3",
+                             "Select The Pings Count to Send");
+  sComboBox4->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox4KeyPress);
+  sComboBox1 = MakeChoiceBox("sComboBox1", 7, 44, 76,
+                             {"56 Byte", "64 Byte", "128 Byte", "256 Byte"}, 0, "56 Byte",
+                             "Select Sonarix Packet Size");
+  sComboBox1->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox1KeyPress);
+  sComboBox2 = MakeChoiceBox("sComboBox2", 107, 44, 84, {"4000 ms", "8000 ms", "12000 ms"}, 0,
+                             "4000 ms", "Select Time to Wait for Response (in milliseconds)");
+  sComboBox2->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox2KeyPress);
+  sComboBox3 = MakeChoiceBox("sComboBox3", 217, 44, 83, {"64 hops", "128 hops"}, 0, "64 hops",
+                             "Time To Live (maximum number of hops)");
+  sComboBox3->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox3KeyPress);
+  sComboBox5 = MakeChoiceBox(
+      "sComboBox5", 329, 44, 91,
+      {"10 msec", "20 msec", "30 msec", "40 msec", "50 msec", "60 msec", "70 msec"}, -1, "10 msec",
+      "Set The Visual Scope Treshold (reply time)");
+  sComboBox5->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox5KeyPress);
+  sComboBox5->OnChange = TNotifyEvent(this, &TForm1::sComboBox5Change);
+
+  sPanel3 = make_panel("sPanel3", alClient, 73, 263);
+  sMemo1 = new TMemo(this);
+  sMemo1->SetName("sMemo1");
+  sMemo1->SetParent(sPanel3);
+  sMemo1->SetBounds(1, 1, 429, 261);
+  sMemo1->SetAlign(alClient);
+  sMemo1->SetColor(kInputColor);
+  SetInputFont(sMemo1->Font(), kInputTextColor);
+  sMemo1->SetScrollBars(TScrollStyle::ssVertical);
+  sMemo1->SetWordWrap(true);
+  sMemo1->SetReadOnly(false);
+
+  // The scope goes into this panel.
+  sPanel4 = make_panel("sPanel4", alBottom, 336, 100);
+
+  sPanel2 = make_panel("sPanel2", alBottom, 436, 67);
+  sBitBtn1 = MakeButton("sBitBtn1", 7, 65, 52, "Ping !", "Start Ping", &TForm1::sBitBtn1Click);
+  sBitBtn2 = MakeButton("sBitBtn2", 76, 65, 52, "Cancel", "Stop Ping", &TForm1::sBitBtn2Click);
+  sBitBtn3 =
+      MakeButton("sBitBtn3", 145, 65, 51, "Clear Log", "Clear the Ping Log", &TForm1::sBitBtn3Click);
+  sBitBtn4 =
+      MakeButton("sBitBtn4", 214, 70, 51, "Save Log...", "Save The Ping Log", &TForm1::sBitBtn4Click);
+  sBitBtn5 =
+      MakeButton("sBitBtn5", 288, 65, 51, "About...", "About Brivane Sonarix", &TForm1::sBitBtn5Click);
+  sBitBtn6 = MakeButton("sBitBtn6", 357, 65, 51, "Exit", "Exit Brivane Sonarix", &TForm1::sBitBtn6Click);
+
+  sPanel1->SetTabOrder(0);
+  sPanel2->SetTabOrder(1);
+  sPanel3->SetTabOrder(2);
+  sPanel4->SetTabOrder(3);
+
+  Ping1 = new TPing(this);
+  Ping1->SetName("Ping1");
+  Ping1->SetSize(56);
+  Ping1->SetTimeout(4000);
+  Ping1->SetTTL(64);
+  Ping1->SetFlags(0);
+  Ping1->OnDisplay = TPingDisplay(this, &TForm1::Ping1Display);
+  Ping1->OnEchoRequest = TPingRequest(this, &TForm1::Ping1EchoRequest);
+  Ping1->OnEchoReply = TPingReply(this, &TForm1::Ping1EchoReply);
+  Ping1->OnDnsLookupDone = TDnsLookupDone(this, &TForm1::Ping1DnsLookupDone);
+
+  SaveDialog1 = new TSaveDialog(this);
+  SaveDialog1->SetName("SaveDialog1");
+  SaveDialog1->SetTitle("Save Log");
+  SaveDialog1->SetFileName("SonarixLog.txt");
+  SaveDialog1->SetFilter("Text File (*.txt)|*.txt");
+  SaveDialog1->SetDefaultExt("txt");
+  SaveDialog1->SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
+}
+
+TComboBox* TForm1::MakeChoiceBox(const char* name, int left, int top, int width,
+                                 std::initializer_list<const char*> items, int item_index,
+                                 const char* text, const char* hint) {
+  auto* c = new TComboBox(this);
+  c->SetName(name);
+  c->SetParent(sPanel1);
+  c->SetBounds(left, top, width, 21);
+  c->SetStyle(TComboBoxStyle::csDropDown);
+  c->SetColor(kInputColor);
+  SetInputFont(c->Font(), kInputTextColor);
+  c->SetItemHeight(13);
+  for (const char* item : items) c->Items().Add(item);
+  c->SetItemIndex(item_index);
+  c->SetText(text);
+  c->SetHint(hint);
+  c->SetShowHint(true);
+  return c;
+}
+
+TBitBtn* TForm1::MakeButton(const char* name, int left, int width, int height, const char* caption,
+                            const char* hint, void (TForm1::*click)(TObject*)) {
+  auto* b = new TBitBtn(this);
+  b->SetName(name);
+  b->SetParent(sPanel2);
+  b->SetBounds(left, 8, width, height);
+  b->SetCaption(caption);
+  b->SetHint(hint);
+  b->SetShowHint(true);
+  b->OnClick = TNotifyEvent(this, click);
+  return b;
+}
+
+TLabel* TForm1::MakeCaption(TWinControl* control, const char* caption, bool left_of) {
+  auto* l = new TLabel(control);
+  l->SetName(control->Name() + "Label");
+  l->SetParent(control->Parent());
+  l->SetFocusControl(control);
+  l->SetAlignment(left_of ? taRightJustify : taLeftJustify);
+  l->SetParentFont(false);
+  SetInputFont(l->Font(), kCaptionColor);
+  l->SetTransparent(true);
+  l->SetCaption(caption);
+  l->SetAutoSize(true);
+  // Left of the control: the right edge 4 pixels off, centred one pixel
+  // high; above it: the bottom edge on the control's top.
+  if (left_of) {
+    l->SetBounds(control->Left() - l->Width() - 4,
+                 control->Top() + (control->Height() - l->Height()) / 2 - 1, l->Width(),
+                 l->Height());
+  } else {
+    l->SetBounds(control->Left(), control->Top() - l->Height(), l->Width(), l->Height());
+  }
+  return l;
+}
+
+void TForm1::PlaceCaptions() {
+  sEdit1Label = MakeCaption(sEdit1, "Target Address:", true);
+  sComboBox4Label = MakeCaption(sComboBox4, "Count:", true);
+  sComboBox1Label = MakeCaption(sComboBox1, "Size:", false);
+  sComboBox2Label = MakeCaption(sComboBox2, "Time Out:", false);
+  sComboBox3Label = MakeCaption(sComboBox3, "TTL:", false);
+  sComboBox5Label = MakeCaption(sComboBox5, "Treshhold:", false);
+}
+
+void TForm1::Log(const std::string& line) { sMemo1->Lines().Add(line); }
+
+void TForm1::SwitchScope(bool) {}
+
+void TForm1::SetPingOptions() {
+  std::int32_t v = 0;
+  if (Pick(kSizes, sComboBox1->ItemIndex(), v)) Ping1->SetSize(v);
+  if (Pick(kTimeouts, sComboBox2->ItemIndex(), v)) Ping1->SetTimeout(v);
+  if (Pick(kTtls, sComboBox3->ItemIndex(), v)) Ping1->SetTTL(v);
+  if (Pick(kCounts, sComboBox4->ItemIndex(), v)) PingCount = v;
+}
+
+void TForm1::sBitBtn1Click(TObject*) {
+  sMemo1->Clear();
+  SetPingOptions();
+  Log("Resolving host '" + sEdit1->Text() + "'");
+  sBitBtn1->SetEnabled(false);
+  sBitBtn2->SetEnabled(true);
+  StopRequested = false;
+  SwitchScope(true);
+  // For a literal address the series runs inside this call.
+  Ping1->LookupHost(sEdit1->Text());
+}
+
+void TForm1::Ping1DnsLookupDone(TObject*, std::uint16_t error) {
+  sBitBtn2->SetEnabled(true);
+  sBitBtn1->SetEnabled(true);
+  Pinging = true;
+  if (error != 0) {
+    Log("Unknown Host '" + sEdit1->Text() + "'");
+    return;
+  }
+  Log("Host '" + sEdit1->Text() + "' is " + Ping1->LookupResult());
+  Log("");
+  Ping1->SetAddress(Ping1->LookupResult());
+  const std::int32_t n = PingCount;
+  for (std::int32_t i = 0; i < n; ++i) {
+    if (StopRequested) {
+      Pinging = false;
+      Log(kCanceledLine);
+      SwitchScope(false);
+      return;
+    }
+    Ping1->SendEcho();
+    Application->ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kEchoPauseMs));
+  }
+  Pinging = false;
+  SwitchScope(false);
+  Log(kFinishedLine);
+}
+
+void TForm1::Ping1EchoRequest(TObject*, TObject*) {
+  Log("Sending " + IntToStr(Ping1->Size()) + " bytes to " + Ping1->TargetName() + " (" +
+      Ping1->TargetIP() + ")");
+}
+
+void TForm1::Ping1EchoReply(TObject*, TObject*, std::int32_t status) {
+  const platform::ICMP_ECHO_REPLY reply = Ping1->LastReply();
+  if (status != 0) {
+    Log("Received " + IntToStr(reply.DataSize) + " bytes from " + Ping1->TargetIP() + " in " +
+        IntToStr(reply.RoundTripTime) + " msecs");
+  } else {
+    Log("Cannot ping host (" + Ping1->TargetIP() + ") : " + Ping1->StatusText() +
+        ". Status = " + IntToStr(reply.Status));
+  }
+}
+
+void TForm1::Ping1Display(TObject*, TObject*, const std::string& msg) { Log(msg); }
+
+void TForm1::sBitBtn2Click(TObject*) {
+  StopRequested = true;
+  Ping1->CancelLookup();
+  SwitchScope(false);
+}
+
+void TForm1::sBitBtn3Click(TObject*) { sMemo1->Clear(); }
+
+void TForm1::sBitBtn4Click(TObject*) {
+  if (sMemo1->Lines().Count() == 0) return;
+  if (!SaveDialog1->Execute()) return;
+  SaveLogTo(SaveDialog1->FileName());
+}
+
+void TForm1::SaveLogTo(const std::string& path) {
+  const std::string text = sMemo1->Text();
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    const int error = errno;
+    throw EFCreateError(Format("Cannot create file \"%s\". %s", path.c_str(),
+                               SysErrorMessage(error).c_str()));
+  }
+  // Exclusive while we write; another writer holding the file is not waited for.
+  ::flock(fd, LOCK_EX | LOCK_NB);
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (written < text.size()) throw EWriteError();
+}
+
+void TForm1::sBitBtn5Click(TObject*) {}
+
+void TForm1::sBitBtn6Click(TObject* sender) {
+  sBitBtn2Click(sender);
+  Close();
+}
+
+void TForm1::EnterPressed(char key) {
+  // Enter starts a ping even while "Ping !" is disabled; the input still
+  // receives the key.
+  if (key == '\r') sBitBtn1->Click();
+}
+
+void TForm1::sEdit1KeyPress(TObject*, char& key) { EnterPressed(key); }
+void TForm1::sComboBox1KeyPress(TObject*, char& key) { EnterPressed(key); }
+void TForm1::sComboBox2KeyPress(TObject*, char& key) { EnterPressed(key); }
+void TForm1::sComboBox3KeyPress(TObject*, char& key) { EnterPressed(key); }
+void TForm1::sComboBox4KeyPress(TObject*, char& key) { EnterPressed(key); }
+void TForm1::sComboBox5KeyPress(TObject*, char& key) { EnterPressed(key); }
+
+void TForm1::sComboBox5Change(TObject*) {}

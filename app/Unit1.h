@@ -1,0 +1,94 @@
+// The main window: the option inputs, the log, the scope and the buttons,
+// and the ping series that it runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ping/Ping.h"
+#include "toolkit/Buttons.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/ExtCtrls.h"
+#include "toolkit/Forms.h"
+#include "toolkit/StdCtrls.h"
+
+// The series state: one copy for the whole program.
+extern std::int32_t PingCount;  // echoes the next series sends
+extern bool Pinging;            // between lookup completion and the end of the loop
+extern bool StopRequested;      // set by Cancel and Exit, cleared by Ping !
+
+// Pause between two echoes of a series, in milliseconds.
+inline constexpr int kEchoPauseMs = 500;
+
+class TForm1 : public TForm {
+ public:
+  explicit TForm1(TComponent* owner);
+  ~TForm1() override;
+
+  TPanel* sPanel1 = nullptr;
+  TEdit* sEdit1 = nullptr;
+  TComboBox* sComboBox4 = nullptr;
+  TComboBox* sComboBox1 = nullptr;
+  TComboBox* sComboBox2 = nullptr;
+  TComboBox* sComboBox3 = nullptr;
+  TComboBox* sComboBox5 = nullptr;
+  TPanel* sPanel3 = nullptr;
+  TMemo* sMemo1 = nullptr;
+  TPanel* sPanel4 = nullptr;
+  TPanel* sPanel2 = nullptr;
+  TBitBtn* sBitBtn1 = nullptr;
+  TBitBtn* sBitBtn2 = nullptr;
+  TBitBtn* sBitBtn3 = nullptr;
+  TBitBtn* sBitBtn4 = nullptr;
+  TBitBtn* sBitBtn5 = nullptr;
+  TBitBtn* sBitBtn6 = nullptr;
+  TPing* Ping1 = nullptr;
+  TSaveDialog* SaveDialog1 = nullptr;
+  // Captions of the inputs, where their bound labels stand.
+  TLabel* sEdit1Label = nullptr;
+  TLabel* sComboBox4Label = nullptr;
+  TLabel* sComboBox1Label = nullptr;
+  TLabel* sComboBox2Label = nullptr;
+  TLabel* sComboBox3Label = nullptr;
+  TLabel* sComboBox5Label = nullptr;
+
+  void sBitBtn1Click(TObject* sender);
+  void SetPingOptions();
+  void Ping1DnsLookupDone(TObject* sender, std::uint16_t error);
+  void Ping1EchoRequest(TObject* sender, TObject* icmp);
+  void Ping1EchoReply(TObject* sender, TObject* icmp, std::int32_t status);
+  void Ping1Display(TObject* sender, TObject* icmp, const std::string& msg);
+  void sBitBtn2Click(TObject* sender);
+  void sBitBtn3Click(TObject* sender);
+  void sBitBtn4Click(TObject* sender);
+  void sBitBtn5Click(TObject* sender);
+  void sBitBtn6Click(TObject* sender);
+  void sEdit1KeyPress(TObject* sender, char& key);
+  void sComboBox1KeyPress(TObject* sender, char& key);
+  void sComboBox2KeyPress(TObject* sender, char& key);
+  void sComboBox3KeyPress(TObject* sender, char& key);
+  void sComboBox4KeyPress(TObject* sender, char& key);
+  void sComboBox5KeyPress(TObject* sender, char& key);
+  void sComboBox5Change(TObject* sender);
+
+  // Writes the log's text to `path`, byte for byte (CR LF line ends).
+  void SaveLogTo(const std::string& path);
+
+ protected:
+  // The scope's part in a series: on at "Ping !", off at the end.
+  virtual void SwitchScope(bool active);
+
+ private:
+  void CreateControls();
+  void PlaceCaptions();
+  TComboBox* MakeChoiceBox(const char* name, int left, int top, int width,
+                           std::initializer_list<const char*> items, int item_index,
+                           const char* text, const char* hint);
+  TBitBtn* MakeButton(const char* name, int left, int width, int height, const char* caption,
+                      const char* hint, void (TForm1::*click)(TObject*));
+  TLabel* MakeCaption(TWinControl* control, const char* caption, bool left_of);
+  void Log(const std::string& line);
+  void EnterPressed(char key);
+};
+
+extern TForm1* Form1;

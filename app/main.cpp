@@ -1,0 +1,24 @@
+// Sonarix: a ping utility. Start-up creates the windows in a fixed order and
+// runs the message loop until the main window closes.
+#include "app/Unit1.h"
+#include "toolkit/Forms.h"
+
+int main(int argc, char** argv) {
+  try {
+    Application->Initialize(argc, argv);
+    // The main window carries the task-bar button; the application's own
+    // window stays hidden with an empty text.
+    Application->SetMainFormOnTaskBar(true);
+    Application->SetTitle("Sonarix - a Ping Utility");
+    Application->CreateForm(Form1);
+    // The about box is created here, once it exists, and lives hidden.
+    Application->Run();
+  } catch (...) {
+    // A failed start-up: the message is shown and the program ends.
+    Application->HandleException(Application);
+    Application->DestroyForms();
+    return 1;
+  }
+  Application->DestroyForms();
+  return 0;
+}

@@ -1,0 +1,51 @@
+// Any text as a skin's options, built into a model against the internal
+// skin's images: only conversion errors may come out, and every look-up
+// must end (parent chains may loop).
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "skin/MemIniFile.h"
+#include "skin/SteamSkin.h"
+#include "skin/sSkinArchive.h"
+#include "skin/sSkinModel.h"
+#include "toolkit/SysUtils.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static TsSkinArchive* archive = [] {
+    auto* a = new TsSkinArchive;
+    a->LoadFromMemory(kSteamSkinData, kSteamSkinDataSize, nullptr);
+    return a;
+  }();
+  // The first byte picks the common sections' share of the input.
+  const std::size_t split = size > 0 ? std::min<std::size_t>(size - 1, data[0] * 4) : 0;
+  const std::string text(reinterpret_cast<const char*>(data) + (size > 0 ? 1 : 0),
+                         size > 0 ? size - 1 : 0);
+  TMemIniFile options(std::string_view(text).substr(0, text.size() - split));
+  TMemIniFile common(std::string_view(text).substr(text.size() - split));
+  TsModelSource source;
+  source.Options = &options;
+  source.Archive = archive;
+  source.CommonSections = &common;
+  source.HueOffset = size > 1 ? data[1] - 128 : 0;
+  TsSkinModel model;
+  try {
+    model.Build(source);
+  } catch (const EConvertError&) {
+    if (!model.Sections().empty() || !model.Masks().empty()) std::abort();
+    return 0;
+  }
+  for (std::size_t i = 0; i < model.Sections().size(); ++i) {
+    const SectionRecord& s = model.Sections()[i];
+    const int index = static_cast<int>(i);
+    model.MaskIndex(index, s.SectionName, "BORDERSMASK");
+    model.TextureIndex(index, s.SectionName, "PATTERN");
+    model.PatternIndex(index, s.SectionName, "HOTPATTERN");
+  }
+  for (std::size_t i = 0; i < model.Masks().size(); ++i) {
+    const TsBorderWidths b = model.MaskBorderWidths(static_cast<int>(i));
+    (void)b;
+    model.MaskFrameSize(static_cast<int>(i));
+  }
+  return 0;
+}

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# tools/smoke-xvfb.sh SONARIX OUTDIR: starts the program in a real X server
+# (Xvfb), checks that the main window shows, presses Enter in the host box
+# and checks that three echoes to 127.0.0.1 went out and came back.
+# Runs in a network namespace of its own, so the kernel's ICMP counters
+# count only this program's echoes. Exit 77 = skipped.
+set -euo pipefail
+sonarix=$(realpath "$1")
+out=$(realpath -m "$2")
+mkdir -p "$out"
+for tool in xvfb-run xdotool import compare unshare ip; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+[ "$(id -u)" -eq 0 ] || { echo "skipped: needs root for a network namespace"; exit 77; }
+
+if [ "${SONARIX_SMOKE_INSIDE:-}" != 1 ]; then
+  export SONARIX_SMOKE_INSIDE=1
+  exec unshare -n -- xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+ip link set lo up
+export QT_QPA_PLATFORM=xcb
+echo_counters() { awk '/^IcmpMsg:/ { if (!h) { split($0, names); h = 1 } else { split($0, v); for (i = 2; i <= NF; i++) c[names[i]] = v[i] } } END { printf "%d %d\n", c["OutType8"], c["InType0"] }' /proc/net/snmp; }
+
+"$sonarix" >"$out/sonarix.log" 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+
+win=""
+for _ in $(seq 1 100); do
+  win=$(xdotool search --name '^Sonarix 1\.0$' 2>/dev/null | head -n 1 || true)
+  [ -n "$win" ] && break
+  kill -0 $pid 2>/dev/null || { echo "FAIL: the program ended"; cat "$out/sonarix.log"; exit 1; }
+  sleep 0.1
+done
+[ -n "$win" ] || { echo "FAIL: no main window"; exit 1; }
+sleep 1
+import -window root "$out/started.png"
+read -r sent0 replies0 < <(echo_counters)
+
+# The host box has the focus when the window opens: Enter pings.
+xdotool windowfocus --sync "$win" 2>/dev/null || true
+xdotool key --window "$win" Return
+sleep 3.5
+import -window root "$out/pinged.png"
+read -r sent1 replies1 < <(echo_counters)
+
+kill -0 $pid 2>/dev/null || { echo "FAIL: the program ended"; cat "$out/sonarix.log"; exit 1; }
+geometry=$(xdotool getwindowgeometry "$win" | awk '/Geometry/ { print $2 }')
+echo "main window $win, geometry $geometry; echoes sent $((sent1 - sent0)), replies $((replies1 - replies0))"
+[ "$geometry" = "431x503" ] || { echo "FAIL: window size $geometry"; exit 1; }
+[ $((sent1 - sent0)) -eq 3 ] || { echo "FAIL: expected 3 echo requests"; exit 1; }
+[ $((replies1 - replies0)) -eq 3 ] || { echo "FAIL: expected 3 echo replies"; exit 1; }
+# The log now shows text: the two pictures differ.
+diff_pixels=$(compare -metric AE "$out/started.png" "$out/pinged.png" null: 2>&1 || true)
+echo "pixels changed: $diff_pixels"
+[ "${diff_pixels%%.*}" -gt 500 ] || { echo "FAIL: the window did not change"; exit 1; }
+echo "PASS (screenshots in $out)"
