@@ -122,7 +122,7 @@ void TMsgWndHandler::DestroyHiddenWindow() {
 }
 
 UINT TMsgWndHandler::ReserveMessage(TMsgWndControl* control) {
-  if (MsgLow < WM_USER) throw EMsgWndException("MsgLow not defined");
+  if (MsgLow < platform::WM_USER) throw EMsgWndException("MsgLow not defined");
   if (SlotsUsed >= kMsgSlotCount) throw EMsgWndException("No more free message");
   for (int i = 0; i < kMsgSlotCount; ++i) {
     if (SlotTable[i] != nullptr) continue;
@@ -136,7 +136,7 @@ UINT TMsgWndHandler::ReserveMessage(TMsgWndControl* control) {
 
 void TMsgWndHandler::ReturnMessage(UINT& number) {
   if (number == 0) return;
-  if (MsgLow < WM_USER) throw EMsgWndException("MsgLow not defined");
+  if (MsgLow < platform::WM_USER) throw EMsgWndException("MsgLow not defined");
   if (number < MsgLow || number >= MsgLow + kMsgSlotCount)
     throw EMsgWndException("Msg value out of bound");
   TMsgWndControl*& slot = SlotTable[number - MsgLow];
@@ -361,7 +361,7 @@ void TMsgWndControl::RunMessageLoop() {
 bool TMsgWndControl::HandleOneMessage() {
   MSG msg;
   if (!PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) return false;
-  if (msg.message == WM_QUIT) {
+  if (msg.message == platform::WM_QUIT) {
     loop_ended_ = true;
     return true;
   }
