@@ -1,5 +1,7 @@
 #include "ping/MsgWndControl.h"
 
+#include "toolkit/Forms.h"
+
 #include <QCoreApplication>
 #include <algorithm>
 #include <mutex>
@@ -376,8 +378,9 @@ void TMsgWndControl::DrainMessages() {
 }
 
 void TMsgWndControl::PumpMessages() {
-  if (own_loop_ || !QCoreApplication::instance())
+  // The application's message pass pumps this thread's queue as well.
+  if (own_loop_ || !QCoreApplication::instance() || !Application)
     DrainMessages();
   else
-    QCoreApplication::processEvents();
+    Application->ProcessMessages();
 }
