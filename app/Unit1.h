@@ -6,6 +6,8 @@
 #include <string>
 
 #include "ping/Ping.h"
+#include "scope/GrScope.h"
+#include "skin/sSkinManager.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
@@ -35,6 +37,7 @@ class TForm1 : public TForm {
   TPanel* sPanel3 = nullptr;
   TMemo* sMemo1 = nullptr;
   TPanel* sPanel4 = nullptr;
+  TGrScope* GrScope1 = nullptr;
   TPanel* sPanel2 = nullptr;
   TBitBtn* sBitBtn1 = nullptr;
   TBitBtn* sBitBtn2 = nullptr;
@@ -44,6 +47,7 @@ class TForm1 : public TForm {
   TBitBtn* sBitBtn6 = nullptr;
   TPing* Ping1 = nullptr;
   TSaveDialog* SaveDialog1 = nullptr;
+  TsSkinManager* sSkinManager1 = nullptr;
   // Captions of the inputs, where their bound labels stand.
   TLabel* sEdit1Label = nullptr;
   TLabel* sComboBox4Label = nullptr;
@@ -70,6 +74,7 @@ class TForm1 : public TForm {
   void sComboBox4KeyPress(TObject* sender, char& key);
   void sComboBox5KeyPress(TObject* sender, char& key);
   void sComboBox5Change(TObject* sender);
+  void GrScope1NeedData(TObject* sender, int channel, int& value);
 
   // Writes the log's text to `path`, byte for byte (CR LF line ends).
   void SaveLogTo(const std::string& path);

@@ -23,9 +23,9 @@ TsImagePiece PieceOfPattern(const TsSkinModel& model, int pattern_index);
 // What a control asks for when it paints a section's background.
 struct TsSectionRequest {
   int section = -1;
-  int state = 0;             // 0 normal; any other uses the hot values
-  int texture = -1;          // the control's "PATTERN" texture index
-  int hot_texture = -1;      // its "HOTPATTERN" texture index
+  int state = 0;              // 0 normal; any other uses the hot values
+  int texture = -1;           // the control's "PATTERN" texture index
+  int hot_texture = -1;       // its "HOTPATTERN" texture index
   bool custom_color = false;  // the control's own colour, opaque and plain
   TColor own_color = clWhite;
 };
@@ -48,6 +48,17 @@ void DrawSkinBorder(TBitmap& target, const TRect& rect, const TsSkinModel& model
 // A glyph mask's frame for `state` with its top-left at `at`.
 void DrawSkinGlyph(TBitmap& target, TPoint at, const TsSkinModel& model, int mask_index, int state,
                    int strength = 256);
+
+// A control's look into its cache, as the item painter composes it: the
+// section's background over `rect`, its "BORDERSMASK" over the same
+// rectangle for the state (with the centre when `filling`), and the corner
+// images "IMGTOPLEFT", "IMGTOPRIGHT", "IMGBTMLEFT", "IMGBTMRIGHT" as glyphs at
+// their corners. `back` is what lies behind the cache: its offsets are where
+// the cache's pixel (0, 0) lies in the parent's bitmap (the control's
+// position plus the parent's own offsets). Nothing for an invalid section or
+// a rectangle that does not fit inside the cache.
+void PaintSkinItem(TBitmap& cache, const TRect& rect, const TsSkinModel& model,
+                   const TsSectionRequest& request, bool filling, const TsBackground& back);
 
 // The state's text colour group of a section ("hot" for any state but 0).
 TsTextColors TextColorsOf(const SectionRecord& section, bool hot);

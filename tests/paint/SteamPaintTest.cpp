@@ -23,7 +23,9 @@ class SteamPaint : public testing::Test {
     ASSERT_NE(model.MasterBitmap(), nullptr);
   }
   int Section(const std::string& name) { return model.SectionIndex(name); }
-  int Borders(const std::string& name) { return model.MaskIndex(Section(name), name, "BORDERSMASK"); }
+  int Borders(const std::string& name) {
+    return model.MaskIndex(Section(name), name, "BORDERSMASK");
+  }
   TColor Master(int x, int y) { return LoadPixel(SourcePixelsOf(*model.MasterBitmap()).At(x, y)); }
 
   TsSkinArchive archive;
@@ -67,8 +69,10 @@ TEST_F(SteamPaint, EditBordersAreFiveAndShrinkToFourOnAnEightPixelItem) {
   TBitmap tall(205, 21), low(205, 8);
   FillAll(tall, 0x010203);
   FillAll(low, 0x010203);
-  DrawSkinBorder(tall, Rect(0, 0, 205, 21), model, Borders("EDIT"), 0, true, TsBackground::FromColor(0x656A68));
-  DrawSkinBorder(low, Rect(0, 0, 205, 8), model, Borders("EDIT"), 0, true, TsBackground::FromColor(0x656A68));
+  DrawSkinBorder(tall, Rect(0, 0, 205, 21), model, Borders("EDIT"), 0, true,
+                 TsBackground::FromColor(0x656A68));
+  DrawSkinBorder(low, Rect(0, 0, 205, 8), model, Borders("EDIT"), 0, true,
+                 TsBackground::FromColor(0x656A68));
   // Rows 16..20 of the tall item and 4..7 of the low one are the frame's
   // last rows; pixels that are the key show the background colour.
   auto expect = [&](TBitmap& b, int x, int y, int sx, int sy) {
@@ -103,7 +107,8 @@ TEST_F(SteamPaint, ButtonFramesAreBlendedThroughTheirMaskAndClampToTheLast) {
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) {
       const TColor src = Master(90 + x, 169 + y);
-      const TColor want = src == clFuchsia ? under : MaskBlend3(src, under, Master(90 + x, 169 + 42 + y));
+      const TColor want =
+          src == clFuchsia ? under : MaskBlend3(src, under, Master(90 + x, 169 + 42 + y));
       ASSERT_EQ(Px(state2, x, y), want) << x << "," << y;
       ASSERT_EQ(Px(state7, x, y), want) << x << "," << y;
     }
@@ -148,7 +153,8 @@ TEST_F(SteamPaint, TransparentButtonShowsThePanelAndDisablingBlendsItIn) {
   const TColor before = Px(cache, 3, 26);
   PaintDisabledLook(PixelsOf(cache), Rect(0, 0, 65, 52), kDefaultDisabledKind, back);
   const TColor parent = Px(panel, 10, 34);
-  EXPECT_EQ(GetRValue(Px(cache, 3, 26)), TransparencyBlend(GetRValue(parent), GetRValue(before), 102));
+  EXPECT_EQ(GetRValue(Px(cache, 3, 26)),
+            TransparencyBlend(GetRValue(parent), GetRValue(before), 102));
 }
 
 TEST_F(SteamPaint, ComboGlyphHasThreeFramesOf15By18) {
@@ -182,7 +188,8 @@ TEST_F(SteamPaint, TextColoursFollowTheStateAndTheDisabledMix) {
 TEST(SectionChoice, SeeThroughControlsTakeTheFirstParentWithItsOwnFont) {
   TMemIniFile ini(
       "[LABEL]\r\nTRANSPARENCY=100\r\n[GLASS]\r\nTRANSPARENCY=80\r\n[GROUP]\r\nTRANSPARENCY=60\r\n"
-      "GIVEOWNFONT=TRUE\r\n[SOLID]\r\nTRANSPARENCY=20\r\nGIVEOWNFONT=FALSE\r\n[OWN]\r\nGIVEOWNFONT=TRUE\r\n");
+      "GIVEOWNFONT=TRUE\r\n[SOLID]\r\nTRANSPARENCY=20\r\nGIVEOWNFONT=FALSE\r\n[OWN]\r\nGIVEOWNFONT="
+      "TRUE\r\n");
   TsSkinModel model;
   TsModelSource source;
   source.Options = &ini;
@@ -197,4 +204,56 @@ TEST(SectionChoice, SeeThroughControlsTakeTheFirstParentWithItsOwnFont) {
   // An opaque control never walks; any transparency at all makes it walk.
   EXPECT_EQ(TextSectionIndex(model, own, false, true, {group}), own);
   EXPECT_EQ(TextSectionIndex(model, solid, false, true, {own}), own);
+}
+
+TEST_F(SteamPaint, ItemPainterComposesBackgroundAndBorderAtTheControlsPlace) {
+  TBitmap panel(431, 67);
+  Paint(panel, [](int x, int y) { return Channels(x & 0xFF, y, 0x21); });
+  TBitmap item(65, 52), by_hand(65, 52);
+  TsSectionRequest b;
+  b.section = Section("BUTTON");
+  b.state = 1;
+  PaintSkinItem(item, Rect(0, 0, 65, 52), model, b, false,
+                TsBackground::FromBitmap(SourcePixelsOf(panel), 76, 8));
+  const TsBackground back = TsBackground::FromBitmap(SourcePixelsOf(panel), 76, 8);
+  PaintSectionBackground(by_hand, Rect(0, 0, 65, 52), model, b, back);
+  DrawSkinBorder(by_hand, Rect(0, 0, 65, 52), model, Borders("BUTTON"), 1, false, back);
+  for (int y = 0; y < 52; ++y)
+    for (int x = 0; x < 65; ++x) ASSERT_EQ(Px(item, x, y), Px(by_hand, x, y)) << x << "," << y;
+  EXPECT_EQ(Px(item, 30, 25), Px(panel, 106, 33));
+  // A rectangle that does not fit the cache is not painted.
+  FillAll(item, 0x777777);
+  PaintSkinItem(item, Rect(0, 0, 66, 52), model, b, false, back);
+  EXPECT_EQ(Px(item, 30, 25), 0x777777);
+}
+
+TEST(ItemPainter, CornerImagesSitInTheirCorners) {
+  auto master = std::make_shared<TBitmap>(8, 2);
+  Paint(*master, [](int x, int y) { return Code(x, y); });
+  std::vector<SectionRecord> sections(1);
+  sections[0].SectionName = "TILE";
+  sections[0].Color = 0x0F0F0F;
+  std::vector<MaskRecord> masks;
+  const char* keys[4] = {"IMGTOPLEFT", "IMGTOPRIGHT", "IMGBTMLEFT", "IMGBTMRIGHT"};
+  for (int i = 0; i < 4; ++i) {
+    MaskRecord m;
+    m.SectionName = "TILE";
+    m.PropertyName = keys[i];
+    m.SourceRect = Rect(2 * i, 0, 2 * i + 2, 2);
+    m.ImageType = itisaGlyph;
+    masks.push_back(m);
+  }
+  TsSkinModel model;
+  model.Assign(sections, masks, master, TsSkinData{});
+  TBitmap cache(10, 6);
+  TsSectionRequest r;
+  r.section = 0;
+  PaintSkinItem(cache, Rect(1, 1, 9, 6), model, r, true, TsBackground::FromColor(kTransparentKey));
+  EXPECT_EQ(Px(cache, 1, 1), Code(0, 0));
+  EXPECT_EQ(Px(cache, 7, 1), Code(2, 0));
+  EXPECT_EQ(Px(cache, 8, 2), Code(3, 1));
+  EXPECT_EQ(Px(cache, 1, 4), Code(4, 0));
+  EXPECT_EQ(Px(cache, 8, 5), Code(7, 1));
+  EXPECT_EQ(Px(cache, 4, 3), 0x0F0F0F);
+  EXPECT_EQ(Px(cache, 0, 0), 0);
 }
