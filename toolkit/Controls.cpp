@@ -737,7 +737,8 @@ void TWinControl::Repaint() {
 
 void TWinControl::Update() {
   // Pending paints of this window are processed now.
-  if (widget_ && widget_->isVisible()) widget_->repaint(widget_->visibleRegion() & QRegion());
+  if (widget_ && widget_->isVisible())
+    QCoreApplication::sendPostedEvents(widget_->window(), QEvent::UpdateRequest);
 }
 
 void TWinControl::RepaintAll() {
