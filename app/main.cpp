@@ -16,9 +16,9 @@ int main(int argc, char** argv) {
   } catch (...) {
     // A failed start-up: the message is shown and the program ends.
     Application->HandleException(Application);
-    Application->DestroyForms();
+    Application->Finalize();
     return 1;
   }
-  Application->DestroyForms();
+  Application->Finalize();
   return 0;
 }
