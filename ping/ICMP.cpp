@@ -79,7 +79,7 @@ std::int32_t TICMP::SendEcho() {
   // request callback; allocate no more than a valid request can use.
   const std::size_t size = static_cast<std::size_t>(std::clamp<std::int32_t>(size_, 0, 65535));
   std::vector<char> request(size, ' ');
-  std::memcpy(request.data(), kIcmpPayload, std::min(size, sizeof kIcmpPayload - 1));
+  if (size) std::memcpy(request.data(), kIcmpPayload, std::min(size, sizeof kIcmpPayload - 1));
   std::vector<char> reply(size + sizeof(ICMP_ECHO_REPLY), 0);
 
   OnEchoRequest(this);

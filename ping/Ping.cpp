@@ -22,7 +22,11 @@ TPing::~TPing() {
     // A destructor must not throw; the request dies with the component.
   }
   icmp_.reset();
-  ReleaseWindow();
+  // Here, while the lookup number can still be given back.
+  try {
+    RetireWindow();
+  } catch (const Exception&) {
+  }
 }
 
 std::string TPing::Address() const { return icmp_ ? icmp_->Address() : std::string(); }
@@ -58,6 +62,7 @@ std::int32_t TPing::SendEcho() { return icmp_ ? icmp_->SendEcho() : 0; }
 void TPing::LookupHost(const std::string& target_name) {
   if (lookup_handle_ != 0) {
     // Abandoned silently: no event for the request being replaced.
+    platform::WSACancelAsyncRequest(lookup_handle_);
     lookup_handle_ = 0;
   }
   lookup_result_.clear();
@@ -68,27 +73,59 @@ void TPing::LookupHost(const std::string& target_name) {
     OnDnsLookupDone(this, 0);
     return;
   }
-  // Names are handed to the asynchronous lookup once hidden windows deliver
-  // its completion; until then the request stays outstanding.
-  static std::uintptr_t next_request = 1;
-  lookup_handle_ = next_request++;
+  lookup_handle_ = platform::WSAAsyncGetHostByName(Handle(), lookup_msg_number_, target_name.c_str(),
+                                                   host_entry_buffer_, kHostEntryBufferSize);
+  if (lookup_handle_ == 0)
+    throw Exception(Format("%s: can't start DNS lookup, error #%d", target_name.c_str(),
+                           platform::WSAGetLastError()));
 }
 
 void TPing::CancelLookup() {
   if (lookup_handle_ == 0) return;
+  if (platform::WSACancelAsyncRequest(lookup_handle_) != 0)
+    throw Exception(
+        Format("WSACancelAsyncRequest failed, error #%d", platform::WSAGetLastError()));
   lookup_handle_ = 0;
   OnDnsLookupDone(this, kLookupCancelled);
+}
+
+void TPing::WndProc(TMessage& message) {
+  try {
+    if (lookup_msg_number_ != 0 && message.Msg == lookup_msg_number_)
+      HandleLookupDone(message);
+    else
+      TMsgWndControl::WndProc(message);
+  } catch (const Exception& e) {
+    GuardMessageError(e);
+  }
+}
+
+void TPing::GuardMessageError(const Exception& e) { TMsgWndControl::GuardMessageError(e); }
+
+void TPing::HandleLookupDone(TMessage& message) {
+  // A completion of a request cancelled or replaced since.
+  if (message.WParam != lookup_handle_) return;
+  lookup_handle_ = 0;
+  std::uint16_t error = static_cast<std::uint16_t>(platform::WSAGETASYNCERROR(message.LParam));
+  if (error == 0) {
+    auto entry = platform::ReadHostEnt(host_entry_buffer_, kHostEntryBufferSize);
+    if (entry)
+      lookup_result_ = platform::inet_ntoa(entry->addresses.front());
+    else
+      error = platform::WSANO_RECOVERY;  // never from the layer itself
+  }
+  OnDnsLookupDone(this, error);
 }
 
 int TPing::MsgSlotsNeeded() { return TMsgWndControl::MsgSlotsNeeded() + 1; }
 
 void TPing::RegisterMsgs() {
   TMsgWndControl::RegisterMsgs();
-  lookup_msg_number_ = ReserveMessage();
+  lookup_msg_number_ = WndHandler()->ReserveMessage(this);
 }
 
 void TPing::UnregisterMsgs() {
-  lookup_msg_number_ = 0;
+  if (WndHandler()) WndHandler()->ReturnMessage(lookup_msg_number_);
   TMsgWndControl::UnregisterMsgs();
 }
 

@@ -49,8 +49,12 @@ class TPing : public TMsgWndControl {
   // component is being destroyed.
   TICMP* Icmp() const { return icmp_.get(); }
   bool LookupOutstanding() const { return lookup_handle_ != 0; }
-  std::uint32_t LookupMsgNumber() const { return lookup_msg_number_; }
+  platform::UINT LookupMsgNumber() const { return lookup_msg_number_; }
+  std::uintptr_t LookupHandle() const { return lookup_handle_; }
 
+  void WndProc(TMessage& message) override;
+  void GuardMessageError(const Exception& e) override;
+  virtual void HandleLookupDone(TMessage& message);
   virtual std::int32_t SendEcho();
   // Resolves `target_name`: a literal at once, a name asynchronously; the
   // outcome arrives through OnDnsLookupDone.
@@ -71,5 +75,5 @@ class TPing : public TMsgWndControl {
   alignas(8) char host_entry_buffer_[kHostEntryBufferSize] = {};
   std::uintptr_t lookup_handle_ = 0;
   std::string lookup_result_;
-  std::uint32_t lookup_msg_number_ = 0;
+  platform::UINT lookup_msg_number_ = 0;
 };

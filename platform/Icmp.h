@@ -12,9 +12,6 @@ using HANDLE = std::intptr_t;
 using IPAddr = std::uint32_t;  // network byte order
 constexpr HANDLE INVALID_HANDLE_VALUE = -1;
 
-constexpr DWORD ERROR_ACCESS_DENIED = 5;
-constexpr DWORD ERROR_INVALID_PARAMETER = 87;
-
 // The don't-fragment bit of IP_OPTION_INFORMATION's flags.
 constexpr std::uint8_t IP_FLAG_DF = 0x02;
 

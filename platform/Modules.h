@@ -16,7 +16,6 @@ using FARPROC = void*;
 
 constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
-constexpr DWORD ERROR_INVALID_HANDLE = 6;
 
 // Loads a module by name (case-insensitive). Returns 0 with
 // ERROR_MOD_NOT_FOUND when there is none. Each load must be paired with a

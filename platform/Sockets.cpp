@@ -182,6 +182,17 @@ THostResolver SetHostResolver(THostResolver resolver) {
   return previous;
 }
 
+int ResolveHost(const std::string& name, THostEnt& entry) {
+  THostResolver resolver;
+  {
+    std::lock_guard lock(g_mutex);
+    resolver = g_resolver;
+  }
+  int error = resolver ? resolver(name, entry) : SystemResolveHost(name, entry);
+  if (error == 0 && entry.addresses.empty()) error = WSANO_DATA;
+  return error;
+}
+
 std::optional<THostEnt> gethostbyname(const char* name) {
   if (!Started()) {
     SetLastError(WSANOTINITIALISED);
@@ -191,14 +202,8 @@ std::optional<THostEnt> gethostbyname(const char* name) {
     SetLastError(WSAHOST_NOT_FOUND);
     return std::nullopt;
   }
-  THostResolver resolver;
-  {
-    std::lock_guard lock(g_mutex);
-    resolver = g_resolver;
-  }
   THostEnt entry;
-  int error = resolver ? resolver(name, entry) : SystemResolveHost(name, entry);
-  if (error == 0 && entry.addresses.empty()) error = WSANO_DATA;
+  const int error = ResolveHost(name, entry);
   if (error != 0) {
     SetLastError(static_cast<DWORD>(error));
     return std::nullopt;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/LastError.h"
+#include "platform/Messages.h"
 
 namespace platform {
 
@@ -18,6 +19,7 @@ using u_long = std::uint32_t;
 
 // Error numbers of the sockets layer.
 constexpr int WSAEINTR = 10004;
+constexpr int WSAEFAULT = 10014;
 constexpr int WSAEINVAL = 10022;
 constexpr int WSAEWOULDBLOCK = 10035;
 constexpr int WSAENOBUFS = 10055;
@@ -84,5 +86,42 @@ int SystemResolveHost(const std::string& name, THostEnt& entry);
 // Installs `resolver` (an empty one restores the system's) and returns the
 // previous one.
 THostResolver SetHostResolver(THostResolver resolver);
+
+// Resolves through the installed resolver (the system's by default).
+int ResolveHost(const std::string& name, THostEnt& entry);
+
+// Asynchronous lookup. Returns a non-zero request handle, or 0 with the
+// reason in WSAGetLastError. The name is resolved on a thread of its own;
+// the completion is posted to `hwnd` as `msg` with the handle as first
+// parameter and, in the second, the error (0 = success) in the high 16
+// bits and the buffer size the entry needs in the low 16 bits. On success
+// `buffer` holds the entry as PackHostEnt lays it out; an entry larger than
+// `length` gives WSAENOBUFS and leaves the buffer alone. The buffer is not
+// touched after a successful cancel.
+std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char* buffer,
+                                     int length);
+// Cancels a request that has not completed, or whose completion is still
+// queued (the message is then withdrawn). Returns 0, or SOCKET_ERROR with
+// WSAEINVAL for an unknown, finished or already cancelled handle.
+int WSACancelAsyncRequest(std::uintptr_t handle);
+
+constexpr int WSAGETASYNCERROR(LPARAM lparam) { return static_cast<int>((lparam >> 16) & 0xFFFF); }
+constexpr int WSAGETASYNCBUFLEN(LPARAM lparam) { return static_cast<int>(lparam & 0xFFFF); }
+
+// The host entry as it lies in a lookup buffer. Every reference is a 32-bit
+// offset from the start of the buffer (pointers of this process do not fit
+// the classic 32-bit fields):
+//   0  name        offset of the official name (NUL-terminated)
+//   4  aliases     offset of a 0-terminated list of name offsets
+//   8  addrtype    16 bits, 2 (IPv4)
+//   10 length      16 bits, 4
+//   12 addr_list   offset of a 0-terminated list of offsets of 4-byte
+//                  network-order addresses
+// Packs `entry` into `buffer` when it fits in `length` bytes; returns the
+// bytes it needs either way, or -1 for an entry that cannot be packed (a
+// name with a NUL inside, no address).
+int PackHostEnt(const THostEnt& entry, char* buffer, int length);
+// Reads an entry back, checking every offset and list against `length`.
+std::optional<THostEnt> ReadHostEnt(const char* buffer, int length);
 
 }  // namespace platform

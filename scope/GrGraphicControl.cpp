@@ -1,11 +1,39 @@
 #include "scope/GrGraphicControl.h"
 
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QPixmap>
+
+#include "toolkit/Forms.h"
 
 // ---- TGrGraphicControl ----
 
 TGrGraphicControl::TGrGraphicControl(TComponent* owner)
-    : TGraphicControl(owner), version_(kGrVersion) {}
+    : TGraphicControl(owner), version_(kGrVersion) {
+  RegisterGrCursors();
+}
+
+void TGrGraphicControl::Dispatch(TMessage& message) {
+  TGraphicControl::Dispatch(message);
+  switch (message.Msg) {
+    case CM_MOUSEENTER:
+      DoMouseEnter();
+      break;
+    case CM_MOUSELEAVE:
+      DoMouseLeave();
+      break;
+    case CM_FONTCHANGED:
+      DoFontChanged();
+      break;
+    case CM_TEXTCHANGED:
+      DoTextChanged();
+      break;
+    default:
+      break;
+  }
+}
 
 void TGrGraphicControl::UpdateControl() {
   if (IsLoading() || IsDestroying()) return;
@@ -64,14 +92,19 @@ void TGrGraphicImageControl::UpdateControl() {
   TGrGraphicControl::UpdateControl();
 }
 
-void TGrGraphicImageControl::PaintMessage(QPainter* dc, const TRect& bounds) {
-  if (!dc) return;
+void TGrGraphicImageControl::Dispatch(TMessage& message) {
+  if (message.Msg != WM_PAINT) {
+    TGrGraphicControl::Dispatch(message);
+    return;
+  }
+  if (message.WParam == 0) return;
+  HDC dc = reinterpret_cast<HDC>(message.WParam);
   TCanvas& canvas = Canvas();
   canvas.Lock();
   image_bitmap_->SetSize(std::max(0, Width()), std::max(0, Height()));
   TCanvas& image = ImageCanvas();
   image.Lock();
-  canvas.Attach(dc, bounds);
+  canvas.Attach(dc, ClientRect());
   try {
     Paint();
   } catch (...) {
@@ -111,12 +144,31 @@ void TGrGraphicImageControl::PaintBackground() {
 
 void TGrGraphicImageControl::CaptureBackground() {
   background_bitmap_->SetSize(std::max(0, Width()), std::max(0, Height()));
+  // What the parent painted beneath us is on the device the control's
+  // canvas draws on; for raster painting that device is an image.
+  QPainter* dc = Canvas().Painter();
+  if (!dc || background_bitmap_->Empty()) return;
+  QPaintDevice* device = dc->paintEngine() ? dc->paintEngine()->paintDevice() : dc->device();
+  if (!device || device->devType() != QInternal::Image) return;
+  const QImage& surface = *static_cast<QImage*>(device);
   const TRect r = Canvas().ClipRect();
-  background_bitmap_->Canvas().CopyRect(r, Canvas(), r);
+  const QRect local(r.Left, r.Top, r.Width(), r.Height());
+  const QRect on_device = dc->deviceTransform().mapRect(local);
+  QPainter p(&background_bitmap_->Image());
+  p.drawImage(local, surface.copy(on_device));
 }
 
 void TGrGraphicImageControl::RestoreBackground() {
   ImageCanvas().CopyRect(Rect(0, 0, image_bitmap_->Width(), image_bitmap_->Height()),
                          background_bitmap_->Canvas(),
                          Rect(0, 0, image_bitmap_->Width(), image_bitmap_->Height()));
+}
+
+void RegisterGrCursors() {
+  static bool registered = false;
+  if (registered || !QGuiApplication::instance()) return;
+  registered = true;
+  const QImage hand = GrHandPointImage();
+  Screen->SetCursors(crGrHandPoint, QCursor(QPixmap::fromImage(hand), kGrHandPointHotX,
+                                            kGrHandPointHotY));
 }

@@ -9,13 +9,9 @@
 #include <string>
 
 #include "scope/GrComponent.h"
-#include "scope/GrControlStandIn.h"
+#include "scope/GrCursors.h"
+#include "toolkit/Controls.h"
 #include "toolkit/Graphics.h"
-
-class QPainter;
-
-// Cursor number under which the family's pointing hand is registered.
-inline constexpr int crGrHandPoint = 99;
 
 class TGrGraphicControl : public TGraphicControl {
  public:
@@ -35,6 +31,8 @@ class TGrGraphicControl : public TGraphicControl {
   virtual void RefreshBounds();
 
  protected:
+  // The toolkit's notifications, each followed by its hook.
+  void Dispatch(TMessage& message) override;
   virtual void DoMouseEnter();
   virtual void DoMouseLeave();
   virtual void DoFontChanged();
@@ -59,12 +57,10 @@ class TGrGraphicImageControl : public TGrGraphicControl {
 
   void UpdateControl() override;
 
-  // The paint message: `dc` is the device the control's canvas draws on for
-  // this paint, `bounds` the control's rectangle on it. Without a device
-  // nothing is painted.
-  void PaintMessage(QPainter* dc, const TRect& bounds);
-
  protected:
+  // WM_PAINT with a device context: the image is resized to the control and
+  // painted with both canvases locked; without a device nothing is painted.
+  void Dispatch(TMessage& message) override;
   // Block-transfers ImageBitmap to the control's canvas; a derived control
   // draws into ImageCanvas first and calls this last.
   void Paint() override;

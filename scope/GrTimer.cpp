@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QTimerEvent>
 
-#include "scope/GrApplicationLink.h"
+#include "toolkit/Forms.h"
 #include "toolkit/SysUtils.h"
 
 // The hidden window of a ttSystem timer: a GUI-thread object whose message
@@ -83,7 +83,7 @@ void TGrTimerThread::Execute() {
     // A pause requested during the wait holds the due tick until resumed.
     WaitWhilePaused();
     if (Terminated()) continue;
-    if (GrApplicationTerminated()) continue;
+    if (Application->Terminated()) continue;
     ++ticks_;
     if (timer_->SyncEvent())
       Synchronize([this] { timer_->FireTimer(); });
@@ -176,6 +176,6 @@ void TGrTimer::FireTimer() {
   try {
     handler(this);
   } catch (...) {
-    GrHandleException(this);
+    Application->HandleException(this);
   }
 }

@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QPointer>
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -259,7 +260,7 @@ class TApplication : public TComponent {
   TCustomForm* main_form_ = nullptr;
   bool main_form_on_task_bar_ = false;
   bool show_main_form_ = true;
-  bool terminated_ = false;
+  std::atomic<bool> terminated_{false};  // read by worker threads
   bool show_hint_ = true;
   std::string hint_;
   QWidget* handle_ = nullptr;

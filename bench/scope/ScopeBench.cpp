@@ -31,7 +31,7 @@ void BM_ScopePaintFullHistory(benchmark::State& state) {
   QImage surface(429, 98, QImage::Format_RGB32);
   QPainter painter(&surface);
   for (auto _ : state) {
-    b.scope.PaintMessage(&painter, Bounds(0, 0, 429, 98));
+    b.scope.Perform(WM_PAINT, reinterpret_cast<std::uintptr_t>(&painter));
     benchmark::ClobberMemory();
   }
 }

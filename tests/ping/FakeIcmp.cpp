@@ -23,7 +23,7 @@ DWORD FakeSend(HANDLE, IPAddr destination, void* data, std::uint16_t size,
   TFakeIcmp& f = *TFakeIcmp::current;
   TFakeEchoCall call;
   call.destination = destination;
-  call.data.assign(static_cast<const char*>(data), size);
+  if (size) call.data.assign(static_cast<const char*>(data), size);
   call.size = size;
   call.options = *options;
   call.reply_size = reply_size;

@@ -274,7 +274,7 @@ TEST_F(ScopeRender, ZeroSizedScopeGetsAnEmptyImage) {
 }
 
 TEST_F(ScopeRender, PaintMessageWithoutADeviceContextPaintsNothing) {
-  scope.PaintMessage(nullptr, Bounds(0, 0, W, H));
+  scope.Perform(WM_PAINT, 0);
   EXPECT_TRUE(scope.ImageBitmap().Empty());
 }
 

@@ -11,7 +11,7 @@
 inline void PaintScope(TGrScope& scope) {
   QImage surface(std::max(1, scope.Width()), std::max(1, scope.Height()), QImage::Format_RGB32);
   QPainter painter(&surface);
-  scope.PaintMessage(&painter, Bounds(0, 0, scope.Width(), scope.Height()));
+  scope.Perform(WM_PAINT, reinterpret_cast<std::uintptr_t>(&painter));
 }
 
 inline TColor ImagePixel(TGrScope& scope, int x, int y) {
