@@ -37,6 +37,12 @@ constexpr std::int32_t kSizes[] = {56, 64, 128, 256};
 constexpr std::int32_t kTimeouts[] = {4000, 8000, 12000};
 constexpr std::int32_t kTtls[] = {64, 128};
 constexpr std::int32_t kCounts[] = {3, 5, 10, 50, 100, 1000000};
+// The threshold box: item index to the scope's base offset (milliseconds,
+// and the base line's height in percent).
+constexpr std::int32_t kThresholds[] = {10, 20, 30, 40, 50, 60, 70};
+// The trace under the threshold, and at or above it.
+constexpr TColor kBelowThreshold = 0x0000FFFF;
+constexpr TColor kAtThreshold = 0x000000FF;
 
 template <std::size_t N>
 bool Pick(const std::int32_t (&table)[N], int index, std::int32_t& value) {
@@ -131,8 +137,23 @@ void TForm1::CreateControls() {
   sMemo1->SetWordWrap(true);
   sMemo1->SetReadOnly(false);
 
-  // The scope goes into this panel.
   sPanel4 = make_panel("sPanel4", alBottom, 336, 100);
+  GrScope1 = new TGrScope(this);
+  GrScope1->SetName("GrScope1");
+  GrScope1->SetParent(sPanel4);
+  GrScope1->SetBounds(1, 1, 429, 98);
+  GrScope1->SetAlign(alClient);
+  GrScope1->SetHint("Reply Time (in milliseconds)");
+  GrScope1->SetShowHint(true);
+  GrScope1->SetParentShowHint(false);
+  GrScope1->SetInterval(250);
+  GrScope1->SetMaxValue(75);
+  GrScope1->Channels().Add()->SetStyle(TGraphStyle::gsBar);
+  GrScope1->SetGridSize(8);
+  GrScope1->SetBaseOffset(kThresholds[0]);
+  GrScope1->SetFrequency(8);
+  GrScope1->SetThreaded(true);
+  GrScope1->SetOnNeedData(TGrNeedDataEvent(this, &TForm1::GrScope1NeedData));
 
   sPanel2 = make_panel("sPanel2", alBottom, 436, 67);
   sBitBtn1 = MakeButton("sBitBtn1", 7, 65, 52, "Ping !", "Start Ping", &TForm1::sBitBtn1Click);
@@ -236,7 +257,7 @@ void TForm1::PlaceCaptions() {
 
 void TForm1::Log(const std::string& line) { sMemo1->Lines().Add(line); }
 
-void TForm1::SwitchScope(bool) {}
+void TForm1::SwitchScope(bool active) { GrScope1->SetActive(active); }
 
 void TForm1::SetPingOptions() {
   std::int32_t v = 0;
@@ -359,4 +380,20 @@ void TForm1::sComboBox3KeyPress(TObject*, char& key) { EnterPressed(key); }
 void TForm1::sComboBox4KeyPress(TObject*, char& key) { EnterPressed(key); }
 void TForm1::sComboBox5KeyPress(TObject*, char& key) { EnterPressed(key); }
 
-void TForm1::sComboBox5Change(TObject*) {}
+void TForm1::sComboBox5Change(TObject*) {
+  std::int32_t v = 0;
+  if (Pick(kThresholds, sComboBox5->ItemIndex(), v)) GrScope1->SetBaseOffset(v);
+}
+
+// Runs on the GUI thread (the scope's timer hands its ticks over), so the
+// series state is read without locks.
+void TForm1::GrScope1NeedData(TObject*, int, int& value) {
+  if (!Pinging) {
+    value = 0;
+    return;
+  }
+  value = static_cast<std::int32_t>(Ping1->LastReply().RoundTripTime);
+  // Channel 0 whatever channel asks; the colour applies to the whole trace.
+  GrScope1->Channels()[0]->SetColor(value < GrScope1->BaseOffset() ? kBelowThreshold
+                                                                   : kAtThreshold);
+}

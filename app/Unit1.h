@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ping/Ping.h"
+#include "scope/GrScope.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
@@ -35,6 +36,7 @@ class TForm1 : public TForm {
   TPanel* sPanel3 = nullptr;
   TMemo* sMemo1 = nullptr;
   TPanel* sPanel4 = nullptr;
+  TGrScope* GrScope1 = nullptr;
   TPanel* sPanel2 = nullptr;
   TBitBtn* sBitBtn1 = nullptr;
   TBitBtn* sBitBtn2 = nullptr;
@@ -70,6 +72,7 @@ class TForm1 : public TForm {
   void sComboBox4KeyPress(TObject* sender, char& key);
   void sComboBox5KeyPress(TObject* sender, char& key);
   void sComboBox5Change(TObject* sender);
+  void GrScope1NeedData(TObject* sender, int channel, int& value);
 
   // Writes the log's text to `path`, byte for byte (CR LF line ends).
   void SaveLogTo(const std::string& path);

@@ -1,9 +1,13 @@
 // Sonarix: a ping utility. Start-up creates the windows in a fixed order and
 // runs the message loop until the main window closes.
 #include "app/Unit1.h"
+#include "ping/MsgWndControl.h"
 #include "toolkit/Forms.h"
 
 int main(int argc, char** argv) {
+  // The hidden-window pool and class lock exist before any component and
+  // outlive the last.
+  MsgWndStartup();
   try {
     Application->Initialize(argc, argv);
     // The main window carries the task-bar button; the application's own
@@ -16,9 +20,13 @@ int main(int argc, char** argv) {
   } catch (...) {
     // A failed start-up: the message is shown and the program ends.
     Application->HandleException(Application);
+    Application->DestroyForms();
+    MsgWndShutdown();
     Application->Finalize();
     return 1;
   }
+  Application->DestroyForms();
+  MsgWndShutdown();
   Application->Finalize();
   return 0;
 }

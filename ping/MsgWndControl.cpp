@@ -1,5 +1,7 @@
 #include "ping/MsgWndControl.h"
 
+#include "toolkit/Forms.h"
+
 #include <QCoreApplication>
 #include <algorithm>
 #include <mutex>
@@ -122,7 +124,7 @@ void TMsgWndHandler::DestroyHiddenWindow() {
 }
 
 UINT TMsgWndHandler::ReserveMessage(TMsgWndControl* control) {
-  if (MsgLow < WM_USER) throw EMsgWndException("MsgLow not defined");
+  if (MsgLow < platform::WM_USER) throw EMsgWndException("MsgLow not defined");
   if (SlotsUsed >= kMsgSlotCount) throw EMsgWndException("No more free message");
   for (int i = 0; i < kMsgSlotCount; ++i) {
     if (SlotTable[i] != nullptr) continue;
@@ -136,7 +138,7 @@ UINT TMsgWndHandler::ReserveMessage(TMsgWndControl* control) {
 
 void TMsgWndHandler::ReturnMessage(UINT& number) {
   if (number == 0) return;
-  if (MsgLow < WM_USER) throw EMsgWndException("MsgLow not defined");
+  if (MsgLow < platform::WM_USER) throw EMsgWndException("MsgLow not defined");
   if (number < MsgLow || number >= MsgLow + kMsgSlotCount)
     throw EMsgWndException("Msg value out of bound");
   TMsgWndControl*& slot = SlotTable[number - MsgLow];
@@ -361,7 +363,7 @@ void TMsgWndControl::RunMessageLoop() {
 bool TMsgWndControl::HandleOneMessage() {
   MSG msg;
   if (!PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) return false;
-  if (msg.message == WM_QUIT) {
+  if (msg.message == platform::WM_QUIT) {
     loop_ended_ = true;
     return true;
   }
@@ -376,8 +378,9 @@ void TMsgWndControl::DrainMessages() {
 }
 
 void TMsgWndControl::PumpMessages() {
-  if (own_loop_ || !QCoreApplication::instance())
+  // The application's message pass pumps this thread's queue as well.
+  if (own_loop_ || !QCoreApplication::instance() || !Application)
     DrainMessages();
   else
-    QCoreApplication::processEvents();
+    Application->ProcessMessages();
 }

@@ -10,6 +10,7 @@
 #include "platform/Messages.h"
 #include "platform/Sync.h"
 #include "toolkit/Classes.h"
+#include "toolkit/Messages.h"  // TMessage: the message record of the dispatch chain
 #include "toolkit/SysUtils.h"
 
 class EMsgWndException : public Exception {
@@ -17,13 +18,6 @@ class EMsgWndException : public Exception {
   using Exception::Exception;
 };
 
-// The platform's message in four fields, handed along the dispatch chain.
-struct TMessage {
-  platform::UINT Msg = 0;
-  platform::WPARAM WParam = 0;
-  platform::LPARAM LParam = 0;
-  platform::LRESULT Result = 0;
-};
 
 using TMsgWndErrorEvent = TEvent<TObject* /*Sender*/, const Exception& /*E*/, bool& /*CanAbort*/>;
 using TUnclaimedMessageEvent = TEvent<TObject* /*Sender*/, TMessage& /*Msg*/, bool& /*Handled*/>;

@@ -127,7 +127,8 @@ void BlendColorIn(TsPixelView dst, const TRect& rect, TColor color, int p) {
   const int channels[3] = {GetBValue(color), GetGValue(color), GetRValue(color)};
   std::array<std::array<std::uint8_t, 256>, 3> table{};
   for (int c = 0; c < 3; ++c) {
-    for (int v = 0; v < 256; ++v) table[c][v] = static_cast<std::uint8_t>(PercentBlend(v, channels[c], p));
+    for (int v = 0; v < 256; ++v)
+      table[c][v] = static_cast<std::uint8_t>(PercentBlend(v, channels[c], p));
   }
   for (int y = r.Top; y < r.Bottom; ++y) {
     std::uint8_t* d = dst.At(r.Left, y);

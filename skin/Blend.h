@@ -36,7 +36,9 @@ TsPixelView SourcePixelsOf(const TBitmap& bitmap);
 class TsScratch {
  public:
   TsScratch(int width, int height);
-  TsPixelView View() { return {data_.data(), static_cast<std::ptrdiff_t>(width_) * 3, width_, height_}; }
+  TsPixelView View() {
+    return {data_.data(), static_cast<std::ptrdiff_t>(width_) * 3, width_, height_};
+  }
 
  private:
   int width_;
@@ -47,14 +49,18 @@ class TsScratch {
 // The skin's transparent key and "nothing known" colour.
 constexpr TColor kTransparentKey = 0xFF00FF;
 
-inline bool IsKeyPixel(const std::uint8_t* p) { return p[0] == 0xFF && p[1] == 0x00 && p[2] == 0xFF; }
+inline bool IsKeyPixel(const std::uint8_t* p) {
+  return p[0] == 0xFF && p[1] == 0x00 && p[2] == 0xFF;
+}
 
 inline void StorePixel(std::uint8_t* p, TColor color) {
   p[0] = static_cast<std::uint8_t>(GetBValue(color));
   p[1] = static_cast<std::uint8_t>(GetGValue(color));
   p[2] = static_cast<std::uint8_t>(GetRValue(color));
 }
-inline TColor LoadPixel(const std::uint8_t* p) { return RGB(p[2], p[1], p[0]); }
+inline TColor LoadPixel(const std::uint8_t* p) {
+  return RGB(p[2], p[1], p[0]);
+}
 
 // Transparency blend: `t` (0..255) is the weight of the destination.
 constexpr int TransparencyBlend(int destination, int source, int t) {
@@ -79,7 +85,9 @@ constexpr TColor ColorMix(TColor first, TColor second, int num, int den) {
              ColorMixChannel(GetBValue(first), GetBValue(second), num, den));
 }
 // A section percentage (0..100) as a 0..255 weight: 17 gives 43.
-constexpr int PercentToWeight(int percent) { return percent * 255 / 100; }
+constexpr int PercentToWeight(int percent) {
+  return percent * 255 / 100;
+}
 
 // What lies behind a painted rectangle: the parent's look as a bitmap, with
 // the place of the rectangle's top-left pixel inside it, or a plain colour.
@@ -91,7 +99,9 @@ struct TsBackground {
   TColor color = kTransparentKey;
 
   static TsBackground FromColor(TColor c) { return {TsPixelView{}, 0, 0, c}; }
-  static TsBackground FromBitmap(TsPixelView b, int dx, int dy) { return {b, dx, dy, kTransparentKey}; }
+  static TsBackground FromBitmap(TsPixelView b, int dx, int dy) {
+    return {b, dx, dy, kTransparentKey};
+  }
 
   bool IsBitmap() const { return bitmap.Valid(); }
   bool Known() const { return IsBitmap() || (color & 0xFFFFFF) != kTransparentKey; }

@@ -108,7 +108,8 @@ void FillShadedTriangle(TsPixelView dst, const TRect& clip_rect, const TsMeshVer
   };
   auto make = [](const TsMeshVertex& v) {
     const TColor c = ColorToRGB(v.color);
-    return V{2 * static_cast<std::int64_t>(v.x), 2 * static_cast<std::int64_t>(v.y),
+    return V{2 * static_cast<std::int64_t>(v.x),
+             2 * static_cast<std::int64_t>(v.y),
              {GetBValue(c), GetGValue(c), GetRValue(c)}};
   };
   V a = make(va), b = make(vb), c = make(vc);

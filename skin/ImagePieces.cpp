@@ -22,7 +22,9 @@ void FitBorders(int size, int& first, int& second) {
   second = std::max(second, 0);
 }
 
-bool TextureCoversArea(int draw_mode) { return draw_mode < tfTileTop || draw_mode > tfStretchRight; }
+bool TextureCoversArea(int draw_mode) {
+  return draw_mode < tfTileTop || draw_mode > tfStretchRight;
+}
 
 namespace {
 
@@ -32,19 +34,19 @@ struct TPieceJob {
   TRect area;   // the target area the piece covers (tiled or stretched)
   TRect limit;  // nothing is drawn outside this
   TsPixelView src;
-  TRect piece;  // the source pixels
+  TRect piece;      // the source pixels
   int mask_dy = 0;  // 0: no mask; else the mask lies this many rows below
   bool stretch = false;
-  bool corner = false;           // key pixels show the background
+  bool corner = false;  // key pixels show the background
   const TsBackground* back = nullptr;
-  TPoint origin;                 // the target pixel the background offsets refer to
-  int strength = 256;            // 256: as it is; less: laid over at that weight
+  TPoint origin;       // the target pixel the background offsets refer to
+  int strength = 256;  // 256: as it is; less: laid over at that weight
 };
 
 // Where the background pixel behind target (x, y) is, or null when unknown.
 class TBackPixels {
  public:
-  TBackPixels(const TsBackground* back, TPoint origin, TsPixelView dst) : back_(back) {
+  TBackPixels(const TsBackground* back, TPoint origin) : back_(back) {
     if (back_ == nullptr || !back_->Known()) {
       back_ = nullptr;
       return;
@@ -52,7 +54,6 @@ class TBackPixels {
     if (!back_->IsBitmap()) StorePixel(color_, ColorToRGB(back_->color));
     dx_ = back_->offset_x - origin.X;
     dy_ = back_->offset_y - origin.Y;
-    (void)dst;
   }
   const std::uint8_t* At(int x, int y) const {
     if (back_ == nullptr) return nullptr;
@@ -108,11 +109,12 @@ void DrawPiece(const TPieceJob& job) {
     }
   }
   std::vector<std::uint8_t> s_buf(bytes), m_buf(masked ? bytes : 0), r_buf(weighted ? bytes : 0);
-  const TBackPixels back(job.corner ? job.back : nullptr, job.origin, job.dst);
+  const TBackPixels back(job.corner ? job.back : nullptr, job.origin);
 
   auto gather = [&](const std::uint8_t* line, std::uint8_t* out) {
     if (job.stretch) {
-      for (int i = 0; i < n; ++i) std::memcpy(out + 3 * i, line + xs[static_cast<std::size_t>(i)], 3);
+      for (int i = 0; i < n; ++i)
+        std::memcpy(out + 3 * i, line + xs[static_cast<std::size_t>(i)], 3);
       return;
     }
     int i = 0;
@@ -139,7 +141,8 @@ void DrawPiece(const TPieceJob& job) {
 
   for (int y = clip.Top; y < clip.Bottom; ++y) {
     const long long rel = y - job.area.Top;
-    const int sy = job.piece.Top + (job.stretch ? static_cast<int>(rel * sh / ah) : static_cast<int>(rel % sh));
+    const int sy = job.piece.Top +
+                   (job.stretch ? static_cast<int>(rel * sh / ah) : static_cast<int>(rel % sh));
     std::uint8_t* d = job.dst.At(clip.Left, y);
     const std::uint8_t* s_row = s_buf.data();
     const std::uint8_t* m_row = m_buf.data();

@@ -6,9 +6,9 @@
 #include "skin/Blend.h"
 
 // Border mask draw mode bits.
-constexpr int kDrawStretch = 1;     // stretch edges (and centre) instead of tiling
-constexpr int kDrawNotNormal = 2;   // draw nothing in state 0
-constexpr int kDrawCentre = 4;      // fill the centre piece
+constexpr int kDrawStretch = 1;    // stretch edges (and centre) instead of tiling
+constexpr int kDrawNotNormal = 2;  // draw nothing in state 0
+constexpr int kDrawCentre = 4;     // fill the centre piece
 
 // Texture fill modes. 0 and 1 cover the whole area; 2 to 9 lay the texture
 // along one edge, tiled (2 top, 3 bottom, 4 left, 5 right) or stretched
@@ -33,16 +33,14 @@ struct TsImagePiece {
   int image_count = 1;
   int mask_type = 0;  // above 0: each frame's mask lies one frame height below it
   int draw_mode = 0;
-  int left = 0;       // border widths (already resolved: never 0 unless meant)
+  int left = 0;  // border widths (already resolved: never 0 unless meant)
   int top = 0;
   int right = 0;
   int bottom = 0;
 
-  bool Valid() const {
-    return image.Valid() && FrameWidth() > 0 && FrameHeight() > 0;
-  }
+  bool Valid() const { return image.Valid() && FrameWidth() > 0 && FrameHeight() > 0; }
   int FrameWidth() const { return image_count > 0 ? source.Width() / image_count : 0; }
-  int FrameHeight() const { return source.Height() / (mask_type + 1); }
+  int FrameHeight() const { return source.Height() / ((mask_type > 0 ? mask_type : 0) + 1); }
   // The frame for `state`: states past the last frame take the last one.
   TRect Frame(int state) const;
 };

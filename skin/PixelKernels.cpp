@@ -83,7 +83,8 @@ __attribute__((target("avx2"))) void BlendWithConstantAvx2(std::uint8_t* out, co
     const __m256i lo = _mm256_srli_epi16(
         _mm256_add_epi16(kv[2 * part], _mm256_mullo_epi16(_mm256_unpacklo_epi8(v, zero), w)), 8);
     const __m256i hi = _mm256_srli_epi16(
-        _mm256_add_epi16(kv[2 * part + 1], _mm256_mullo_epi16(_mm256_unpackhi_epi8(v, zero), w)), 8);
+        _mm256_add_epi16(kv[2 * part + 1], _mm256_mullo_epi16(_mm256_unpackhi_epi8(v, zero), w)),
+        8);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_packus_epi16(lo, hi));
   }
   for (int c = i % 3; i < n; ++i, c = c == 2 ? 0 : c + 1) {
@@ -95,7 +96,8 @@ __attribute__((target("avx2"))) inline __m256i MaskHalfAvx2(__m256i dv, __m256i 
   const __m256i up = _mm256_cmpgt_epi16(dv, sv);
   const __m256i distance = _mm256_sub_epi16(_mm256_max_epi16(dv, sv), _mm256_min_epi16(dv, sv));
   const __m256i q = _mm256_srli_epi16(_mm256_mullo_epi16(distance, mv), 8);
-  return _mm256_sub_epi16(_mm256_add_epi16(sv, _mm256_and_si256(up, q)), _mm256_andnot_si256(up, q));
+  return _mm256_sub_epi16(_mm256_add_epi16(sv, _mm256_and_si256(up, q)),
+                          _mm256_andnot_si256(up, q));
 }
 
 __attribute__((target("avx2"))) void MaskBlendAvx2(std::uint8_t* d, const std::uint8_t* s,
@@ -107,9 +109,9 @@ __attribute__((target("avx2"))) void MaskBlendAvx2(std::uint8_t* d, const std::u
     const __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
     const __m256i mv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m + i));
     const __m256i lo = MaskHalfAvx2(_mm256_unpacklo_epi8(dv, zero), _mm256_unpacklo_epi8(sv, zero),
-                            _mm256_unpacklo_epi8(mv, zero));
+                                    _mm256_unpacklo_epi8(mv, zero));
     const __m256i hi = MaskHalfAvx2(_mm256_unpackhi_epi8(dv, zero), _mm256_unpackhi_epi8(sv, zero),
-                            _mm256_unpackhi_epi8(mv, zero));
+                                    _mm256_unpackhi_epi8(mv, zero));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), _mm256_packus_epi16(lo, hi));
   }
   MaskBlendBytes(d + i, s + i, m + i, n - i);
@@ -125,8 +127,8 @@ void Blend(std::uint8_t* out, const std::uint8_t* a, const std::uint8_t* b, int 
   BlendBytes(out, a, b, n, ta);
 }
 
-void BlendWithConstant(std::uint8_t* out, const std::uint8_t* a, int pixels, const std::uint16_t k[3],
-                       int wa) {
+void BlendWithConstant(std::uint8_t* out, const std::uint8_t* a, int pixels,
+                       const std::uint16_t k[3], int wa) {
 #if defined(SKIN_HAVE_AVX2_PATH)
   if (kAvx2) return BlendWithConstantAvx2(out, a, pixels, k, wa);
 #endif

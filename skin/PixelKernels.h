@@ -15,8 +15,8 @@ namespace skin_kernels {
 // Dispatching entry points (PixelKernels.cpp): AVX2 where the processor has
 // it, else the portable versions below.
 void Blend(std::uint8_t* out, const std::uint8_t* a, const std::uint8_t* b, int n, int ta);
-void BlendWithConstant(std::uint8_t* out, const std::uint8_t* a, int pixels, const std::uint16_t k[3],
-                       int wa);
+void BlendWithConstant(std::uint8_t* out, const std::uint8_t* a, int pixels,
+                       const std::uint16_t k[3], int wa);
 void MaskBlend(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* m, int n);
 
 // out[i] = (a[i] × ta + b[i] × (255 − ta) + 127) ÷ 256; out may be a or b.
@@ -59,13 +59,14 @@ inline void BlendBytesWithConstant(std::uint8_t* out, const std::uint8_t* a, int
   alignas(16) std::uint16_t lanes[48];
   for (int j = 0, c = 0; j < 48; ++j, c = c == 2 ? 0 : c + 1) lanes[j] = k[c];
   __m128i kv[6];
-  for (int j = 0; j < 6; ++j) kv[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes + 8 * j));
+  for (int j = 0; j < 6; ++j)
+    kv[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes + 8 * j));
   const __m128i zero = _mm_setzero_si128();
   const __m128i w = _mm_set1_epi16(static_cast<short>(wa));
   for (int part = 0; i + 16 <= n; i += 16, part = part == 2 ? 0 : part + 1) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-    const __m128i lo =
-        _mm_srli_epi16(_mm_add_epi16(kv[2 * part], _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), w)), 8);
+    const __m128i lo = _mm_srli_epi16(
+        _mm_add_epi16(kv[2 * part], _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), w)), 8);
     const __m128i hi = _mm_srli_epi16(
         _mm_add_epi16(kv[2 * part + 1], _mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), w)), 8);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
@@ -92,10 +93,10 @@ inline void MaskBlendBytes(std::uint8_t* d, const std::uint8_t* s, const std::ui
     const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
     const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
     const __m128i mv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i));
-    const __m128i lo = half(_mm_unpacklo_epi8(dv, zero), _mm_unpacklo_epi8(sv, zero),
-                            _mm_unpacklo_epi8(mv, zero));
-    const __m128i hi = half(_mm_unpackhi_epi8(dv, zero), _mm_unpackhi_epi8(sv, zero),
-                            _mm_unpackhi_epi8(mv, zero));
+    const __m128i lo =
+        half(_mm_unpacklo_epi8(dv, zero), _mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(mv, zero));
+    const __m128i hi =
+        half(_mm_unpackhi_epi8(dv, zero), _mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(mv, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(lo, hi));
   }
 #endif

@@ -15,7 +15,9 @@ void PaintGradientOrColor(TsPixelView dst, const TRect& rect, const TsLook& look
   }
 }
 
-bool HasTexture(const TsLook& look) { return look.texture.has_value() && look.texture->Valid(); }
+bool HasTexture(const TsLook& look) {
+  return look.texture.has_value() && look.texture->Valid();
+}
 
 // A look whose rows are each one colour: no texture, and no gradient or a
 // vertical one.
@@ -43,7 +45,7 @@ bool BlendSolidRowsOverBitmap(TsPixelView dst, const TRect& rect, const TsLook& 
                                 static_cast<std::uint16_t>(c[1] * u + 127),
                                 static_cast<std::uint16_t>(c[2] * u + 127)};
     skin_kernels::BlendWithConstant(dst.At(r.Left, y), back.bitmap.At(r.Left + dx, y + dy),
-                                         r.Width(), k, t);
+                                    r.Width(), k, t);
   }
   return true;
 }

@@ -13,7 +13,7 @@
 // The values of a section for one state, as the background painter reads them.
 struct TsLook {
   TColor color = clWhite;
-  int transparency = 0;      // percent of the background showing through
+  int transparency = 0;  // percent of the background showing through
   int gradient_percent = 0;
   std::vector<TsGradientBand> gradient;
   int image_percent = 0;

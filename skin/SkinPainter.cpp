@@ -64,7 +64,8 @@ TsLook LookOfSection(const TsSkinModel& model, const TsSectionRequest& request) 
     int texture = hot ? request.hot_texture : request.texture;
     if (texture < 0) texture = model.TextureIndex(request.section, s->SectionName, key);
     TsImagePiece piece = PieceOfMask(model, texture);
-    if (!piece.Valid()) piece = PieceOfPattern(model, model.PatternIndex(request.section, s->SectionName, key));
+    if (!piece.Valid())
+      piece = PieceOfPattern(model, model.PatternIndex(request.section, s->SectionName, key));
     if (piece.Valid()) look.texture = piece;
   }
   return look;

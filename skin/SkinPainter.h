@@ -23,9 +23,9 @@ TsImagePiece PieceOfPattern(const TsSkinModel& model, int pattern_index);
 // What a control asks for when it paints a section's background.
 struct TsSectionRequest {
   int section = -1;
-  int state = 0;             // 0 normal; any other uses the hot values
-  int texture = -1;          // the control's "PATTERN" texture index
-  int hot_texture = -1;      // its "HOTPATTERN" texture index
+  int state = 0;              // 0 normal; any other uses the hot values
+  int texture = -1;           // the control's "PATTERN" texture index
+  int hot_texture = -1;       // its "HOTPATTERN" texture index
   bool custom_color = false;  // the control's own colour, opaque and plain
   TColor own_color = clWhite;
 };

@@ -553,6 +553,9 @@ TWinControl::~TWinControl() {
   if (widget_) {
     QWidget* w = widget_;
     DetachBridge(w);
+    // The control is gone: nothing the widget does on its way out reaches it.
+    w->blockSignals(true);
+    for (QObject* child : w->findChildren<QObject*>()) child->blockSignals(true);
     w->removeEventFilter(forwarder_.get());
     widget_ = nullptr;
     delete w;

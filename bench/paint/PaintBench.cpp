@@ -45,16 +45,23 @@ void Copy(benchmark::State& state, int w, int h) {
   SetPixels(state, w, h);
 }
 
-void BM_Copy_429x261(benchmark::State& state) { Copy(state, 429, 261); }
-void BM_Copy_431x73(benchmark::State& state) { Copy(state, 431, 73); }
-void BM_Copy_431x503(benchmark::State& state) { Copy(state, 431, 503); }
+void BM_Copy_429x261(benchmark::State& state) {
+  Copy(state, 429, 261);
+}
+void BM_Copy_431x73(benchmark::State& state) {
+  Copy(state, 431, 73);
+}
+void BM_Copy_431x503(benchmark::State& state) {
+  Copy(state, 431, 503);
+}
 
 // "EDIT": one frame, stretched edges, borders of 5, no centre.
 void BM_BorderMask_Edit_429x261(benchmark::State& state) {
   auto image = MaskImage();
   auto parent = Pattern(431, 263);
   TBitmap dst(429, 261);
-  const TsImagePiece mask{SourcePixelsOf(*image), Rect(0, 0, 45, 42), 1, 0, kDrawStretch, 5, 5, 5, 5};
+  const TsImagePiece mask{
+      SourcePixelsOf(*image), Rect(0, 0, 45, 42), 1, 0, kDrawStretch, 5, 5, 5, 5};
   const TsBackground back = TsBackground::FromBitmap(SourcePixelsOf(*parent), 1, 1);
   for (auto _ : state) {
     DrawBorderMask(PixelsOf(dst), Rect(0, 0, 429, 261), mask, 0, true, back);
@@ -69,7 +76,8 @@ void BM_BorderMask_MaskedFilled_429x261(benchmark::State& state) {
   auto image = MaskImage();
   auto parent = Pattern(431, 263);
   TBitmap dst(429, 261);
-  const TsImagePiece mask{SourcePixelsOf(*image), Rect(0, 0, 135, 84), 3, 1, kDrawCentre, 8, 8, 8, 8};
+  const TsImagePiece mask{
+      SourcePixelsOf(*image), Rect(0, 0, 135, 84), 3, 1, kDrawCentre, 8, 8, 8, 8};
   const TsBackground back = TsBackground::FromBitmap(SourcePixelsOf(*parent), 1, 1);
   for (auto _ : state) {
     DrawBorderMask(PixelsOf(dst), Rect(0, 0, 429, 261), mask, 1, true, back);
@@ -92,7 +100,8 @@ void BM_Gradient_Panel_431x73(benchmark::State& state) {
 
 void BM_Gradient_Horizontal_431x73(benchmark::State& state) {
   TBitmap dst(431, 73);
-  const std::vector<TsGradientBand> bands = {{0x000000, 0xFFFFFF, 50, 1}, {0xFFFFFF, 0x0000FF, 50, 1}};
+  const std::vector<TsGradientBand> bands = {{0x000000, 0xFFFFFF, 50, 1},
+                                             {0xFFFFFF, 0x0000FF, 50, 1}};
   for (auto _ : state) {
     PaintGradient(PixelsOf(dst), Rect(0, 0, 431, 73), bands);
     benchmark::ClobberMemory();
@@ -128,8 +137,12 @@ void Transparency17(benchmark::State& state, bool gradient) {
   SetPixels(state, 431, 503);
 }
 
-void BM_Transparency17_Colour_431x503(benchmark::State& state) { Transparency17(state, false); }
-void BM_Transparency17_Gradient_431x503(benchmark::State& state) { Transparency17(state, true); }
+void BM_Transparency17_Colour_431x503(benchmark::State& state) {
+  Transparency17(state, false);
+}
+void BM_Transparency17_Gradient_431x503(benchmark::State& state) {
+  Transparency17(state, true);
+}
 
 // The same look over the cache itself needs the scratch image.
 void BM_Transparency17_OverItself_431x503(benchmark::State& state) {

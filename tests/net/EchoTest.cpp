@@ -3,7 +3,9 @@
 // and blackholed destinations, a slow host and two pingers at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 #include <thread>
 
 #include "ping/ICMP.h"
@@ -20,6 +22,23 @@ using Clock = std::chrono::steady_clock;
 
 long long MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Round trips to the host 30 ms away: 30 or 31 ms. On a loaded machine the
+// kernel may defer forwarding a reply now and then, so one late sample of
+// several is tolerated, never an early one.
+void ExpectThirtyMs(std::vector<std::uint32_t> rtts) {
+  ASSERT_FALSE(rtts.empty());
+  int late = 0;
+  for (std::uint32_t rtt : rtts) {
+    EXPECT_GE(rtt, 30u);
+    EXPECT_LT(rtt, 45u);
+    if (rtt > 31) ++late;
+  }
+  EXPECT_LE(late, 1) << "most round trips are 30 or 31 ms";
+  std::sort(rtts.begin(), rtts.end());
+  const std::uint32_t median = rtts[rtts.size() / 2];
+  EXPECT_TRUE(median == 30 || median == 31) << median;
 }
 
 const TIcmpSocketKind kKinds[] = {TIcmpSocketKind::kPing, TIcmpSocketKind::kRaw};
@@ -193,13 +212,14 @@ TEST_P(EchoTest, SlowHostThirtyMillisecondsAway) {
   lab.client.RunInside([&] {
     TICMP icmp;
     icmp.SetAddress(TPingLab::kTargetIp);
+    std::vector<std::uint32_t> rtts;
     for (int i = 0; i < 5; ++i) {
       ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
-      const std::uint32_t rtt = icmp.LastReply().RoundTripTime;
-      EXPECT_TRUE(rtt == 30 || rtt == 31) << rtt;
+      rtts.push_back(icmp.LastReply().RoundTripTime);
       EXPECT_EQ(icmp.LastReply().Address, inet_addr(TPingLab::kTargetIp));
       EXPECT_EQ(icmp.LastReply().Options.Ttl, 63) << "one router on the way";
     }
+    ExpectThirtyMs(rtts);
     // A time-out shorter than the delay gives up, and the late reply is not
     // taken for the next request's.
     icmp.SetTimeout(10);
@@ -237,6 +257,7 @@ TEST_P(EchoTest, TwoEnginesAtOnceEachGetOnlyTheirOwnReplies) {
   ASSERT_TRUE(responder.Ok());
   auto pinger = [&](int size, int* replies) {
     lab.client.RunInside([&] {
+      std::vector<std::uint32_t> rtts;
       TICMP icmp;
       icmp.SetAddress(TPingLab::kTargetIp);
       icmp.SetSize(size);
@@ -245,10 +266,10 @@ TEST_P(EchoTest, TwoEnginesAtOnceEachGetOnlyTheirOwnReplies) {
         // Sizes differ, so a reply to the other engine would show here; so
         // would one of our own earlier replies in the round trip.
         EXPECT_EQ(icmp.LastReply().DataSize, size);
-        const std::uint32_t rtt = icmp.LastReply().RoundTripTime;
-        EXPECT_TRUE(rtt == 30 || rtt == 31) << rtt;
+        rtts.push_back(icmp.LastReply().RoundTripTime);
         ++*replies;
       }
+      ExpectThirtyMs(rtts);
     });
   };
   int a = 0, b = 0;

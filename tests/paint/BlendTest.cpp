@@ -23,7 +23,7 @@ TEST(BlendFormulas, TransparencyBlendAtItsBoundaryWeights) {
 TEST(BlendFormulas, PercentBlendAtItsBoundaryWeights) {
   EXPECT_EQ(PercentBlend(200, 10, 100), 200);
   EXPECT_EQ(PercentBlend(200, 10, 0), 10);
-  EXPECT_EQ(PercentBlend(255, 0, 1), 3);    // 2.55 rounds up
+  EXPECT_EQ(PercentBlend(255, 0, 1), 3);     // 2.55 rounds up
   EXPECT_EQ(PercentBlend(255, 0, 99), 252);  // 252.45 rounds down
   EXPECT_EQ(PercentBlend(1, 0, 50), 1);      // 0.5 rounds up
 }
@@ -69,12 +69,13 @@ TEST(BlendRows, BackgroundBlendFromBitmapAtOffsetsAndFromColour) {
   EXPECT_EQ(Px(b, 0, 0), Channels(100, 50, 0));  // outside the rectangle
 
   FillAll(b, Channels(100, 50, 0));
-  BlendBackground(PixelsOf(b), Rect(0, 0, 4, 4), {0, 0}, TsBackground::FromColor(Channels(0, 0, 255)),
-                  255);
+  BlendBackground(PixelsOf(b), Rect(0, 0, 4, 4), {0, 0},
+                  TsBackground::FromColor(Channels(0, 0, 255)), 255);
   EXPECT_EQ(Px(b, 3, 3), Channels(TransparencyBlend(0, 100, 255), 0, 254));
   // An unknown background blends nothing in.
   FillAll(b, Channels(100, 50, 0));
-  BlendBackground(PixelsOf(b), Rect(0, 0, 4, 4), {0, 0}, TsBackground::FromColor(kTransparentKey), 200);
+  BlendBackground(PixelsOf(b), Rect(0, 0, 4, 4), {0, 0}, TsBackground::FromColor(kTransparentKey),
+                  200);
   EXPECT_EQ(Px(b, 3, 3), Channels(100, 50, 0));
 }
 
@@ -83,7 +84,8 @@ TEST(BlendRows, BackgroundOutsideTheParentLeavesPixelsAlone) {
   FillAll(parent, 0x112233);
   TBitmap b(4, 1);
   FillAll(b, 0x445566);
-  PutBackground(PixelsOf(b), Rect(0, 0, 4, 1), {0, 0}, TsBackground::FromBitmap(SourcePixelsOf(parent), 1, 0));
+  PutBackground(PixelsOf(b), Rect(0, 0, 4, 1), {0, 0},
+                TsBackground::FromBitmap(SourcePixelsOf(parent), 1, 0));
   EXPECT_EQ(Px(b, 0, 0), 0x112233);
   EXPECT_EQ(Px(b, 1, 0), 0x445566);
 }
@@ -104,7 +106,8 @@ TEST(DisabledLook, GreyIsLuminanceAndKeepsBlackAndWhite) {
   SetPx(b, 2, 0, clRed);
   SetPx(b, 3, 0, clLime);
   SetPx(b, 4, 0, clBlue);
-  PaintDisabledLook(PixelsOf(b), Rect(0, 0, 5, 1), dkGrayed, TsBackground::FromColor(kTransparentKey));
+  PaintDisabledLook(PixelsOf(b), Rect(0, 0, 5, 1), dkGrayed,
+                    TsBackground::FromColor(kTransparentKey));
   EXPECT_EQ(Px(b, 0, 0), 0xFFFFFF);
   EXPECT_EQ(Px(b, 1, 0), 0x000000);
   EXPECT_EQ(Px(b, 2, 0), 0x4D4D4D);  // 77 × 255 / 256 rounded: red is dark
@@ -122,11 +125,13 @@ TEST(DisabledLook, BlendedTakesFortyPercentOfTheParentBitmapOrHalfItsColour) {
   EXPECT_EQ(Px(b, 1, 1), Channels(TransparencyBlend(250, 0, 102), TransparencyBlend(0, 250, 102),
                                   TransparencyBlend(100, 100, 102)));
   FillAll(b, Channels(0, 250, 100));
-  PaintDisabledLook(PixelsOf(b), Rect(0, 0, 2, 2), dkBlended, TsBackground::FromColor(Channels(250, 0, 100)));
+  PaintDisabledLook(PixelsOf(b), Rect(0, 0, 2, 2), dkBlended,
+                    TsBackground::FromColor(Channels(250, 0, 100)));
   EXPECT_EQ(Px(b, 0, 0), Channels(TransparencyBlend(250, 0, 127), TransparencyBlend(0, 250, 127),
                                   TransparencyBlend(100, 100, 127)));
   // Both: grey first, then the parent over it.
   FillAll(b, clWhite);
-  PaintDisabledLook(PixelsOf(b), Rect(0, 0, 2, 2), dkBlended | dkGrayed, TsBackground::FromColor(clBlack));
+  PaintDisabledLook(PixelsOf(b), Rect(0, 0, 2, 2), dkBlended | dkGrayed,
+                    TsBackground::FromColor(clBlack));
   EXPECT_EQ(Px(b, 0, 0), RGB(127, 127, 127));
 }

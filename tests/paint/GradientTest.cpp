@@ -30,7 +30,8 @@ TEST(VerticalGradient, PanelGradientOverTheTopBand) {
   // 66 % of 73 = 48 rows solid, 34 % = 24 rows shading, the rest (1 row) the
   // last band.
   for (int y = 0; y < 48; ++y) ASSERT_EQ(Px(b, 0, y), 0x656A68) << y;
-  for (int y = 48; y < 72; ++y) ASSERT_EQ(Px(b, 200, y), LerpColor(6646376, 5790301, y - 48, 23)) << y;
+  for (int y = 48; y < 72; ++y)
+    ASSERT_EQ(Px(b, 200, y), LerpColor(6646376, 5790301, y - 48, 23)) << y;
   EXPECT_EQ(Px(b, 430, 48), 0x656A68);
   EXPECT_EQ(Px(b, 430, 71), 0x585A5D);
   EXPECT_EQ(Px(b, 430, 72), 0x585A5D);
@@ -39,7 +40,8 @@ TEST(VerticalGradient, PanelGradientOverTheTopBand) {
 TEST(VerticalGradient, PercentagesShortOf100StillReachTheBottom) {
   TBitmap b(3, 10);
   FillAll(b, clFuchsia);
-  const std::vector<TsGradientBand> bands = {{0x000000, 0x000000, 30, 0}, {0x0000FF, 0x00FFFF, 30, 0}};
+  const std::vector<TsGradientBand> bands = {{0x000000, 0x000000, 30, 0},
+                                             {0x0000FF, 0x00FFFF, 30, 0}};
   PaintGradient(PixelsOf(b), Rect(0, 0, 3, 10), bands);
   for (int y = 0; y < 3; ++y) EXPECT_EQ(Px(b, 1, y), 0);
   // The last band is stretched over the seven remaining rows.
@@ -51,7 +53,8 @@ TEST(VerticalGradient, PercentagesShortOf100StillReachTheBottom) {
 TEST(VerticalGradient, BandsPastTheBottomAreCutAndClippingKeepsTheLayout) {
   TBitmap b(2, 4);
   FillAll(b, clFuchsia);
-  const std::vector<TsGradientBand> bands = {{0x000000, 0x0000FF, 100, 0}, {0xFFFFFF, 0xFFFFFF, 50, 0}};
+  const std::vector<TsGradientBand> bands = {{0x000000, 0x0000FF, 100, 0},
+                                             {0xFFFFFF, 0xFFFFFF, 50, 0}};
   // The rectangle reaches 4 rows above the bitmap: rows 4..7 of 8 show.
   PaintGradient(PixelsOf(b), Rect(0, -4, 2, 4), bands);
   EXPECT_EQ(Px(b, 0, 0), LerpColor(0x000000, 0x0000FF, 4, 7));
@@ -61,7 +64,8 @@ TEST(VerticalGradient, BandsPastTheBottomAreCutAndClippingKeepsTheLayout) {
 TEST(HorizontalGradient, BandWidthsAreRoundedAndTheLastRunsToTheRightEdge) {
   TBitmap b(10, 2);
   FillAll(b, clFuchsia);
-  const std::vector<TsGradientBand> bands = {{0x000000, 0x000000, 25, 1}, {0x0000FF, 0x0000FF, 20, 1}};
+  const std::vector<TsGradientBand> bands = {{0x000000, 0x000000, 25, 1},
+                                             {0x0000FF, 0x0000FF, 20, 1}};
   PaintGradient(PixelsOf(b), Rect(0, 0, 10, 2), bands);
   // round(2.5) = 3 columns of black, then seven of red.
   for (int x = 0; x < 3; ++x) EXPECT_EQ(Px(b, x, 1), 0) << x;
@@ -124,7 +128,8 @@ TEST(MeshGradient, ColoursComeFromTheFiveVertices) {
 
 TEST(MeshGradient, OneColourMeshIsUniform) {
   TBitmap b(13, 9);
-  PaintMeshGradient(PixelsOf(b), Rect(0, 0, 13, 9), 0x405060, 0x405060, 0x405060, 0x405060, 0x405060);
+  PaintMeshGradient(PixelsOf(b), Rect(0, 0, 13, 9), 0x405060, 0x405060, 0x405060, 0x405060,
+                    0x405060);
   for (int y = 0; y < 9; ++y)
     for (int x = 0; x < 13; ++x) ASSERT_EQ(Px(b, x, y), 0x405060);
 }

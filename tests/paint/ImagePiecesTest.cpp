@@ -149,7 +149,8 @@ TEST(BorderMask, DrawModeBits) {
   EXPECT_EQ(Px(b, 10, 5), Code(3 + 7 % 4, 3 + 2 % 4));
 
   // Bit 0 on with bit 4: the centre is stretched too.
-  const TsImagePiece stretched = Piece(image, Rect(0, 0, 10, 10), 1, 0, kDrawCentre | kDrawStretch, 3);
+  const TsImagePiece stretched =
+      Piece(image, Rect(0, 0, 10, 10), 1, 0, kDrawCentre | kDrawStretch, 3);
   FillAll(b, 0);
   DrawBorderMask(PixelsOf(b), Rect(0, 0, 30, 12), stretched, 0, true, kUnknown);
   EXPECT_EQ(Px(b, 26, 8), Code(3 + 23 * 4 / 24, 3 + 5 * 4 / 6));
@@ -174,10 +175,10 @@ TEST(BorderMask, MaskTypeOneBlendsEveryPieceThroughItsMask) {
   FillAll(b, Channels(0, 255, 10));
   DrawBorderMask(PixelsOf(b), Rect(0, 0, 20, 20), mask, 0, true, kUnknown);
   EXPECT_EQ(Px(b, 0, 0), Channels(200, 100, 50));  // black mask: the image
-  EXPECT_EQ(Px(b, 19, 19), Channels(MaskBlend(200, 0, 255), MaskBlend(100, 255, 255),
-                                    MaskBlend(50, 10, 255)));
-  EXPECT_EQ(Px(b, 10, 0), Channels(MaskBlend(200, 0, 128), MaskBlend(100, 255, 128),
-                                   MaskBlend(50, 10, 128)));
+  EXPECT_EQ(Px(b, 19, 19),
+            Channels(MaskBlend(200, 0, 255), MaskBlend(100, 255, 255), MaskBlend(50, 10, 255)));
+  EXPECT_EQ(Px(b, 10, 0),
+            Channels(MaskBlend(200, 0, 128), MaskBlend(100, 255, 128), MaskBlend(50, 10, 128)));
   EXPECT_EQ(Px(b, 10, 10), Px(b, 10, 0));  // the centre piece too
 }
 
@@ -194,7 +195,8 @@ TEST(BorderMask, KeyCornerPixelsShowTheParentsBitmap) {
   FillAll(b, 0x010101);
   // The item lies at (2, 1) of the cache, and at (3, 4) of the parent.
   const TRect item = Rect(2, 1, 14, 9);
-  DrawBorderMask(PixelsOf(b), item, mask, 0, false, TsBackground::FromBitmap(SourcePixelsOf(parent), 3, 4));
+  DrawBorderMask(PixelsOf(b), item, mask, 0, false,
+                 TsBackground::FromBitmap(SourcePixelsOf(parent), 3, 4));
   EXPECT_EQ(Px(b, 2, 1), Channels(3, 4, 0xEE));
   EXPECT_EQ(Px(b, 13, 8), Channels(3 + 11, 4 + 7, 0xEE));
   EXPECT_EQ(Px(b, 3, 1), Code(1, 0));
@@ -215,7 +217,8 @@ TEST(BorderMask, KeyCornerPixelsShowTheParentsBitmap) {
   Paint(masked, [&](int x, int y) { return y < 10 ? Px(image, x, y) : clBlack; });
   const TsImagePiece mask1 = Piece(masked, Rect(0, 0, 10, 20), 1, 1, 0, 3);
   FillAll(b, 0x010101);
-  DrawBorderMask(PixelsOf(b), item, mask1, 0, false, TsBackground::FromBitmap(SourcePixelsOf(parent), 3, 4));
+  DrawBorderMask(PixelsOf(b), item, mask1, 0, false,
+                 TsBackground::FromBitmap(SourcePixelsOf(parent), 3, 4));
   EXPECT_EQ(Px(b, 2, 1), Channels(3, 4, 0xEE));
   EXPECT_EQ(Px(b, 3, 1), Code(1, 0));
 }

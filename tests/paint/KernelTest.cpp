@@ -32,11 +32,13 @@ TEST(PixelKernels, MatchTheScalarFormulasAtEveryLength) {
                                   static_cast<std::uint16_t>(200 * (255 - t) + 127),
                                   static_cast<std::uint16_t>(255 * (255 - t) + 127)};
       skin_kernels::BlendWithConstant(out.data(), a.data(), pixels, k, t);
-      for (int i = 0; i < n; ++i) ASSERT_EQ(out[i], (k[i % 3] + a[i] * t) / 256) << pixels << " " << i;
+      for (int i = 0; i < n; ++i)
+        ASSERT_EQ(out[i], (k[i % 3] + a[i] * t) / 256) << pixels << " " << i;
     }
     std::vector<std::uint8_t> d = b;
     skin_kernels::MaskBlend(d.data(), a.data(), m.data(), n);
-    for (int i = 0; i < n; ++i) ASSERT_EQ(d[i], a[i] + (b[i] - a[i]) * m[i] / 256) << pixels << " " << i;
+    for (int i = 0; i < n; ++i)
+      ASSERT_EQ(d[i], a[i] + (b[i] - a[i]) * m[i] / 256) << pixels << " " << i;
   }
 }
 

@@ -9,8 +9,12 @@
 
 namespace painttest {
 
-inline TColor Px(TBitmap& b, int x, int y) { return LoadPixel(PixelsOf(b).At(x, y)); }
-inline void SetPx(TBitmap& b, int x, int y, TColor c) { StorePixel(PixelsOf(b).At(x, y), c); }
+inline TColor Px(TBitmap& b, int x, int y) {
+  return LoadPixel(PixelsOf(b).At(x, y));
+}
+inline void SetPx(TBitmap& b, int x, int y, TColor c) {
+  StorePixel(PixelsOf(b).At(x, y), c);
+}
 
 inline void FillAll(TBitmap& b, TColor c) {
   FillSolid(PixelsOf(b), Bounds(0, 0, b.Width(), b.Height()), c);
@@ -24,10 +28,18 @@ inline void Paint(TBitmap& b, const std::function<TColor(int, int)>& f) {
 
 // A colour that names a source position, so tests can tell which source
 // pixel landed where (never the transparent key).
-constexpr TColor Code(int x, int y) { return RGB(0x10, y & 0xFF, x & 0xFF); }
-constexpr int CodeX(TColor c) { return GetBValue(c); }
-constexpr int CodeY(TColor c) { return GetGValue(c); }
+constexpr TColor Code(int x, int y) {
+  return RGB(0x10, y & 0xFF, x & 0xFF);
+}
+constexpr int CodeX(TColor c) {
+  return GetBValue(c);
+}
+constexpr int CodeY(TColor c) {
+  return GetGValue(c);
+}
 
-constexpr TColor Channels(int b, int g, int r) { return RGB(r, g, b); }
+constexpr TColor Channels(int b, int g, int r) {
+  return RGB(r, g, b);
+}
 
 }  // namespace painttest

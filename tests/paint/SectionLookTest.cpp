@@ -27,7 +27,8 @@ TColor Blend3(TColor back, TColor own, int t) {
 TEST(SectionBackground, OpaqueColourFillsTheRectangle) {
   TBitmap b(6, 6);
   FillAll(b, 0);
-  PaintSectionBackground(PixelsOf(b), Rect(1, 1, 5, 5), Plain(0x4B4C4D), TsBackground::FromColor(0x102030));
+  PaintSectionBackground(PixelsOf(b), Rect(1, 1, 5, 5), Plain(0x4B4C4D),
+                         TsBackground::FromColor(0x102030));
   EXPECT_EQ(Px(b, 1, 1), 0x4B4C4D);
   EXPECT_EQ(Px(b, 4, 4), 0x4B4C4D);
   EXPECT_EQ(Px(b, 5, 5), 0);
@@ -46,7 +47,8 @@ TEST(SectionBackground, Transparency17BlendsSeventeenPercentOfTheParent) {
   EXPECT_EQ(Px(b, 2, 2), Blend3(Channels(50, 60, 77), own, 43));
   EXPECT_EQ(Px(b, 1, 1), 0);
   // Over a colour.
-  PaintSectionBackground(PixelsOf(b), Rect(0, 0, 8, 8), Plain(own, 17), TsBackground::FromColor(0xFFFFFF));
+  PaintSectionBackground(PixelsOf(b), Rect(0, 0, 8, 8), Plain(own, 17),
+                         TsBackground::FromColor(0xFFFFFF));
   EXPECT_EQ(Px(b, 7, 7), Blend3(0xFFFFFF, own, 43));
 }
 
@@ -60,7 +62,8 @@ TEST(SectionBackground, Transparency100ShowsTheBackground) {
   EXPECT_EQ(Px(b, 1, 0), Code(3, 2));
   EXPECT_EQ(Px(b, 3, 3), Code(5, 5));
   EXPECT_EQ(Px(b, 0, 0), 0);
-  PaintSectionBackground(PixelsOf(b), Rect(0, 0, 4, 4), Plain(0x123456, 100), TsBackground::FromColor(0x0A0B0C));
+  PaintSectionBackground(PixelsOf(b), Rect(0, 0, 4, 4), Plain(0x123456, 100),
+                         TsBackground::FromColor(0x0A0B0C));
   EXPECT_EQ(Px(b, 2, 2), 0x0A0B0C);
 }
 
@@ -131,8 +134,8 @@ TEST(SectionLook, TextureAndGradientBlendByTheImagePercent) {
   look.gradient_percent = 0;
   look.image_percent = 40;
   PaintLook(PixelsOf(b), Rect(0, 0, 6, 6), look);
-  EXPECT_EQ(Px(b, 0, 0), Channels(PercentBlend(200, 10, 40), PercentBlend(0, 20, 40),
-                                  PercentBlend(40, 30, 40)));
+  EXPECT_EQ(Px(b, 0, 0),
+            Channels(PercentBlend(200, 10, 40), PercentBlend(0, 20, 40), PercentBlend(40, 30, 40)));
 }
 
 TEST(SectionLook, MissingTextureFallsBackToTheColour) {
@@ -148,7 +151,8 @@ TEST(SectionLook, MaskedOverlayTextureIsLaidOnceMoreInStateZero) {
   // Texture 2 × 2 with its mask below: left column black (image), right
   // column white (keep what is there).
   TBitmap image(2, 4);
-  Paint(image, [](int x, int y) { return y < 2 ? Channels(0, 0, 255) : (x == 0 ? clBlack : clWhite); });
+  Paint(image,
+        [](int x, int y) { return y < 2 ? Channels(0, 0, 255) : (x == 0 ? clBlack : clWhite); });
   TsLook look = Plain(Channels(0, 255, 0));
   look.texture = TsImagePiece{SourcePixelsOf(image), Rect(0, 0, 2, 4), 1, 1, tfOverlay};
   look.image_percent = 100;

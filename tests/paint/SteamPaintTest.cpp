@@ -23,7 +23,9 @@ class SteamPaint : public testing::Test {
     ASSERT_NE(model.MasterBitmap(), nullptr);
   }
   int Section(const std::string& name) { return model.SectionIndex(name); }
-  int Borders(const std::string& name) { return model.MaskIndex(Section(name), name, "BORDERSMASK"); }
+  int Borders(const std::string& name) {
+    return model.MaskIndex(Section(name), name, "BORDERSMASK");
+  }
   TColor Master(int x, int y) { return LoadPixel(SourcePixelsOf(*model.MasterBitmap()).At(x, y)); }
 
   TsSkinArchive archive;
@@ -67,8 +69,10 @@ TEST_F(SteamPaint, EditBordersAreFiveAndShrinkToFourOnAnEightPixelItem) {
   TBitmap tall(205, 21), low(205, 8);
   FillAll(tall, 0x010203);
   FillAll(low, 0x010203);
-  DrawSkinBorder(tall, Rect(0, 0, 205, 21), model, Borders("EDIT"), 0, true, TsBackground::FromColor(0x656A68));
-  DrawSkinBorder(low, Rect(0, 0, 205, 8), model, Borders("EDIT"), 0, true, TsBackground::FromColor(0x656A68));
+  DrawSkinBorder(tall, Rect(0, 0, 205, 21), model, Borders("EDIT"), 0, true,
+                 TsBackground::FromColor(0x656A68));
+  DrawSkinBorder(low, Rect(0, 0, 205, 8), model, Borders("EDIT"), 0, true,
+                 TsBackground::FromColor(0x656A68));
   // Rows 16..20 of the tall item and 4..7 of the low one are the frame's
   // last rows; pixels that are the key show the background colour.
   auto expect = [&](TBitmap& b, int x, int y, int sx, int sy) {
@@ -103,7 +107,8 @@ TEST_F(SteamPaint, ButtonFramesAreBlendedThroughTheirMaskAndClampToTheLast) {
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) {
       const TColor src = Master(90 + x, 169 + y);
-      const TColor want = src == clFuchsia ? under : MaskBlend3(src, under, Master(90 + x, 169 + 42 + y));
+      const TColor want =
+          src == clFuchsia ? under : MaskBlend3(src, under, Master(90 + x, 169 + 42 + y));
       ASSERT_EQ(Px(state2, x, y), want) << x << "," << y;
       ASSERT_EQ(Px(state7, x, y), want) << x << "," << y;
     }
@@ -148,7 +153,8 @@ TEST_F(SteamPaint, TransparentButtonShowsThePanelAndDisablingBlendsItIn) {
   const TColor before = Px(cache, 3, 26);
   PaintDisabledLook(PixelsOf(cache), Rect(0, 0, 65, 52), kDefaultDisabledKind, back);
   const TColor parent = Px(panel, 10, 34);
-  EXPECT_EQ(GetRValue(Px(cache, 3, 26)), TransparencyBlend(GetRValue(parent), GetRValue(before), 102));
+  EXPECT_EQ(GetRValue(Px(cache, 3, 26)),
+            TransparencyBlend(GetRValue(parent), GetRValue(before), 102));
 }
 
 TEST_F(SteamPaint, ComboGlyphHasThreeFramesOf15By18) {
@@ -182,7 +188,8 @@ TEST_F(SteamPaint, TextColoursFollowTheStateAndTheDisabledMix) {
 TEST(SectionChoice, SeeThroughControlsTakeTheFirstParentWithItsOwnFont) {
   TMemIniFile ini(
       "[LABEL]\r\nTRANSPARENCY=100\r\n[GLASS]\r\nTRANSPARENCY=80\r\n[GROUP]\r\nTRANSPARENCY=60\r\n"
-      "GIVEOWNFONT=TRUE\r\n[SOLID]\r\nTRANSPARENCY=20\r\nGIVEOWNFONT=FALSE\r\n[OWN]\r\nGIVEOWNFONT=TRUE\r\n");
+      "GIVEOWNFONT=TRUE\r\n[SOLID]\r\nTRANSPARENCY=20\r\nGIVEOWNFONT=FALSE\r\n[OWN]\r\nGIVEOWNFONT="
+      "TRUE\r\n");
   TsSkinModel model;
   TsModelSource source;
   source.Options = &ini;

@@ -31,7 +31,9 @@ bool AnyPixel(TBitmap& b, Pred pred) {
       if (pred(Px(b, x, y))) return true;
   return false;
 }
-bool Grey(TColor c) { return GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c); }
+bool Grey(TColor c) {
+  return GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c);
+}
 int Max(TBitmap& b) {
   int m = 0;
   for (int y = 0; y < b.Height(); ++y)
@@ -58,11 +60,13 @@ TEST(TextLayout, AlignmentWrapEllipsisAndTabs) {
   EXPECT_EQ(lines[1].text, "three");
   EXPECT_EQ(lines[1].y, c.TextHeight("Wg"));
 
-  lines = LayoutText(c, "a very long caption indeed", Rect(0, 0, 60, 20), txSingleLine | txEndEllipsis);
+  lines =
+      LayoutText(c, "a very long caption indeed", Rect(0, 0, 60, 20), txSingleLine | txEndEllipsis);
   EXPECT_LE(c.TextWidth(lines[0].text), 60);
   EXPECT_EQ(lines[0].text.substr(lines[0].text.size() - 3), "...");
 
-  EXPECT_EQ(LayoutText(c, "a\tb", Rect(0, 0, 500, 20), txExpandTabs | txNoPrefix)[0].text, "a       b");
+  EXPECT_EQ(LayoutText(c, "a\tb", Rect(0, 0, 500, 20), txExpandTabs | txNoPrefix)[0].text,
+            "a       b");
   EXPECT_EQ(LayoutText(c, "&Save && Go", Rect(0, 0, 500, 20), 0)[0].text, "Save & Go");
   EXPECT_EQ(LayoutText(c, "&Save", Rect(0, 0, 500, 20), txNoPrefix)[0].text, "&Save");
   EXPECT_EQ(LayoutText(c, "x\r\ny", Rect(0, 0, 500, 40), 0).size(), 2u);
@@ -101,15 +105,15 @@ TEST(ContourText, CustomFontAndDisabledColours) {
   TBitmap b(80, 30);
   FillAll(b, 0x000000);
   b.Canvas().Font().SetColor(0x00FF00);
-  DrawContourText(b.Canvas(), "IIII", Rect(0, 0, 80, 30), txSingleLine, {0xFFFFFF, 0x0000FF, -1, -1, -1},
-                  true, true, 0);
+  DrawContourText(b.Canvas(), "IIII", Rect(0, 0, 80, 30), txSingleLine,
+                  {0xFFFFFF, 0x0000FF, -1, -1, -1}, true, true, 0);
   EXPECT_TRUE(AnyPixel(b, [](TColor c) { return GetGValue(c) > 128; }));
   EXPECT_FALSE(AnyPixel(b, [](TColor c) { return GetRValue(c) > 0 || GetBValue(c) > 0; }));
 
   FillAll(b, 0x000000);
   // 0.4 × 0xC8C8C8 + 0.6 × 0x464646 = 0x5E... per channel: 80 + 42 = 122.
-  DrawContourText(b.Canvas(), "IIII", Rect(0, 0, 80, 30), txSingleLine, {0xC8C8C8, 0x0000FF, -1, -1, -1},
-                  false, false, 0x464646);
+  DrawContourText(b.Canvas(), "IIII", Rect(0, 0, 80, 30), txSingleLine,
+                  {0xC8C8C8, 0x0000FF, -1, -1, -1}, false, false, 0x464646);
   EXPECT_FALSE(AnyPixel(b, [](TColor c) { return !Grey(c) || GetRValue(c) > 0x7A; }));
   EXPECT_GT(Max(b), 0x7A / 2);
 }

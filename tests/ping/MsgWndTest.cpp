@@ -268,7 +268,7 @@ TEST_F(MsgWndTest, OwnLoopsOnAnotherThread) {
   const DWORD thread = p->ThreadId();
   PostMessage(p->HandleAllocated(), p->numbers[0], 0, 0);
   PostMessage(p->HandleAllocated(), p->numbers[0], 0, 0);
-  PostThreadMessage(thread, WM_QUIT, 0, 0);
+  PostThreadMessage(thread, platform::WM_QUIT, 0, 0);
   worker.join();
 }
 
