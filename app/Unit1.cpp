@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "skin/SteamSkin.h"
 #include "toolkit/SysUtils.h"
 
 std::int32_t PingCount = 0;
@@ -189,6 +190,41 @@ void TForm1::CreateControls() {
   SaveDialog1->SetFilter("Text File (*.txt)|*.txt");
   SaveDialog1->SetDefaultExt("txt");
   SaveDialog1->SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
+
+  // The skin manager loads the internal skin while the settings are read;
+  // it announces it once the window has read them all.
+  sSkinManager1 = new TsSkinManager(this);
+  sSkinManager1->SetName("sSkinManager1");
+  TsStoredSkin& steam = sSkinManager1->InternalSkins().Add();
+  steam.SetName(kSteamSkinName);
+  steam.SetData(kSteamSkinData, kSteamSkinDataSize);
+  sSkinManager1->MenuSupport().SetIcoLineSkin("ICOLINE");
+  sSkinManager1->MenuSupport().ExtraLineFont().SetName("Tahoma");
+  sSkinManager1->MenuSupport().ExtraLineFont().SetHeight(-11);
+  // The developer's skin folder: absent on a user's machine, so the search
+  // falls through to the internal skin.
+  sSkinManager1->SetSkinDirectory("D:\\Sonarix\\Skins");
+  sSkinManager1->SetSkinName("Steam (internal)");
+  TsThirdPartyList& third = sSkinManager1->ThirdParty();
+  third.SetThirdEdits(
+      "TEdit\r\nTMemo\r\nTMaskEdit\r\nTLabeledEdit\r\nTHotKey\r\nTListBox\r\nTCheckListBox\r\n"
+      "TRichEdit\r\nTDateTimePicker");
+  third.SetThirdButtons("TButton");
+  third.SetThirdBitBtns("TBitBtn");
+  third.SetThirdCheckBoxes("TCheckBox\r\nTRadioButton\r\nTGroupButton");
+  third.SetThirdGroupBoxes("TGroupBox\r\nTRadioGroup");
+  third.SetThirdListViews("TListView");
+  third.SetThirdPanels("TPanel");
+  third.SetThirdGrids("TStringGrid\r\nTDrawGrid");
+  third.SetThirdTreeViews("TTreeView");
+  third.SetThirdComboBoxes("TComboBox\r\nTColorBox");
+  third.SetThirdWWEdits(" ");
+  third.SetThirdVirtualTrees(" ");
+  third.SetThirdGridEh(" ");
+  third.SetThirdPageControl("TPageControl");
+  third.SetThirdTabControl("TTabControl");
+  third.SetThirdToolBar("TToolBar");
+  third.SetThirdStatusBar("TStatusBar");
 }
 
 TComboBox* TForm1::MakeChoiceBox(const char* name, int left, int top, int width,

@@ -7,6 +7,7 @@
 
 #include "ping/Ping.h"
 #include "scope/GrScope.h"
+#include "skin/sSkinManager.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
@@ -46,6 +47,7 @@ class TForm1 : public TForm {
   TBitBtn* sBitBtn6 = nullptr;
   TPing* Ping1 = nullptr;
   TSaveDialog* SaveDialog1 = nullptr;
+  TsSkinManager* sSkinManager1 = nullptr;
   // Captions of the inputs, where their bound labels stand.
   TLabel* sEdit1Label = nullptr;
   TLabel* sComboBox4Label = nullptr;

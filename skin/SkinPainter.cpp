@@ -91,6 +91,39 @@ void DrawSkinGlyph(TBitmap& target, TPoint at, const TsSkinModel& model, int mas
   DrawGlyph(PixelsOf(target), at, piece, state, strength);
 }
 
+void PaintSkinItem(TBitmap& cache, const TRect& rect, const TsSkinModel& model,
+                   const TsSectionRequest& request, bool filling, const TsBackground& back) {
+  const SectionRecord* s = SectionAt(model, request.section);
+  if (s == nullptr || rect.IsEmpty()) return;
+  if (rect.Intersect(Rect(0, 0, cache.Width(), cache.Height())) != rect) return;
+  // The same background, with its offsets moved to the rectangle's corner.
+  TsBackground at_rect = back;
+  if (back.IsBitmap()) {
+    at_rect.offset_x += rect.Left;
+    at_rect.offset_y += rect.Top;
+  }
+  PaintSectionBackground(cache, rect, model, request, at_rect);
+  const std::string& name = s->SectionName;
+  DrawSkinBorder(cache, rect, model, model.MaskIndex(request.section, name, "BORDERSMASK"),
+                 request.state, filling, at_rect);
+  struct TCorner {
+    const char* key;
+    bool right, bottom;
+  };
+  static constexpr TCorner kCorners[4] = {{"IMGTOPLEFT", false, false},
+                                          {"IMGTOPRIGHT", true, false},
+                                          {"IMGBTMLEFT", false, true},
+                                          {"IMGBTMRIGHT", true, true}};
+  for (const TCorner& c : kCorners) {
+    const int mask = model.MaskIndex(request.section, name, c.key);
+    if (mask < 0) continue;
+    const TPoint size = model.MaskFrameSize(mask);
+    const TPoint at{c.right ? rect.Right - size.X : rect.Left,
+                    c.bottom ? rect.Bottom - size.Y : rect.Top};
+    DrawSkinGlyph(cache, at, model, mask, request.state);
+  }
+}
+
 TsTextColors TextColorsOf(const SectionRecord& section, bool hot) {
   return hot ? section.HotFontColor : section.FontColor;
 }

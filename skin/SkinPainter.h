@@ -49,6 +49,17 @@ void DrawSkinBorder(TBitmap& target, const TRect& rect, const TsSkinModel& model
 void DrawSkinGlyph(TBitmap& target, TPoint at, const TsSkinModel& model, int mask_index, int state,
                    int strength = 256);
 
+// A control's look into its cache, as the item painter composes it: the
+// section's background over `rect`, its "BORDERSMASK" over the same
+// rectangle for the state (with the centre when `filling`), and the corner
+// images "IMGTOPLEFT", "IMGTOPRIGHT", "IMGBTMLEFT", "IMGBTMRIGHT" as glyphs at
+// their corners. `back` is what lies behind the cache: its offsets are where
+// the cache's pixel (0, 0) lies in the parent's bitmap (the control's
+// position plus the parent's own offsets). Nothing for an invalid section or
+// a rectangle that does not fit inside the cache.
+void PaintSkinItem(TBitmap& cache, const TRect& rect, const TsSkinModel& model,
+                   const TsSectionRequest& request, bool filling, const TsBackground& back);
+
 // The state's text colour group of a section ("hot" for any state but 0).
 TsTextColors TextColorsOf(const SectionRecord& section, bool hot);
 

@@ -140,6 +140,15 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, TsPixels& out) {
     return false;
   }
   if (off_bits >= size) return false;
+  const std::size_t bits_available = size - off_bits;
+  if (width * height > kMaxImagePixels) return false;
+  if (compression == 1 || compression == 2) {
+    // A run of two bytes paints at most 255 pixels; leave room for skips.
+    if (static_cast<std::uint64_t>(width * height) > bits_available * 1024ULL) return false;
+  } else {
+    const std::uint64_t needed = ((static_cast<std::uint64_t>(width) * bpp + 31) / 32) * 4 * height;
+    if (needed > bits_available) return false;
+  }
 
   out.Width = static_cast<int>(width);
   out.Height = static_cast<int>(height);
@@ -223,11 +232,20 @@ bool DecodeJpegInto(const std::uint8_t* data, std::size_t size, std::uint8_t** p
   jpeg_create_decompress(&cinfo);
   jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&cinfo, TRUE);
+  if (cinfo.image_width == 0 || cinfo.image_height == 0 ||
+      cinfo.image_width > static_cast<unsigned>(kMaxImageSide) ||
+      cinfo.image_height > static_cast<unsigned>(kMaxImageSide) ||
+      static_cast<long long>(cinfo.image_width) * cinfo.image_height > kMaxImagePixels) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
   cinfo.out_color_space = JCS_EXT_BGR;
   jpeg_start_decompress(&cinfo);
   if (cinfo.output_width == 0 || cinfo.output_height == 0 ||
       cinfo.output_width > static_cast<unsigned>(kMaxImageSide) ||
-      cinfo.output_height > static_cast<unsigned>(kMaxImageSide) || cinfo.output_components != 3) {
+      cinfo.output_height > static_cast<unsigned>(kMaxImageSide) ||
+      static_cast<long long>(cinfo.output_width) * cinfo.output_height > kMaxImagePixels ||
+      cinfo.output_components != 3) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }

@@ -20,9 +20,11 @@ struct TsPixels {
   std::uint8_t* Row(int y) { return Bgr.data() + static_cast<std::size_t>(y) * Width * 3; }
 };
 
-// Images larger than this on either side are refused (a damaged header must
-// not make the decoder allocate without bound).
+// Images larger than this on either side, or in all, are refused, and so is
+// a header that claims more pixels than its data can hold: a damaged header
+// must not make the decoder allocate without bound.
 constexpr int kMaxImageSide = 16384;
+constexpr long long kMaxImagePixels = 16LL * 1024 * 1024;
 
 // A Windows bitmap: 1, 4 and 8 bits per pixel with a palette (uncompressed,
 // RLE4, RLE8), 16 bits (5-5-5 or bit fields), 24 and 32 bits; bottom-up or

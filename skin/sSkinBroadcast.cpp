@@ -187,6 +187,13 @@ void TsSkinManager::BroadcastCommand(TsCommand command) {
   }
 }
 
+void TsSkinManager::AnnounceToLoadingOwner() {
+  auto* form = dynamic_cast<TCustomForm*>(Owner());
+  if (form == nullptr || !form->IsLoading() || form->IsDestroying()) return;
+  if (Registered(form) != nullptr) return;  // reached as a registered form already
+  DeliverToForm(form, MakeSkinCommand(TsCommand::ApplySkin), reinterpret_cast<std::intptr_t>(this));
+}
+
 void TsSkinManager::SetRedrawOfRegisteredForms(bool redraw) {
   for (const TsRegisteredForm& f : FormsOf(this)) f.Form->SetRedraw(redraw);
 }

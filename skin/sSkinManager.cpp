@@ -495,7 +495,13 @@ void TsSkinManager::Loaded() {
   if (skin_directory_.empty()) skin_directory_ = kDefaultSkinDirectory;
   if (menu_support_.IcoLineSkin().empty()) menu_support_.SetIcoLineSkin("ICOLINE");
   third_party_.FillEmptyFromDefaults();
-  if (active_ && !skin_name_.empty()) ApplySkin(false);
+  if (active_ && !skin_name_.empty()) {
+    ApplySkin(false);
+    // The window that holds the manager finishes its own reading after its
+    // components: the broadcast passed it over as still loading, so it is
+    // told here, once, with all its settings read.
+    AnnounceToLoadingOwner();
+  }
 }
 
 void TsSkinManager::ApplySkin(bool refresh) {

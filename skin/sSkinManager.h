@@ -302,6 +302,7 @@ class TsSkinManager : public TComponent {
   void BuildModel(const TMemIniFile* options, const TsSkinArchive* archive);
   void ReloadAndRefresh();
   void SetRedrawOfRegisteredForms(bool redraw);
+  void AnnounceToLoadingOwner();
 
   bool skinned_popups_ = true;
   TsAnimEffects anim_effects_;

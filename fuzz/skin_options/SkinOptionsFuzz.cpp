@@ -1,20 +1,28 @@
-// Any text as a skin's options, built into a model against the internal
-// skin's images: only conversion errors may come out, and every look-up
-// must end (parent chains may loop).
+// Any text as a skin's options, built into a model against an archive of
+// small images named as the internal skin names its own: only conversion
+// errors may come out, and every look-up must end (parent chains may loop).
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "skin/MemIniFile.h"
-#include "skin/SteamSkin.h"
+#include "skin/sImages.h"
 #include "skin/sSkinArchive.h"
 #include "skin/sSkinModel.h"
 #include "toolkit/SysUtils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static TsSkinArchive* archive = [] {
+    TsPixels px;
+    px.Width = 6;
+    px.Height = 4;
+    px.Bgr.assign(6 * 4 * 3, 0);
+    for (std::size_t i = 0; i < px.Bgr.size(); ++i) px.Bgr[i] = static_cast<std::uint8_t>(i * 37);
+    const std::vector<std::uint8_t> bmp = EncodeBmp24(px);
+    const std::vector<std::uint8_t> packed = PackSkinArchive(
+        {{"Master.bmp", true, bmp}, {"ButtonHuge.bmp", true, bmp}, {"A.BMP", true, bmp}});
     auto* a = new TsSkinArchive;
-    a->LoadFromMemory(kSteamSkinData, kSteamSkinDataSize, nullptr);
+    a->LoadFromMemory(packed.data(), packed.size(), nullptr);
     return a;
   }();
   // The first byte picks the common sections' share of the input.

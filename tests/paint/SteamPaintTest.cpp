@@ -205,3 +205,55 @@ TEST(SectionChoice, SeeThroughControlsTakeTheFirstParentWithItsOwnFont) {
   EXPECT_EQ(TextSectionIndex(model, own, false, true, {group}), own);
   EXPECT_EQ(TextSectionIndex(model, solid, false, true, {own}), own);
 }
+
+TEST_F(SteamPaint, ItemPainterComposesBackgroundAndBorderAtTheControlsPlace) {
+  TBitmap panel(431, 67);
+  Paint(panel, [](int x, int y) { return Channels(x & 0xFF, y, 0x21); });
+  TBitmap item(65, 52), by_hand(65, 52);
+  TsSectionRequest b;
+  b.section = Section("BUTTON");
+  b.state = 1;
+  PaintSkinItem(item, Rect(0, 0, 65, 52), model, b, false,
+                TsBackground::FromBitmap(SourcePixelsOf(panel), 76, 8));
+  const TsBackground back = TsBackground::FromBitmap(SourcePixelsOf(panel), 76, 8);
+  PaintSectionBackground(by_hand, Rect(0, 0, 65, 52), model, b, back);
+  DrawSkinBorder(by_hand, Rect(0, 0, 65, 52), model, Borders("BUTTON"), 1, false, back);
+  for (int y = 0; y < 52; ++y)
+    for (int x = 0; x < 65; ++x) ASSERT_EQ(Px(item, x, y), Px(by_hand, x, y)) << x << "," << y;
+  EXPECT_EQ(Px(item, 30, 25), Px(panel, 106, 33));
+  // A rectangle that does not fit the cache is not painted.
+  FillAll(item, 0x777777);
+  PaintSkinItem(item, Rect(0, 0, 66, 52), model, b, false, back);
+  EXPECT_EQ(Px(item, 30, 25), 0x777777);
+}
+
+TEST(ItemPainter, CornerImagesSitInTheirCorners) {
+  auto master = std::make_shared<TBitmap>(8, 2);
+  Paint(*master, [](int x, int y) { return Code(x, y); });
+  std::vector<SectionRecord> sections(1);
+  sections[0].SectionName = "TILE";
+  sections[0].Color = 0x0F0F0F;
+  std::vector<MaskRecord> masks;
+  const char* keys[4] = {"IMGTOPLEFT", "IMGTOPRIGHT", "IMGBTMLEFT", "IMGBTMRIGHT"};
+  for (int i = 0; i < 4; ++i) {
+    MaskRecord m;
+    m.SectionName = "TILE";
+    m.PropertyName = keys[i];
+    m.SourceRect = Rect(2 * i, 0, 2 * i + 2, 2);
+    m.ImageType = itisaGlyph;
+    masks.push_back(m);
+  }
+  TsSkinModel model;
+  model.Assign(sections, masks, master, TsSkinData{});
+  TBitmap cache(10, 6);
+  TsSectionRequest r;
+  r.section = 0;
+  PaintSkinItem(cache, Rect(1, 1, 9, 6), model, r, true, TsBackground::FromColor(kTransparentKey));
+  EXPECT_EQ(Px(cache, 1, 1), Code(0, 0));
+  EXPECT_EQ(Px(cache, 7, 1), Code(2, 0));
+  EXPECT_EQ(Px(cache, 8, 2), Code(3, 1));
+  EXPECT_EQ(Px(cache, 1, 4), Code(4, 0));
+  EXPECT_EQ(Px(cache, 8, 5), Code(7, 1));
+  EXPECT_EQ(Px(cache, 4, 3), 0x0F0F0F);
+  EXPECT_EQ(Px(cache, 0, 0), 0);
+}

@@ -234,3 +234,23 @@ TEST(SkinHook, MessageBoxesAreAdoptedWhileTheSkinIsOn) {
   ASSERT_FALSE(made.empty());
   EXPECT_EQ(made.front(), TsAdoption::MessageForm);
 }
+
+TEST(SkinBroadcast, TheWindowHoldingTheManagerHearsTheAnnouncementOnce) {
+  // As a window builds itself: the manager is one of its components, and
+  // the window finishes loading after them.
+  auto* form = new TProbe<TForm>(Application);
+  form->BeginLoading();
+  auto* panel = new TProbe<TPanel>(form, true);
+  panel->SetParent(form);
+  auto* m = new TsSkinManager(form);
+  AddSteam(*m);
+  m->SetSkinName("Steam (internal)");
+  EXPECT_EQ(m->SkinInfo(), "N/A");
+  form->EndLoading();
+  EXPECT_EQ(m->SkinInfo(), "5.41");
+  EXPECT_EQ(form->Count(TsCommand::ApplySkin), 1);
+  EXPECT_EQ(panel->Count(TsCommand::ApplySkin), 1);
+  EXPECT_EQ(form->Count(TsCommand::RepaintSkin), 0);
+  delete form;  // frees the manager, which takes its skin away
+  EXPECT_EQ(DefaultManager(), nullptr);
+}

@@ -182,3 +182,19 @@ TEST(SkinImages, JpegPatternsAreFoundThroughTheModel) {
   EXPECT_EQ(model.PatternIndex(1, "CHILD", "HOTPATTERN"), -1);
   EXPECT_TRUE(model.Masks().empty());  // a ".JPG" value is no mask
 }
+
+TEST(SkinImages, HeadersClaimingMorePixelsThanTheDataHoldAreRefused) {
+  // 16000 x 16000 at 24 bits with 48 bytes of pixels: refused before any
+  // pixel memory is taken.
+  auto bmp = MakeBmp(4, 4, 24, 0, {}, std::vector<std::uint8_t>(48, 7));
+  for (std::size_t at : {18u, 22u}) {
+    bmp[at] = 0x80;
+    bmp[at + 1] = 0x3E;
+  }
+  TsPixels p;
+  EXPECT_FALSE(DecodeBmp(bmp.data(), bmp.size(), p));
+  EXPECT_TRUE(p.Bgr.empty());
+  // Run-length data can cover more pixels than it has bytes, but not without bound.
+  auto rle = MakeBmp(16000, 16000, 8, 1, {0}, {0, 1});
+  EXPECT_FALSE(DecodeBmp(rle.data(), rle.size(), p));
+}
