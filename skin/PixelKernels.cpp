@@ -10,7 +10,11 @@ namespace skin_kernels {
 #if defined(SKIN_HAVE_AVX2_PATH)
 namespace {
 
-const bool kAvx2 = __builtin_cpu_supports("avx2");
+bool HasAvx2() {
+  __builtin_cpu_init();  // may run before the run-time's own start-up code
+  return __builtin_cpu_supports("avx2");
+}
+const bool kAvx2 = HasAvx2();
 
 __attribute__((target("avx2"))) void BlendAvx2(std::uint8_t* out, const std::uint8_t* a,
                                                const std::uint8_t* b, int n, int ta) {
