@@ -6,6 +6,7 @@ namespace {
 
 // 'X' black outline, 'o' white fill, '.' transparent; the tip of the index
 // finger, top centre, is the hot spot (10, 5).
+// clang-format off
 constexpr const char* kHandRows[kGrHandPointSize] = {
     "................................",  //  0
     "................................",
@@ -40,6 +41,7 @@ constexpr const char* kHandRows[kGrHandPointSize] = {
     "................................",  // 30
     "................................",
 };
+// clang-format on
 
 }  // namespace
 

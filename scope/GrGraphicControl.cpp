@@ -57,10 +57,18 @@ void TGrGraphicControl::RefreshBounds() {
   if (Bounds(Left(), Top(), Width(), Height()) == bounds_rect_) UpdateControl();
 }
 
-void TGrGraphicControl::DoMouseEnter() { OnMouseEnter(this); }
-void TGrGraphicControl::DoMouseLeave() { OnMouseLeave(this); }
-void TGrGraphicControl::DoFontChanged() { OnFontChanged(this); }
-void TGrGraphicControl::DoTextChanged() { OnTextChanged(this); }
+void TGrGraphicControl::DoMouseEnter() {
+  OnMouseEnter(this);
+}
+void TGrGraphicControl::DoMouseLeave() {
+  OnMouseLeave(this);
+}
+void TGrGraphicControl::DoFontChanged() {
+  OnFontChanged(this);
+}
+void TGrGraphicControl::DoTextChanged() {
+  OnTextChanged(this);
+}
 
 // ---- TGrGraphicImageControl ----
 
@@ -169,6 +177,6 @@ void RegisterGrCursors() {
   if (registered || !QGuiApplication::instance()) return;
   registered = true;
   const QImage hand = GrHandPointImage();
-  Screen->SetCursors(crGrHandPoint, QCursor(QPixmap::fromImage(hand), kGrHandPointHotX,
-                                            kGrHandPointHotY));
+  Screen->SetCursors(crGrHandPoint,
+                     QCursor(QPixmap::fromImage(hand), kGrHandPointHotX, kGrHandPointHotY));
 }

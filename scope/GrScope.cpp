@@ -1,9 +1,9 @@
 #include "scope/GrScope.h"
 
+#include <cxxabi.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cxxabi.h>
 #include <typeinfo>
 
 #include "toolkit/SysUtils.h"
@@ -11,7 +11,9 @@
 namespace {
 
 // Rounds to the nearest integer, ties to the even neighbour.
-std::int64_t RoundEven(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
+std::int64_t RoundEven(double value) {
+  return static_cast<std::int64_t>(std::nearbyint(value));
+}
 
 std::string ClassNameOf(const TObject* object) {
   if (!object) return "nil";
@@ -30,8 +32,7 @@ std::string ClassNameOf(const TObject* object) {
 // segment exactly as given.
 class TLineWalker {
  public:
-  TLineWalker(TCanvas& canvas, int width, int height, int pen_width)
-      : canvas_(canvas) {
+  TLineWalker(TCanvas& canvas, int width, int height, int pen_width) : canvas_(canvas) {
     const std::int64_t margin = 4096 + std::max(1, pen_width);
     left_ = -margin;
     top_ = -margin;
@@ -68,8 +69,9 @@ class TLineWalker {
       }
       return true;
     };
-    if (!clip(-dx, static_cast<double>(x0 - left_)) || !clip(dx, static_cast<double>(right_ - x0)) ||
-        !clip(-dy, static_cast<double>(y0 - top_)) || !clip(dy, static_cast<double>(bottom_ - y0)))
+    if (!clip(-dx, static_cast<double>(x0 - left_)) ||
+        !clip(dx, static_cast<double>(right_ - x0)) || !clip(-dy, static_cast<double>(y0 - top_)) ||
+        !clip(dy, static_cast<double>(bottom_ - y0)))
       return;
     const auto cx0 = static_cast<int>(std::llround(static_cast<double>(x0) + t0 * dx));
     const auto cy0 = static_cast<int>(std::llround(static_cast<double>(y0) + t0 * dy));
@@ -156,16 +158,15 @@ void TGrChannel::SetVisible(bool value) {
 
 void TGrChannel::AddSample(int value, int buffer_size) {
   history_.insert(0, FormatGrRecord(value));
-  const std::size_t cap =
-      static_cast<std::size_t>(std::max(0, buffer_size)) * static_cast<std::size_t>(kGrRecordLength);
+  const std::size_t cap = static_cast<std::size_t>(std::max(0, buffer_size)) *
+                          static_cast<std::size_t>(kGrRecordLength);
   if (history_.size() >= cap) history_.resize(cap);
 }
 
 void TGrChannel::Assign(const TObject* source) {
   const auto* other = dynamic_cast<const TGrChannel*>(source);
   if (!other)
-    throw EConvertError(
-        Format("Cannot assign a %s to a TGrChannel", ClassNameOf(source).c_str()));
+    throw EConvertError(Format("Cannot assign a %s to a TGrChannel", ClassNameOf(source).c_str()));
   if (collection_) collection_->BeginUpdate();
   try {
     SetColor(other->color_);
@@ -276,9 +277,13 @@ void TGrScope::SetAutoUpdate(bool value) {
   ApplyTimerEnabled();
 }
 
-int TGrScope::Interval() const { return static_cast<int>(timer_->Interval()); }
+int TGrScope::Interval() const {
+  return static_cast<int>(timer_->Interval());
+}
 
-void TGrScope::SetInterval(int value) { timer_->SetInterval(RangeChecked<std::uint32_t>(value)); }
+void TGrScope::SetInterval(int value) {
+  timer_->SetInterval(RangeChecked<std::uint32_t>(value));
+}
 
 void TGrScope::SetMaxValue(int value) {
   CheckScopeInt(value);
@@ -296,7 +301,9 @@ void TGrScope::SetMinValue(int value) {
   UpdateControl();
 }
 
-void TGrScope::SetChannels(const TGrChannels& value) { channels_->Assign(value); }
+void TGrScope::SetChannels(const TGrChannels& value) {
+  channels_->Assign(value);
+}
 
 void TGrScope::SetDirection(TScrolldirection value) {
   if (value == direction_) return;
@@ -345,7 +352,9 @@ void TGrScope::SetFrequency(int value) {
   UpdateControl();
 }
 
-bool TGrScope::Threaded() const { return timer_->TimerType() == TGrTimerType::ttThread; }
+bool TGrScope::Threaded() const {
+  return timer_->TimerType() == TGrTimerType::ttThread;
+}
 
 void TGrScope::SetThreaded(bool value) {
   timer_->SetTimerType(value ? TGrTimerType::ttThread : TGrTimerType::ttSystem);
@@ -357,7 +366,9 @@ void TGrScope::SetActive(bool value) {
   ApplyTimerEnabled();
 }
 
-void TGrScope::ApplyTimerEnabled() { timer_->SetEnabled(active_ && auto_update_); }
+void TGrScope::ApplyTimerEnabled() {
+  timer_->SetEnabled(active_ && auto_update_);
+}
 
 void TGrScope::ClearHistory() {
   for (int i = 0; i < channels_->Count(); ++i) channels_->Items(i)->ClearHistory();

@@ -36,7 +36,9 @@ class TGrTimerWindow : public QObject {
 
 // ---- TGrTimerThread ----
 
-TGrTimerThread::TGrTimerThread(TGrTimer* timer) : timer_(timer) { Start(); }
+TGrTimerThread::TGrTimerThread(TGrTimer* timer) : timer_(timer) {
+  Start();
+}
 
 TGrTimerThread::~TGrTimerThread() {
   Stop();

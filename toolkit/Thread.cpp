@@ -50,7 +50,9 @@ void WakeMainThread() {
 
 }  // namespace
 
-bool IsMainThread() { return std::this_thread::get_id() == g_main_thread_id; }
+bool IsMainThread() {
+  return std::this_thread::get_id() == g_main_thread_id;
+}
 
 void SetWakeMainThread(std::function<void()> wake) {
   std::lock_guard lock(Sync().mutex);

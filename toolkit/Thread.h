@@ -135,6 +135,6 @@ class TThread : public TObject {
   std::atomic<TThreadPriority> priority_{TThreadPriority::tpNormal};
   std::atomic<int> tid_{0};  // kernel thread id once running
   std::atomic<int> return_value_{0};
-  bool finished_ = false;  // guarded by the synchronisation lock
+  bool finished_ = false;     // guarded by the synchronisation lock
   std::exception_ptr fatal_;  // written by the thread before finished_
 };

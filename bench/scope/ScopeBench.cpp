@@ -20,8 +20,8 @@ struct TBenchScope {
     scope.SetFrequency(8);
     scope.SetBaseOffset(10);
     scope.Channels().Add()->SetStyle(TGraphStyle::gsBar);
-    scope.SetOnNeedData(TGrNeedDataEvent(
-        [this](TObject*, int, int& v) { v = (next++ * 37) % 80; }));
+    scope.SetOnNeedData(
+        TGrNeedDataEvent([this](TObject*, int, int& v) { v = (next++ * 37) % 80; }));
     for (int i = 0; i < 1000; ++i) scope.TimerTick(nullptr);
   }
 };

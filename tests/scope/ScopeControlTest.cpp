@@ -152,7 +152,7 @@ TEST_F(ScopeOnWindow, ATickWhilePaintingStoresItsSampleWithoutANestedRepaint) {
 TEST_F(ScopeOnWindow, TheWindowShowsTheImageAndLeavesTheOpaqueScopeOutOfItsOwnPaint) {
   form->SetColor(clWhite);
   const QImage shot = form->Handle()->grab().toImage();
-  EXPECT_EQ(shot.pixelColor(0, 0), QColor(255, 255, 255));  // form around the scope
+  EXPECT_EQ(shot.pixelColor(0, 0), QColor(255, 255, 255));   // form around the scope
   EXPECT_EQ(shot.pixelColor(5, 1 + 85), QColor(0, 0, 0));    // scope background
   EXPECT_EQ(shot.pixelColor(5, 1 + 87), QColor(0, 255, 0));  // base line
   EXPECT_EQ(shot.pixelColor(1, 1 + 85), QColor(0, 128, 0));  // grid line at x = 0
@@ -160,7 +160,8 @@ TEST_F(ScopeOnWindow, TheWindowShowsTheImageAndLeavesTheOpaqueScopeOutOfItsOwnPa
 
 TEST_F(ScopeOnWindow, NotificationsReachTheirHooks) {
   std::vector<std::string> seen;
-  scope->OnMouseEnter = TNotifyEvent([&](TObject* s) { seen.push_back(s == scope ? "enter" : "?"); });
+  scope->OnMouseEnter =
+      TNotifyEvent([&](TObject* s) { seen.push_back(s == scope ? "enter" : "?"); });
   scope->OnMouseLeave = TNotifyEvent([&](TObject*) { seen.push_back("leave"); });
   scope->OnFontChanged = TNotifyEvent([&](TObject*) { seen.push_back("font"); });
   scope->OnTextChanged = TNotifyEvent([&](TObject*) { seen.push_back("text"); });
@@ -224,8 +225,8 @@ bool PumpUntil(Pred pred, int ms) {
 TEST(GrTimerApplication, AnExceptionInOnTimerReachesTheApplicationAndTheNextTickRuns) {
   Application->Initialize();
   std::vector<std::string> reported;
-  Application->OnException = TExceptionEvent(
-      [&](TObject*, const std::exception& e) { reported.push_back(e.what()); });
+  Application->OnException =
+      TExceptionEvent([&](TObject*, const std::exception& e) { reported.push_back(e.what()); });
   int ticks = 0;
   TGrTimer t(nullptr);
   t.SetEnabled(false);
@@ -242,8 +243,8 @@ TEST(GrTimerApplication, AnExceptionInOnTimerReachesTheApplicationAndTheNextTick
 TEST(GrTimerApplication, ScopeTickFailingInOnNeedDataIsReportedAndSamplingGoesOn) {
   Application->Initialize();
   std::vector<std::string> reported;
-  Application->OnException = TExceptionEvent(
-      [&](TObject*, const std::exception& e) { reported.push_back(e.what()); });
+  Application->OnException =
+      TExceptionEvent([&](TObject*, const std::exception& e) { reported.push_back(e.what()); });
   TGrScope scope(nullptr);
   scope.Channels().Add();
   int calls = 0;
@@ -257,7 +258,8 @@ TEST(GrTimerApplication, ScopeTickFailingInOnNeedDataIsReportedAndSamplingGoesOn
   scope.SetActive(false);
   EXPECT_EQ(reported, (std::vector<std::string>{"no reply yet"}));
   std::vector<int> stored;
-  for (std::string_view h = scope.Channels()[0]->History(); !h.empty();) stored.push_back(PopGrRecord(h));
+  for (std::string_view h = scope.Channels()[0]->History(); !h.empty();)
+    stored.push_back(PopGrRecord(h));
   ASSERT_GE(stored.size(), 3u);
   EXPECT_EQ(std::vector<int>(stored.end() - 3, stored.end()), (std::vector<int>{4, 3, 1}));
   Application->OnException = nullptr;
@@ -279,7 +281,7 @@ TEST(GrTimerApplication, NoTicksOnceTheApplicationIsShuttingDown) {
   PumpUntil([] { return false; }, 150);
   EXPECT_EQ(ticks, settled);
   EXPECT_EQ(t.TimerThread()->TickCount(), worker);  // it keeps waiting, ticking nothing
-  Application->Initialize();  // the rest of the suite runs on
+  Application->Initialize();                        // the rest of the suite runs on
 }
 
 }  // namespace

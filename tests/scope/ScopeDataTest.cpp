@@ -123,7 +123,7 @@ TEST_F(ScopeData, BufferSizeZeroOrLessKeepsHistoriesEmptyAndShorteningTakesEffec
 
 TEST_F(ScopeData, RangeWritesKeepTheirOrderAndClearHistoriesOnlyWhenApplied) {
   Tick({10, 20});
-  scope.SetMaxValue(0);  // equal to MinValue: ignored
+  scope.SetMaxValue(0);   // equal to MinValue: ignored
   scope.SetMaxValue(-4);  // below MinValue: ignored
   scope.SetMaxValue(75);  // unchanged: ignored
   scope.SetMinValue(75);

@@ -131,12 +131,12 @@ TEST_F(ScopeRender, BarStaircaseNewestAtTheRightEdge) {
     for (int y = y_from; y != y_to; y += step)
       if (y >= 0 && y < H) want.insert({x, y});
   };
-  hline(W - 1, W - F, y0);          // step 0 (x = W itself is off the image)
-  vline(W - F, y0, y1);             // join to step 1
-  hline(W - F, W - 2 * F, y1);      // step 1
-  vline(W - 2 * F, y1, 0);          // join to step 2 at row 0 (75 drawn on row 0)
-  hline(W - 2 * F, W - 3 * F, 0);   // step 2
-  vline(W - 3 * F, 0, base);        // back down to the base line
+  hline(W - 1, W - F, y0);         // step 0 (x = W itself is off the image)
+  vline(W - F, y0, y1);            // join to step 1
+  hline(W - F, W - 2 * F, y1);     // step 1
+  vline(W - 2 * F, y1, 0);         // join to step 2 at row 0 (75 drawn on row 0)
+  hline(W - 2 * F, W - 3 * F, 0);  // step 2
+  vline(W - 3 * F, 0, base);       // back down to the base line
   EXPECT_EQ(Lit(), want);
 }
 
@@ -247,9 +247,9 @@ TEST_F(ScopeRender, WideValueRangeAndHugeStepsStillPaintSensibly) {
   scope.Channels().Add()->SetStyle(TGraphStyle::gsBar);
   Samples({kGrScopeIntMin, 0, kGrScopeIntMax});
   PaintScope(scope);
-  EXPECT_EQ(ImagePixel(scope, W - 4, 0), clYellow);       // MaxValue: row 0
+  EXPECT_EQ(ImagePixel(scope, W - 4, 0), clYellow);            // MaxValue: row 0
   EXPECT_EQ(ImagePixel(scope, W - 12, H - 49 - 1), clYellow);  // middle: 98 - 49 - 1
-  EXPECT_EQ(ImagePixel(scope, W - 20, H - 1), clYellow);  // MinValue: bottom row
+  EXPECT_EQ(ImagePixel(scope, W - 20, H - 1), clYellow);       // MinValue: bottom row
   // Grid and steps far larger than the picture end quickly.
   scope.SetGridColor(kGrid);
   scope.SetGridSize(INT_MAX);

@@ -185,7 +185,7 @@ TEST(GrTimer, DestroyingATimerWhoseWorkerIsBlockedInAHandOffCompletes) {
   while (t->TimerThread()->TickCount() == 0 && Clock::now() < end)
     std::this_thread::sleep_for(milliseconds(1));
   ASSERT_EQ(t->TimerThread()->TickCount(), 1u);
-  t.reset();  // must not hang
+  t.reset();                       // must not hang
   EXPECT_TRUE(log.ticks.empty());  // the pending tick was dropped as disabled
   Pump(10);
 }
@@ -194,8 +194,8 @@ TEST(GrTimer, PriorityChangesWhileRunningKeepTheTimerTicking) {
   TTickLog log;
   auto t = MakeTimer(log, 10);
   t->SetEnabled(true);
-  for (auto p : {TThreadPriority::tpIdle, TThreadPriority::tpTimeCritical,
-                 TThreadPriority::tpLower, TThreadPriority::tpNormal}) {
+  for (auto p : {TThreadPriority::tpIdle, TThreadPriority::tpTimeCritical, TThreadPriority::tpLower,
+                 TThreadPriority::tpNormal}) {
     t->SetPriority(p);
     EXPECT_EQ(t->Priority(), p);
     EXPECT_EQ(t->TimerThread()->Priority(), p);

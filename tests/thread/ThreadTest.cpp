@@ -46,7 +46,9 @@ TEST(Thread, RunsExecuteOnlyOnceStartedAndWaitForGivesTheReturnValue) {
 
 TEST(Thread, NeverStartedThreadIsDiscardedWithoutRunning) {
   std::atomic<int> runs{0};
-  { TLambdaThread t([&](TLambdaThread&) { ++runs; }); }
+  {
+    TLambdaThread t([&](TLambdaThread&) { ++runs; });
+  }
   EXPECT_EQ(runs.load(), 0);
 }
 
