@@ -22,9 +22,11 @@ int main(int argc, char** argv) {
     Application->HandleException(Application);
     Application->DestroyForms();
     MsgWndShutdown();
+    Application->Finalize();
     return 1;
   }
   Application->DestroyForms();
   MsgWndShutdown();
+  Application->Finalize();
   return 0;
 }

@@ -553,6 +553,9 @@ TWinControl::~TWinControl() {
   if (widget_) {
     QWidget* w = widget_;
     DetachBridge(w);
+    // The control is gone: nothing the widget does on its way out reaches it.
+    w->blockSignals(true);
+    for (QObject* child : w->findChildren<QObject*>()) child->blockSignals(true);
     w->removeEventFilter(forwarder_.get());
     widget_ = nullptr;
     delete w;
@@ -737,7 +740,8 @@ void TWinControl::Repaint() {
 
 void TWinControl::Update() {
   // Pending paints of this window are processed now.
-  if (widget_ && widget_->isVisible()) widget_->repaint(widget_->visibleRegion() & QRegion());
+  if (widget_ && widget_->isVisible())
+    QCoreApplication::sendPostedEvents(widget_->window(), QEvent::UpdateRequest);
 }
 
 void TWinControl::RepaintAll() {

@@ -448,12 +448,23 @@ class TWindowHookFilter : public QObject {
 TApplication::TApplication() : TComponent(nullptr) {}
 
 TApplication::~TApplication() {
+  // By now the program has finalised; what Qt objects remain cannot be
+  // freed safely this late, when Qt's own statics may be gone.
+  if (own_app_) (void)own_app_.release();
+  (void)hook_filter_.release();
+}
+
+void TApplication::ReleaseQtObjects() {
   DestroyForms();
   delete handle_;
   handle_ = nullptr;
   if (hook_filter_ && QCoreApplication::instance())
     QCoreApplication::instance()->removeEventFilter(hook_filter_.get());
   hook_filter_.reset();
+}
+
+void TApplication::Finalize() {
+  ReleaseQtObjects();
   own_app_.reset();
 }
 
@@ -467,7 +478,7 @@ void TApplication::Initialize(int& argc, char** argv) {
   static bool post_routine = false;
   if (!post_routine) {
     post_routine = true;
-    qAddPostRoutine([] { Application->DestroyForms(); });
+    qAddPostRoutine([] { Application->ReleaseQtObjects(); });
   }
   RegisterProgramFonts();
   terminated_ = false;

@@ -179,6 +179,9 @@ class TApplication : public TComponent {
   // program's fonts known.
   void Initialize();
   void Initialize(int& argc, char** argv);
+  // Frees the forms and, if Initialize created it, the Qt application.
+  // The program calls it before it returns from main.
+  void Finalize();
 
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title);
@@ -248,6 +251,7 @@ class TApplication : public TComponent {
  private:
   friend class TWindowHookFilter;
   void InstallHooks();
+  void ReleaseQtObjects();
   void FireHook(TWindowHookKind kind, QWidget* window);
   void DoReleases();
 

@@ -320,15 +320,11 @@ void TCustomEdit::Change() { OnChange(this); }
 // ---- TMemo ----------------------------------------------------------------------
 
 int TMemoLines::Count() const {
-  const std::string text = memo_->Text();
-  if (text.empty()) return 0;
-  int n = 1;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') ++n;
-  }
-  // An empty last line (after the final line break) is not counted.
-  if (text.back() == '\n') --n;
-  return n;
+  // One block per line; an empty last block (after the final line break,
+  // or of an empty text) is not a line.
+  const QTextDocument* doc = memo_->Editor()->document();
+  const int blocks = doc->blockCount();
+  return doc->lastBlock().text().isEmpty() ? blocks - 1 : blocks;
 }
 
 std::string TMemoLines::Strings(int index) const {
@@ -341,9 +337,8 @@ void TMemoLines::Insert(int index, const std::string& s) {
   const int count = Count();
   if (index < 0 || index > count) throw EStringListError(Format("List index out of bounds (%d)", index));
   if (index == count) {
-    std::string text = memo_->Text();
     std::string add;
-    if (!text.empty() && text.back() != '\n') add = "\r\n";
+    if (!memo_->Editor()->document()->lastBlock().text().isEmpty()) add = "\r\n";
     add += s;
     add += "\r\n";
     memo_->AppendText(add);
@@ -565,7 +560,8 @@ void TComboBox::TextEdited(const std::string& text) {
   if (in_edit_) return;
   QComboBox* c = Editor();
   QLineEdit* le = c->lineEdit();
-  const bool grew = text.size() > last_text_.size() && le &&
+  // Typing at the end completes; deleting does not.
+  const bool grew = !deleting_ && le && !le->hasSelectedText() &&
                     le->cursorPosition() == static_cast<int>(ToQString(text).size());
   int found = -1;
   if (!text.empty()) found = grew ? FindPrefix(text) : FindExact(text);
@@ -675,6 +671,11 @@ void TComboBox::StoreText(const std::string& text) {
 }
 
 void TComboBox::Change() { OnChange(this); }
+
+void TComboBox::KeyDown(std::uint16_t& key, TShiftState shift) {
+  TWinControl::KeyDown(key, shift);
+  deleting_ = key == VK_BACK || key == VK_DELETE;
+}
 
 void TComboBox::Select() {
   if (OnSelect)

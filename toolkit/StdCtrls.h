@@ -245,6 +245,7 @@ class TComboBox : public TWinControl {
   void StoreText(const std::string& text) override;
   virtual void Change();
   virtual void Select();
+  void KeyDown(std::uint16_t& key, TShiftState shift) override;
 
  private:
   friend class TComboItems;
@@ -260,6 +261,7 @@ class TComboBox : public TWinControl {
   bool auto_complete_ = true;
   std::string last_text_;
   bool in_edit_ = false;
+  bool deleting_ = false;
 };
 
 // Paints the classic sunken 2-pixel edge of an edit frame.

@@ -1,0 +1,316 @@
+// The standard controls and the application's windows, driven as a user
+// drives them (keys and clicks through Qt), plus the top-level error box.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/Buttons.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/ExtCtrls.h"
+#include "toolkit/Forms.h"
+#include "toolkit/StdCtrls.h"
+
+namespace {
+
+class StdCtrlsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Application->Initialize();
+    form_ = std::make_unique<TForm>(nullptr);
+    form_->SetClientSize(300, 200);
+    form_->Show();
+    Application->ProcessMessages();
+  }
+  std::unique_ptr<TForm> form_;
+};
+
+TComboBox* MakeCountBox(TForm* form) {
+  auto* c = new TComboBox(form);
+  c->SetParent(form);
+  c->SetBounds(10, 10, 100, 21);
+  for (const char* item : {"3", "5", "10", "50", "100", "Until Cancel"}) c->Items().Add(item);
+  c->SetItemIndex(0);
+  return c;
+}
+
+TEST_F(StdCtrlsTest, EditableComboSelectsWhatTheTextCompletesTo) {
+  TComboBox* c = MakeCountBox(form_.get());
+  EXPECT_EQ(c->Text(), "3");
+  int changes = 0;
+  c->OnChange = TNotifyEvent([&](TObject*) { ++changes; });
+  c->SetFocus();
+  c->Editor()->lineEdit()->selectAll();
+
+  // "1" completes to "10", the completed part selected.
+  QTest::keyClicks(c->Handle(), "1");
+  EXPECT_EQ(c->Text(), "10");
+  EXPECT_EQ(c->ItemIndex(), 2);
+  EXPECT_EQ(c->SelStart(), 1);
+  EXPECT_EQ(c->SelLength(), 1);
+  EXPECT_EQ(changes, 1);
+
+  // "12" begins no item: nothing selected, the text as typed.
+  QTest::keyClicks(c->Handle(), "2");
+  EXPECT_EQ(c->Text(), "12");
+  EXPECT_EQ(c->ItemIndex(), -1);
+  EXPECT_EQ(changes, 2);
+
+  // Deleting back to "1": no item is "1".
+  QTest::keyClick(c->Handle(), Qt::Key_Backspace);
+  EXPECT_EQ(c->Text(), "1");
+  EXPECT_EQ(c->ItemIndex(), -1);
+  EXPECT_EQ(changes, 3);
+
+  // Completion ignores case.
+  c->Editor()->lineEdit()->selectAll();
+  QTest::keyClicks(c->Handle(), "u");
+  EXPECT_EQ(c->Text(), "Until Cancel");
+  EXPECT_EQ(c->ItemIndex(), 5);
+
+  // Picking from the list (arrow keys) selects and fires OnChange.
+  c->SetItemIndex(1);
+  changes = 0;
+  QTest::keyClick(c->Handle(), Qt::Key_Down);
+  EXPECT_EQ(c->ItemIndex(), 2);
+  EXPECT_EQ(c->Text(), "10");
+  EXPECT_EQ(changes, 1);
+
+  // Enter neither picks nor adds an item.
+  c->Editor()->lineEdit()->selectAll();
+  QTest::keyClicks(c->Handle(), "77");
+  QTest::keyClick(c->Handle(), Qt::Key_Return);
+  EXPECT_EQ(c->Items().Count(), 6);
+  EXPECT_EQ(c->ItemIndex(), -1);
+  EXPECT_EQ(c->Text(), "77");
+
+  // No item selected by the program empties the text; the text alone
+  // selects nothing.
+  c->SetItemIndex(2);
+  c->SetItemIndex(-1);
+  EXPECT_EQ(c->Text(), "");
+  c->SetText("10 msec");
+  EXPECT_EQ(c->ItemIndex(), -1);
+  EXPECT_EQ(c->Text(), "10 msec");
+}
+
+TEST_F(StdCtrlsTest, KeyPressSeesEnterAsThirteenWithoutConsumingIt) {
+  auto* memo = new TMemo(form_.get());
+  memo->SetParent(form_.get());
+  memo->SetBounds(0, 40, 200, 100);
+  std::vector<int> keys;
+  memo->OnKeyPress = TKeyPressEvent([&](TObject*, char& key) { keys.push_back(key); });
+  memo->SetFocus();
+  QTest::keyClicks(memo->Handle(), "ab");
+  QTest::keyClick(memo->Handle(), Qt::Key_Return);
+  QTest::keyClicks(memo->Handle(), "c");
+  EXPECT_EQ(keys, (std::vector<int>{'a', 'b', 13, 'c'}));
+  EXPECT_EQ(memo->Text(), "ab\r\nc");
+  EXPECT_EQ(memo->Lines().Count(), 2);
+
+  // A handler that zeroes the key keeps it from the editor.
+  memo->OnKeyPress = TKeyPressEvent([](TObject*, char& key) {
+    if (key == 'x') key = 0;
+  });
+  QTest::keyClicks(memo->Handle(), "xyx");
+  EXPECT_EQ(memo->Text(), "ab\r\ncy");
+
+  auto* edit = new TEdit(form_.get());
+  edit->SetParent(form_.get());
+  int enters = 0;
+  edit->OnKeyPress = TKeyPressEvent([&](TObject*, char& key) { enters += key == '\r'; });
+  edit->SetFocus();
+  QTest::keyClicks(edit->Handle(), "127.0.0.1");
+  QTest::keyClick(edit->Handle(), Qt::Key_Return);
+  EXPECT_EQ(enters, 1);
+  EXPECT_EQ(edit->Text(), "127.0.0.1");
+}
+
+TEST_F(StdCtrlsTest, MemoLinesCountWithoutTheEmptyLastLine) {
+  auto* memo = new TMemo(form_.get());
+  memo->SetParent(form_.get());
+  EXPECT_EQ(memo->Lines().Count(), 0);
+  memo->Lines().Add("Resolving host 'a'");
+  EXPECT_EQ(memo->Lines().Count(), 1);
+  EXPECT_EQ(memo->Text(), "Resolving host 'a'\r\n");
+  memo->Lines().Add("");
+  memo->Lines().Add("x");
+  EXPECT_EQ(memo->Lines().Count(), 3);
+  EXPECT_EQ(memo->Text(), "Resolving host 'a'\r\n\r\nx\r\n");
+  EXPECT_EQ(memo->Lines()[2], "x");
+  // Appending to text without a final break starts a new line first.
+  memo->SetText("typed");
+  memo->Lines().Add("next");
+  EXPECT_EQ(memo->Text(), "typed\r\nnext\r\n");
+  memo->Lines().Delete(0);
+  EXPECT_EQ(memo->Text(), "next\r\n");
+  memo->Clear();
+  EXPECT_EQ(memo->Lines().Count(), 0);
+  EXPECT_THROW(memo->Lines()[0], EStringListError);
+}
+
+// Closes the next message box that appears, recording what it showed.
+struct TBoxAnswer {
+  std::string text, caption;
+  TMsgDlgType type = mtCustom;
+  std::vector<std::string> buttons;
+  int handle = 0;
+  TModalResult answer = mrOk;
+  TBoxAnswer() {
+    handle = Application->HookWindows([this](TWindowHookKind kind, QWidget* w) {
+      auto* box = dynamic_cast<TMessageForm*>(FindControl(w));
+      if (kind != TWindowHookKind::whCreate || !box) return;
+      text = box->Message();
+      caption = box->Caption();
+      type = box->DlgType();
+      for (int i = 0; i < box->ButtonCount(); ++i) buttons.push_back(box->Button(i)->Caption());
+      const TModalResult r = answer;
+      // Pressed as a user would, once the box waits.
+      QTimer::singleShot(0, w, [box, r] {
+        TBitBtn* b = box->FindButton(r);
+        QTest::mouseClick(b->Handle(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+      });
+    });
+  }
+  ~TBoxAnswer() { Application->UnhookWindows(handle); }
+};
+
+TEST_F(StdCtrlsTest, TopLevelHandlerShowsTheErrorBox) {
+  Application->SetTitle("Sonarix - a Ping Utility");
+  TBoxAnswer answer;
+  try {
+    throw ERangeError();
+  } catch (...) {
+    Application->HandleException(form_.get());
+  }
+  EXPECT_EQ(answer.text, "Range check error.");
+  EXPECT_EQ(answer.caption, "Sonarix - a Ping Utility");
+  EXPECT_EQ(answer.type, mtError);
+  EXPECT_EQ(answer.buttons, std::vector<std::string>{"OK"});
+
+  // An exception escaping a handler run by Qt ends there, shown the same way.
+  auto* button = new TBitBtn(form_.get());
+  button->SetParent(form_.get());
+  button->OnClick = TNotifyEvent([](TObject*) { throw Exception("Unable to get ping handle"); });
+  answer.text.clear();
+  QTest::mouseClick(button->Handle(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  EXPECT_EQ(answer.text, "Unable to get ping handle.");
+}
+
+TEST_F(StdCtrlsTest, MessageBoxAnswersWithThePressedButton) {
+  TBoxAnswer answer;
+  answer.answer = mrNo;
+  EXPECT_EQ(Application->MessageBox("Replace?", "Question", MB_YESNO | MB_ICONQUESTION), IDNO);
+  EXPECT_EQ(answer.caption, "Question");
+  EXPECT_EQ(answer.type, mtConfirmation);
+  EXPECT_EQ(answer.buttons, (std::vector<std::string>{"&Yes", "&No"}));
+}
+
+TEST_F(StdCtrlsTest, ShowModalReturnsTheResultAndCloseCancels) {
+  TForm dialog(nullptr);
+  auto* ok = new TBitBtn(&dialog);
+  ok->SetParent(&dialog);
+  ok->SetKind(bkOK);
+  EXPECT_EQ(ok->Caption(), "OK");
+  EXPECT_EQ(ok->ModalResult(), mrOk);
+  QTimer::singleShot(0, ok->Handle(), [ok] {
+    QTest::mouseClick(ok->Handle(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  });
+  EXPECT_EQ(dialog.ShowModal(), mrOk);
+  EXPECT_FALSE(dialog.Visible());
+  QTimer::singleShot(0, dialog.Handle(), [&dialog] { dialog.Close(); });
+  EXPECT_EQ(dialog.ShowModal(), mrCancel);
+  // A visible window cannot become modal.
+  dialog.Show();
+  EXPECT_THROW(dialog.ShowModal(), EInvalidOperation);
+}
+
+TEST_F(StdCtrlsTest, FramePaintingCanBeReplaced) {
+  auto* edit = new TEdit(form_.get());
+  edit->SetParent(form_.get());
+  edit->SetBounds(10, 10, 100, 21);
+  EXPECT_EQ(edit->FrameMargins(), Rect(2, 2, 2, 2));
+  EXPECT_EQ(edit->ClientWidth(), 96);
+  const TWndMethod old = edit->WindowProc();
+  int frames = 0;
+  edit->SetWindowProc(TWndMethod([&](TMessage& m) {
+    if (m.Msg == WM_NCPAINT && m.WParam) {
+      ++frames;
+      HDC dc = reinterpret_cast<HDC>(m.WParam);
+      dc->fillRect(QRect(0, 0, edit->Width(), 2), QColor(255, 0, 255));
+      return;
+    }
+    old(m);
+  }));
+  const QImage img = edit->Handle()->grab().toImage();
+  EXPECT_GE(frames, 1);
+  EXPECT_EQ(img.pixelColor(50, 0), QColor(255, 0, 255));
+  edit->SetWindowProc(old);
+
+  // A form frame the program paints: the client area moves in by it.
+  auto* panel = new TPanel(form_.get());
+  panel->SetParent(form_.get());
+  panel->SetAlign(alClient);
+  form_->SetFrameMargins(Rect(4, 20, 4, 4));
+  EXPECT_EQ(form_->ClientWidth(), form_->Width() - 8);
+  EXPECT_EQ(panel->Handle()->geometry(), QRect(4, 20, form_->Width() - 8, form_->Height() - 24));
+}
+
+TEST_F(StdCtrlsTest, SuspendedFormDoesNotPaintUntilResumed) {
+  class TCounter : public TPanel {
+   public:
+    using TPanel::TPanel;
+    int paints = 0;
+
+   protected:
+    void Paint() override {
+      ++paints;
+      TPanel::Paint();
+    }
+  };
+  auto* panel = new TCounter(form_.get());
+  panel->SetParent(form_.get());
+  panel->SetBounds(0, 0, 50, 50);
+  Application->ProcessMessages();
+  form_->RepaintAll();
+  const int before = panel->paints;
+  EXPECT_GT(before, 0);
+  form_->SetRedraw(false);
+  panel->Repaint();
+  form_->RepaintAll();
+  EXPECT_EQ(panel->paints, before);
+  Application->ProcessMessages();
+  EXPECT_EQ(panel->paints, before);
+  form_->SetRedraw(true);
+  Application->ProcessMessages();
+  EXPECT_GT(panel->paints, before);
+}
+
+TEST_F(StdCtrlsTest, WindowHookReportsCreationAndDestruction) {
+  std::vector<std::pair<TWindowHookKind, std::string>> seen;
+  const int h = Application->HookWindows([&](TWindowHookKind kind, QWidget* w) {
+    if (TWinControl* c = FindControl(w)) seen.emplace_back(kind, c->Name());
+  });
+  {
+    TForm other(nullptr);
+    other.SetName("Other");
+    other.Show();
+    other.Hide();
+    other.Show();
+  }
+  Application->UnhookWindows(h);
+  ASSERT_GE(seen.size(), 1u);
+  EXPECT_EQ(seen.front(), std::make_pair(TWindowHookKind::whCreate, std::string("Other")));
+  EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
+                          [](const auto& s) { return s.first == TWindowHookKind::whCreate; }),
+            1);
+}
+
+}  // namespace
