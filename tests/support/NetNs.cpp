@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <thread>
@@ -47,7 +48,15 @@ TNetNs::TNetNs(const std::string& role)
 }
 
 TNetNs::~TNetNs() {
-  if (ok_) Shell("ip netns del " + name_ + " 2>/dev/null");
+  if (!ok_) return;
+  // Deleting can fail while other processes add or delete namespaces at the
+  // same moment; try again rather than leave one behind.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (Shell("ip netns del " + name_ + " 2>/dev/null") == 0) return;
+    if (::access(("/run/netns/" + name_).c_str(), F_OK) != 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  std::fprintf(stderr, "could not delete network namespace %s\n", name_.c_str());
 }
 
 int TNetNs::Exec(const std::string& command) const {
