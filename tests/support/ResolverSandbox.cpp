@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -57,11 +58,19 @@ int RerunInResolverSandbox(const TResolverSetup& setup) {
               std::string(kSandboxDomain) + "/ --addn-hosts=" + d + "/dns_hosts --pid-file=" + d +
               "/dnsmasq.pid\n";
   }
-  script += "set +e\n" + std::string(kEnv) + "=1 '" + exe + "' --gtest_filter='" + filter +
+  script += "touch " + d + "/started\nset +e\n" + std::string(kEnv) + "=1 '" + exe + "' --gtest_filter='" + filter +
             "'\nrc=$?\n[ -f " + d + "/dnsmasq.pid ] && kill $(cat " + d +
             "/dnsmasq.pid)\nexit $rc\n";
   Write(dir / "run.sh", script);
-  const int rc = Shell("unshare -m -n --propagation private sh " + d + "/run.sh");
+  // Setting the sandbox up can fail while other tests mount or make
+  // namespaces at the same moment: try again; a failing test is not retried.
+  int rc = -1;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::filesystem::remove(dir / "started");
+    rc = Shell("unshare -m -n --propagation private sh " + d + "/run.sh");
+    if (rc == 0 || std::filesystem::exists(dir / "started")) break;
+    std::fprintf(stderr, "resolver sandbox: set-up failed (%d), trying again\n", rc);
+  }
   std::filesystem::remove_all(dir);
   return rc;
 }
