@@ -2,6 +2,7 @@
 // runs the message loop until the main window closes.
 #include "app/Unit1.h"
 #include "ping/MsgWndControl.h"
+#include "scope/GrGraphicControl.h"
 #include "toolkit/Forms.h"
 
 int main(int argc, char** argv) {
@@ -10,6 +11,8 @@ int main(int argc, char** argv) {
   MsgWndStartup();
   try {
     Application->Initialize(argc, argv);
+    // The scope family's hand cursor is in the cursor table before any window.
+    RegisterGrCursors();
     // The main window carries the task-bar button; the application's own
     // window stays hidden with an empty text.
     Application->SetMainFormOnTaskBar(true);
