@@ -338,22 +338,31 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* process_id) {
 
 namespace {
 
-template <class T>
-T SetExtra(HWND hwnd, int index, T value) {
-  std::lock_guard lock(g_mutex);
+// The `size` bytes at `index` of a window's extra slots; null, with the last
+// error set, for an unknown window or a slot outside the window's bytes.
+// The caller holds g_mutex.
+std::uint8_t* ExtraSlot(HWND hwnd, int index, std::size_t size) {
   auto w = g_windows.find(hwnd);
   if (w == g_windows.end()) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
+    return nullptr;
   }
   auto& extra = w->second.extra;
-  if (index < 0 || static_cast<std::size_t>(index) + sizeof(T) > extra.size()) {
+  if (index < 0 || static_cast<std::size_t>(index) + size > extra.size()) {
     SetLastError(ERROR_INVALID_INDEX);
-    return 0;
+    return nullptr;
   }
+  return extra.data() + index;
+}
+
+template <class T>
+T SetExtra(HWND hwnd, int index, T value) {
+  std::lock_guard lock(g_mutex);
+  std::uint8_t* slot = ExtraSlot(hwnd, index, sizeof(T));
+  if (!slot) return 0;
   T previous;
-  std::memcpy(&previous, extra.data() + index, sizeof(T));
-  std::memcpy(extra.data() + index, &value, sizeof(T));
+  std::memcpy(&previous, slot, sizeof(T));
+  std::memcpy(slot, &value, sizeof(T));
   SetLastError(0);
   return previous;
 }
@@ -361,18 +370,10 @@ T SetExtra(HWND hwnd, int index, T value) {
 template <class T>
 T GetExtra(HWND hwnd, int index) {
   std::lock_guard lock(g_mutex);
-  auto w = g_windows.find(hwnd);
-  if (w == g_windows.end()) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  auto& extra = w->second.extra;
-  if (index < 0 || static_cast<std::size_t>(index) + sizeof(T) > extra.size()) {
-    SetLastError(ERROR_INVALID_INDEX);
-    return 0;
-  }
+  const std::uint8_t* slot = ExtraSlot(hwnd, index, sizeof(T));
+  if (!slot) return 0;
   T value;
-  std::memcpy(&value, extra.data() + index, sizeof(T));
+  std::memcpy(&value, slot, sizeof(T));
   return value;
 }
 
