@@ -105,13 +105,13 @@ void TForm1::CreateControls() {
   sEdit1->SetShowHint(true);
   sEdit1->OnKeyPress = TKeyPressEvent(this, &TForm1::sEdit1KeyPress);
 
-  sComboBox4 = MakeChoiceBox("sComboBox4", 338, 6, 82,
-                             {"3", "5", "10", "50", "100", "Until Cancel"}, 0, "3",
-                             "Select The Pings Count to Send");
+  sComboBox4 =
+      MakeChoiceBox("sComboBox4", 338, 6, 82, {"3", "5", "10", "50", "100", "Until Cancel"}, 0, "3",
+                    "Select The Pings Count to Send");
   sComboBox4->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox4KeyPress);
-  sComboBox1 = MakeChoiceBox("sComboBox1", 7, 44, 76,
-                             {"56 Byte", "64 Byte", "128 Byte", "256 Byte"}, 0, "56 Byte",
-                             "Select Sonarix Packet Size");
+  sComboBox1 =
+      MakeChoiceBox("sComboBox1", 7, 44, 76, {"56 Byte", "64 Byte", "128 Byte", "256 Byte"}, 0,
+                    "56 Byte", "Select Sonarix Packet Size");
   sComboBox1->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox1KeyPress);
   sComboBox2 = MakeChoiceBox("sComboBox2", 107, 44, 84, {"4000 ms", "8000 ms", "12000 ms"}, 0,
                              "4000 ms", "Select Time to Wait for Response (in milliseconds)");
@@ -119,10 +119,10 @@ void TForm1::CreateControls() {
   sComboBox3 = MakeChoiceBox("sComboBox3", 217, 44, 83, {"64 hops", "128 hops"}, 0, "64 hops",
                              "Time To Live (maximum number of hops)");
   sComboBox3->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox3KeyPress);
-  sComboBox5 = MakeChoiceBox(
-      "sComboBox5", 329, 44, 91,
-      {"10 msec", "20 msec", "30 msec", "40 msec", "50 msec", "60 msec", "70 msec"}, -1, "10 msec",
-      "Set The Visual Scope Treshold (reply time)");
+  sComboBox5 =
+      MakeChoiceBox("sComboBox5", 329, 44, 91,
+                    {"10 msec", "20 msec", "30 msec", "40 msec", "50 msec", "60 msec", "70 msec"},
+                    -1, "10 msec", "Set The Visual Scope Treshold (reply time)");
   sComboBox5->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox5KeyPress);
   sComboBox5->OnChange = TNotifyEvent(this, &TForm1::sComboBox5Change);
 
@@ -159,13 +159,14 @@ void TForm1::CreateControls() {
   sPanel2 = make_panel("sPanel2", alBottom, 436, 67);
   sBitBtn1 = MakeButton("sBitBtn1", 7, 65, 52, "Ping !", "Start Ping", &TForm1::sBitBtn1Click);
   sBitBtn2 = MakeButton("sBitBtn2", 76, 65, 52, "Cancel", "Stop Ping", &TForm1::sBitBtn2Click);
-  sBitBtn3 =
-      MakeButton("sBitBtn3", 145, 65, 51, "Clear Log", "Clear the Ping Log", &TForm1::sBitBtn3Click);
-  sBitBtn4 =
-      MakeButton("sBitBtn4", 214, 70, 51, "Save Log...", "Save The Ping Log", &TForm1::sBitBtn4Click);
-  sBitBtn5 =
-      MakeButton("sBitBtn5", 288, 65, 51, "About...", "About Brivane Sonarix", &TForm1::sBitBtn5Click);
-  sBitBtn6 = MakeButton("sBitBtn6", 357, 65, 51, "Exit", "Exit Brivane Sonarix", &TForm1::sBitBtn6Click);
+  sBitBtn3 = MakeButton("sBitBtn3", 145, 65, 51, "Clear Log", "Clear the Ping Log",
+                        &TForm1::sBitBtn3Click);
+  sBitBtn4 = MakeButton("sBitBtn4", 214, 70, 51, "Save Log...", "Save The Ping Log",
+                        &TForm1::sBitBtn4Click);
+  sBitBtn5 = MakeButton("sBitBtn5", 288, 65, 51, "About...", "About Brivane Sonarix",
+                        &TForm1::sBitBtn5Click);
+  sBitBtn6 =
+      MakeButton("sBitBtn6", 357, 65, 51, "Exit", "Exit Brivane Sonarix", &TForm1::sBitBtn6Click);
 
   sPanel1->SetTabOrder(0);
   sPanel2->SetTabOrder(1);
@@ -291,9 +292,13 @@ void TForm1::PlaceCaptions() {
   sComboBox5Label = MakeCaption(sComboBox5, "Treshhold:", false);
 }
 
-void TForm1::Log(const std::string& line) { sMemo1->Lines().Add(line); }
+void TForm1::Log(const std::string& line) {
+  sMemo1->Lines().Add(line);
+}
 
-void TForm1::SwitchScope(bool active) { GrScope1->SetActive(active); }
+void TForm1::SwitchScope(bool active) {
+  GrScope1->SetActive(active);
+}
 
 void TForm1::SetPingOptions() {
   std::int32_t v = 0;
@@ -359,7 +364,9 @@ void TForm1::Ping1EchoReply(TObject*, TObject*, std::int32_t status) {
   }
 }
 
-void TForm1::Ping1Display(TObject*, TObject*, const std::string& msg) { Log(msg); }
+void TForm1::Ping1Display(TObject*, TObject*, const std::string& msg) {
+  Log(msg);
+}
 
 void TForm1::sBitBtn2Click(TObject*) {
   StopRequested = true;
@@ -367,7 +374,9 @@ void TForm1::sBitBtn2Click(TObject*) {
   SwitchScope(false);
 }
 
-void TForm1::sBitBtn3Click(TObject*) { sMemo1->Clear(); }
+void TForm1::sBitBtn3Click(TObject*) {
+  sMemo1->Clear();
+}
 
 void TForm1::sBitBtn4Click(TObject*) {
   if (sMemo1->Lines().Count() == 0) return;
@@ -380,8 +389,8 @@ void TForm1::SaveLogTo(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
     const int error = errno;
-    throw EFCreateError(Format("Cannot create file \"%s\". %s", path.c_str(),
-                               SysErrorMessage(error).c_str()));
+    throw EFCreateError(
+        Format("Cannot create file \"%s\". %s", path.c_str(), SysErrorMessage(error).c_str()));
   }
   // Exclusive while we write; another writer holding the file is not waited for.
   ::flock(fd, LOCK_EX | LOCK_NB);
@@ -409,12 +418,24 @@ void TForm1::EnterPressed(char key) {
   if (key == '\r') sBitBtn1->Click();
 }
 
-void TForm1::sEdit1KeyPress(TObject*, char& key) { EnterPressed(key); }
-void TForm1::sComboBox1KeyPress(TObject*, char& key) { EnterPressed(key); }
-void TForm1::sComboBox2KeyPress(TObject*, char& key) { EnterPressed(key); }
-void TForm1::sComboBox3KeyPress(TObject*, char& key) { EnterPressed(key); }
-void TForm1::sComboBox4KeyPress(TObject*, char& key) { EnterPressed(key); }
-void TForm1::sComboBox5KeyPress(TObject*, char& key) { EnterPressed(key); }
+void TForm1::sEdit1KeyPress(TObject*, char& key) {
+  EnterPressed(key);
+}
+void TForm1::sComboBox1KeyPress(TObject*, char& key) {
+  EnterPressed(key);
+}
+void TForm1::sComboBox2KeyPress(TObject*, char& key) {
+  EnterPressed(key);
+}
+void TForm1::sComboBox3KeyPress(TObject*, char& key) {
+  EnterPressed(key);
+}
+void TForm1::sComboBox4KeyPress(TObject*, char& key) {
+  EnterPressed(key);
+}
+void TForm1::sComboBox5KeyPress(TObject*, char& key) {
+  EnterPressed(key);
+}
 
 void TForm1::sComboBox5Change(TObject*) {
   std::int32_t v = 0;

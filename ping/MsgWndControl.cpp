@@ -30,7 +30,9 @@ TMsgWndHandlerPool& Pool() {
   return *SharedPool;
 }
 
-std::string ErrorText(DWORD error) { return std::to_string(error) + "."; }
+std::string ErrorText(DWORD error) {
+  return std::to_string(error) + ".";
+}
 
 // The hidden windows' procedure: the handler lives in extra slot 0; a window
 // with nothing stored (yet or any more) gets the default treatment.
@@ -178,7 +180,9 @@ void TMsgWndHandler::WndProc(TMessage& message) {
 
 // ---- TMsgWndHandlerPool
 
-TMsgWndHandlerPool::TMsgWndHandlerPool() { InitializeCriticalSection(&lock_); }
+TMsgWndHandlerPool::TMsgWndHandlerPool() {
+  InitializeCriticalSection(&lock_);
+}
 
 TMsgWndHandlerPool::~TMsgWndHandlerPool() {
   for (TMsgWndHandlerList* list : lists_) {
@@ -188,8 +192,12 @@ TMsgWndHandlerPool::~TMsgWndHandlerPool() {
   DeleteCriticalSection(&lock_);
 }
 
-void TMsgWndHandlerPool::Lock() { EnterCriticalSection(&lock_); }
-void TMsgWndHandlerPool::Unlock() { LeaveCriticalSection(&lock_); }
+void TMsgWndHandlerPool::Lock() {
+  EnterCriticalSection(&lock_);
+}
+void TMsgWndHandlerPool::Unlock() {
+  LeaveCriticalSection(&lock_);
+}
 
 TMsgWndHandler* TMsgWndHandlerPool::AcquireHandler(int slots_needed, DWORD thread_id) {
   TMsgWndHandlerList* list = nullptr;
@@ -280,7 +288,9 @@ void TMsgWndControl::ReportMessageError(const Exception& e, bool& can_abort) {
   OnMessageError(this, e, can_abort);
 }
 
-void TMsgWndControl::ReleaseMessageArrived(TMessage&) { delete this; }
+void TMsgWndControl::ReleaseMessageArrived(TMessage&) {
+  delete this;
+}
 
 void TMsgWndControl::AcquireWindow() {
   if (handle_ != 0) return;
@@ -325,9 +335,13 @@ void TMsgWndControl::ReleaseWindow() {
   thread_id_ = 0;
 }
 
-int TMsgWndControl::MsgSlotsNeeded() { return 1; }
+int TMsgWndControl::MsgSlotsNeeded() {
+  return 1;
+}
 
-void TMsgWndControl::RegisterMsgs() { release_msg_number_ = wnd_handler_->ReserveMessage(this); }
+void TMsgWndControl::RegisterMsgs() {
+  release_msg_number_ = wnd_handler_->ReserveMessage(this);
+}
 
 void TMsgWndControl::UnregisterMsgs() {
   if (wnd_handler_) wnd_handler_->ReturnMessage(release_msg_number_);

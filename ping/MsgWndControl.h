@@ -18,7 +18,6 @@ class EMsgWndException : public Exception {
   using Exception::Exception;
 };
 
-
 using TMsgWndErrorEvent = TEvent<TObject* /*Sender*/, const Exception& /*E*/, bool& /*CanAbort*/>;
 using TUnclaimedMessageEvent = TEvent<TObject* /*Sender*/, TMessage& /*Msg*/, bool& /*Handled*/>;
 

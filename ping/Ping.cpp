@@ -29,35 +29,53 @@ TPing::~TPing() {
   }
 }
 
-std::string TPing::Address() const { return icmp_ ? icmp_->Address() : std::string(); }
+std::string TPing::Address() const {
+  return icmp_ ? icmp_->Address() : std::string();
+}
 void TPing::SetAddress(const std::string& address) {
   if (icmp_) icmp_->SetAddress(address);
 }
-std::int32_t TPing::Size() const { return icmp_ ? icmp_->Size() : 0; }
+std::int32_t TPing::Size() const {
+  return icmp_ ? icmp_->Size() : 0;
+}
 void TPing::SetSize(std::int32_t size) {
   if (icmp_) icmp_->SetSize(size);
 }
-std::int32_t TPing::Timeout() const { return icmp_ ? icmp_->Timeout() : 0; }
+std::int32_t TPing::Timeout() const {
+  return icmp_ ? icmp_->Timeout() : 0;
+}
 void TPing::SetTimeout(std::int32_t timeout) {
   if (icmp_) icmp_->SetTimeout(timeout);
 }
-std::int32_t TPing::TTL() const { return icmp_ ? icmp_->TTL() : 0; }
+std::int32_t TPing::TTL() const {
+  return icmp_ ? icmp_->TTL() : 0;
+}
 void TPing::SetTTL(std::int32_t ttl) {
   if (icmp_) icmp_->SetTTL(ttl);
 }
-std::int32_t TPing::Flags() const { return icmp_ ? icmp_->Flags() : 0; }
+std::int32_t TPing::Flags() const {
+  return icmp_ ? icmp_->Flags() : 0;
+}
 void TPing::SetFlags(std::int32_t flags) {
   if (icmp_) icmp_->SetFlags(flags);
 }
 
-std::string TPing::TargetName() const { return icmp_ ? icmp_->TargetName() : std::string(); }
-std::string TPing::TargetIP() const { return icmp_ ? icmp_->TargetIP() : std::string(); }
+std::string TPing::TargetName() const {
+  return icmp_ ? icmp_->TargetName() : std::string();
+}
+std::string TPing::TargetIP() const {
+  return icmp_ ? icmp_->TargetIP() : std::string();
+}
 platform::ICMP_ECHO_REPLY TPing::LastReply() const {
   return icmp_ ? icmp_->LastReply() : platform::ICMP_ECHO_REPLY{};
 }
-std::string TPing::StatusText() const { return icmp_ ? icmp_->StatusText() : std::string(); }
+std::string TPing::StatusText() const {
+  return icmp_ ? icmp_->StatusText() : std::string();
+}
 
-std::int32_t TPing::SendEcho() { return icmp_ ? icmp_->SendEcho() : 0; }
+std::int32_t TPing::SendEcho() {
+  return icmp_ ? icmp_->SendEcho() : 0;
+}
 
 void TPing::LookupHost(const std::string& target_name) {
   if (lookup_handle_ != 0) {
@@ -73,8 +91,8 @@ void TPing::LookupHost(const std::string& target_name) {
     OnDnsLookupDone(this, 0);
     return;
   }
-  lookup_handle_ = platform::WSAAsyncGetHostByName(Handle(), lookup_msg_number_, target_name.c_str(),
-                                                   host_entry_buffer_, kHostEntryBufferSize);
+  lookup_handle_ = platform::WSAAsyncGetHostByName(
+      Handle(), lookup_msg_number_, target_name.c_str(), host_entry_buffer_, kHostEntryBufferSize);
   if (lookup_handle_ == 0)
     throw Exception(Format("%s: can't start DNS lookup, error #%d", target_name.c_str(),
                            platform::WSAGetLastError()));
@@ -83,8 +101,7 @@ void TPing::LookupHost(const std::string& target_name) {
 void TPing::CancelLookup() {
   if (lookup_handle_ == 0) return;
   if (platform::WSACancelAsyncRequest(lookup_handle_) != 0)
-    throw Exception(
-        Format("WSACancelAsyncRequest failed, error #%d", platform::WSAGetLastError()));
+    throw Exception(Format("WSACancelAsyncRequest failed, error #%d", platform::WSAGetLastError()));
   lookup_handle_ = 0;
   OnDnsLookupDone(this, kLookupCancelled);
 }
@@ -100,7 +117,9 @@ void TPing::WndProc(TMessage& message) {
   }
 }
 
-void TPing::GuardMessageError(const Exception& e) { TMsgWndControl::GuardMessageError(e); }
+void TPing::GuardMessageError(const Exception& e) {
+  TMsgWndControl::GuardMessageError(e);
+}
 
 void TPing::HandleLookupDone(TMessage& message) {
   // A completion of a request cancelled or replaced since.
@@ -117,7 +136,9 @@ void TPing::HandleLookupDone(TMessage& message) {
   OnDnsLookupDone(this, error);
 }
 
-int TPing::MsgSlotsNeeded() { return TMsgWndControl::MsgSlotsNeeded() + 1; }
+int TPing::MsgSlotsNeeded() {
+  return TMsgWndControl::MsgSlotsNeeded() + 1;
+}
 
 void TPing::RegisterMsgs() {
   TMsgWndControl::RegisterMsgs();
@@ -129,8 +150,12 @@ void TPing::UnregisterMsgs() {
   TMsgWndControl::UnregisterMsgs();
 }
 
-void TPing::IcmpDisplay(TObject*, const std::string& msg) { OnDisplay(this, icmp_.get(), msg); }
-void TPing::IcmpEchoRequest(TObject*) { OnEchoRequest(this, icmp_.get()); }
+void TPing::IcmpDisplay(TObject*, const std::string& msg) {
+  OnDisplay(this, icmp_.get(), msg);
+}
+void TPing::IcmpEchoRequest(TObject*) {
+  OnEchoRequest(this, icmp_.get());
+}
 void TPing::IcmpEchoReply(TObject*, std::int32_t status) {
   OnEchoReply(this, icmp_.get(), status);
 }

@@ -8,14 +8,18 @@ namespace {
 
 constexpr std::size_t kHeader = 16;
 
-void Put32(char* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
+void Put32(char* p, std::uint32_t v) {
+  std::memcpy(p, &v, 4);
+}
 std::uint32_t Get32(const char* p) {
   std::uint32_t v;
   std::memcpy(&v, p, 4);
   return v;
 }
 
-bool Packable(const std::string& s) { return s.find('\0') == std::string::npos; }
+bool Packable(const std::string& s) {
+  return s.find('\0') == std::string::npos;
+}
 
 // A NUL-terminated text at `offset`, inside the buffer.
 std::optional<std::string> TextAt(const char* buffer, std::size_t length, std::uint32_t offset) {

@@ -31,7 +31,7 @@ struct TEchoSocket {
   bool raw = false;
   std::uint16_t id = 0;  // network order; the kernel's own for ping sockets
   std::uint16_t seq = 0;
-  int ttl = -1;      // last applied, to spare the system calls
+  int ttl = -1;  // last applied, to spare the system calls
   int pmtudisc = -1;
   std::vector<std::uint8_t> packet;
   std::vector<std::uint8_t> receive;
@@ -160,9 +160,9 @@ HANDLE IcmpCreateFile() {
   if (s->raw) {
     // Only replies and the errors that may quote a request.
     icmp_filter filter{};
-    filter.data = ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) |
-                    (1u << ICMP_SOURCE_QUENCH) | (1u << ICMP_TIME_EXCEEDED) |
-                    (1u << ICMP_PARAMETERPROB));
+    filter.data =
+        ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH) |
+          (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
     ::setsockopt(s->fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
     s->id = NewIdentifier();
   } else {
@@ -310,7 +310,8 @@ DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, void* request_data,
     if (parsed.verdict == TIcmpVerdict::kUnrelated) continue;
     record.Address = s->raw ? parsed.source : r.from;
     record.RoundTripTime = round_trip(r.stamp);
-    if (parsed.verdict == TIcmpVerdict::kError) return finish(Fail(&record, parsed.status, record.Address));
+    if (parsed.verdict == TIcmpVerdict::kError)
+      return finish(Fail(&record, parsed.status, record.Address));
 
     const std::size_t room = reply_size - sizeof(ICMP_ECHO_REPLY);
     const std::size_t size = parsed.data_size < room ? parsed.data_size : room;

@@ -121,7 +121,8 @@ void WakeLocked(TQueue& q) {
   if (!app || app->thread() != q.qthread) return;
   q.wake_pending = true;
   const DWORD thread = q.thread;
-  QMetaObject::invokeMethod(app, [thread] { PumpQtQueue(thread); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      app, [thread] { PumpQtQueue(thread); }, Qt::QueuedConnection);
 }
 
 bool Matches(const MSG& m, HWND hwnd, UINT min, UINT max) {
@@ -202,13 +203,17 @@ WNDPROC ProcOf(HWND hwnd) {
 
 }  // namespace
 
-HINSTANCE MainInstance() { return 0x00400000; }
+HINSTANCE MainInstance() {
+  return 0x00400000;
+}
 
-DWORD GetCurrentThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
+DWORD GetCurrentThreadId() {
+  return static_cast<DWORD>(::syscall(SYS_gettid));
+}
 
 ATOM RegisterClass(const WNDCLASS* wc) {
-  if (!wc || !wc->lpszClassName || !*wc->lpszClassName || !wc->lpfnWndProc ||
-      wc->cbWndExtra < 0 || wc->cbClsExtra < 0) {
+  if (!wc || !wc->lpszClassName || !*wc->lpszClassName || !wc->lpfnWndProc || wc->cbWndExtra < 0 ||
+      wc->cbClsExtra < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -312,8 +317,9 @@ BOOL DestroyWindow(HWND hwnd) {
   auto q = g_queues.find(w->second.thread);
   if (q != g_queues.end()) {
     auto& e = q->second->entries;
-    e.erase(std::remove_if(e.begin(), e.end(), [hwnd](const TEntry& t) { return t.msg.hwnd == hwnd; }),
-            e.end());
+    e.erase(
+        std::remove_if(e.begin(), e.end(), [hwnd](const TEntry& t) { return t.msg.hwnd == hwnd; }),
+        e.end());
   }
   g_windows.erase(w);
   return 1;
@@ -379,14 +385,22 @@ T GetExtra(HWND hwnd, int index) {
 
 }  // namespace
 
-LONG SetWindowLong(HWND hwnd, int index, LONG value) { return SetExtra(hwnd, index, value); }
-LONG GetWindowLong(HWND hwnd, int index) { return GetExtra<LONG>(hwnd, index); }
+LONG SetWindowLong(HWND hwnd, int index, LONG value) {
+  return SetExtra(hwnd, index, value);
+}
+LONG GetWindowLong(HWND hwnd, int index) {
+  return GetExtra<LONG>(hwnd, index);
+}
 LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
   return SetExtra(hwnd, index, value);
 }
-LONG_PTR GetWindowLongPtr(HWND hwnd, int index) { return GetExtra<LONG_PTR>(hwnd, index); }
+LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
+  return GetExtra<LONG_PTR>(hwnd, index);
+}
 
-LRESULT DefWindowProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_NCCREATE ? 1 : 0; }
+LRESULT DefWindowProc(HWND, UINT msg, WPARAM, LPARAM) {
+  return msg == WM_NCCREATE ? 1 : 0;
+}
 
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   WNDPROC proc;
@@ -477,7 +491,9 @@ BOOL PeekMessage(MSG* msg, HWND hwnd, UINT min, UINT max, UINT remove) {
   return TakeLocked(q, msg, hwnd, min, max, (remove & PM_REMOVE) != 0) ? 1 : 0;
 }
 
-BOOL TranslateMessage(const MSG*) { return 0; }  // no keyboard messages here
+BOOL TranslateMessage(const MSG*) {
+  return 0;
+}  // no keyboard messages here
 
 LRESULT DispatchMessage(const MSG* msg) {
   if (!msg || msg->hwnd == 0) return 0;
@@ -485,8 +501,7 @@ LRESULT DispatchMessage(const MSG* msg) {
     std::lock_guard lock(g_mutex);
     auto w = g_windows.find(msg->hwnd);
     // Only the window's own thread handles its messages.
-    if (w == g_windows.end() || w->second.destroying ||
-        w->second.thread != GetCurrentThreadId())
+    if (w == g_windows.end() || w->second.destroying || w->second.thread != GetCurrentThreadId())
       return 0;
   }
   WNDPROC proc = ProcOf(msg->hwnd);

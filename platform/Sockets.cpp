@@ -56,8 +56,12 @@ int WSAStartupCount() {
   return g_startups;
 }
 
-int WSAGetLastError() { return static_cast<int>(GetLastError()); }
-void WSASetLastError(int error) { SetLastError(static_cast<DWORD>(error)); }
+int WSAGetLastError() {
+  return static_cast<int>(GetLastError());
+}
+void WSASetLastError(int error) {
+  SetLastError(static_cast<DWORD>(error));
+}
 
 u_long inet_addr(const char* text) {
   if (text == nullptr) return kInaddrNone;

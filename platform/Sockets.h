@@ -105,8 +105,12 @@ std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char
 // WSAEINVAL for an unknown, finished or already cancelled handle.
 int WSACancelAsyncRequest(std::uintptr_t handle);
 
-constexpr int WSAGETASYNCERROR(LPARAM lparam) { return static_cast<int>((lparam >> 16) & 0xFFFF); }
-constexpr int WSAGETASYNCBUFLEN(LPARAM lparam) { return static_cast<int>(lparam & 0xFFFF); }
+constexpr int WSAGETASYNCERROR(LPARAM lparam) {
+  return static_cast<int>((lparam >> 16) & 0xFFFF);
+}
+constexpr int WSAGETASYNCBUFLEN(LPARAM lparam) {
+  return static_cast<int>(lparam & 0xFFFF);
+}
 
 // The host entry as it lies in a lookup buffer. Every reference is a 32-bit
 // offset from the start of the buffer (pointers of this process do not fit

@@ -12,8 +12,12 @@ struct CRITICAL_SECTION {
 
 inline void InitializeCriticalSection(CRITICAL_SECTION*) {}
 inline void DeleteCriticalSection(CRITICAL_SECTION*) {}
-inline void EnterCriticalSection(CRITICAL_SECTION* cs) { cs->mutex.lock(); }
-inline void LeaveCriticalSection(CRITICAL_SECTION* cs) { cs->mutex.unlock(); }
+inline void EnterCriticalSection(CRITICAL_SECTION* cs) {
+  cs->mutex.lock();
+}
+inline void LeaveCriticalSection(CRITICAL_SECTION* cs) {
+  cs->mutex.unlock();
+}
 
 // Holds a critical section for a scope.
 class TCriticalSectionLock {

@@ -6,7 +6,9 @@
 #include "toolkit/SysUtils.h"
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 }  // namespace
 
 std::string Trim(std::string_view text) {
@@ -69,8 +71,8 @@ bool TryStrToInt(std::string_view text, int& value) {
 int StrToInt(std::string_view text) {
   int v = 0;
   if (!TryStrToInt(text, v)) {
-    throw EConvertError(Format("'%.*s' is not a valid integer value", static_cast<int>(text.size()),
-                               text.data()));
+    throw EConvertError(
+        Format("'%.*s' is not a valid integer value", static_cast<int>(text.size()), text.data()));
   }
   return v;
 }

@@ -29,9 +29,9 @@ enum class TsCommand : std::uint16_t {
   QuerySectionIndex = 26,  // the section index + 1
   PointerIn = 31,
   PointerOut = 32,
-  QueryBackInfo = 34,      // fill the background record passed as data
-  CacheFlags = 36,         // flag 1: recompute the cache decision down the tree
-  QueryAppWindow = 60,     // the application object
+  QueryBackInfo = 34,   // fill the background record passed as data
+  CacheFlags = 36,      // flag 1: recompute the cache decision down the tree
+  QueryAppWindow = 60,  // the application object
 };
 
 // First message parameter of a skin command.

@@ -9,7 +9,9 @@
 #include "toolkit/Graphics.h"
 
 namespace {
-std::uint32_t Get16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+std::uint32_t Get16(const std::uint8_t* p) {
+  return p[0] | (p[1] << 8);
+}
 std::uint32_t Get32(const std::uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
@@ -64,7 +66,8 @@ bool DecodeRle(const std::uint8_t* p, std::size_t n, int bpp, const TBmpPalette&
       const std::size_t bytes = bpp == 8 ? value : (value + 1) / 2;
       if (i + bytes > n) return false;
       for (int k = 0; k < value; ++k, ++x) {
-        const int index = bpp == 8 ? p[i + k] : (k % 2 == 0 ? p[i + k / 2] >> 4 : p[i + k / 2] & 0xF);
+        const int index =
+            bpp == 8 ? p[i + k] : (k % 2 == 0 ? p[i + k / 2] >> 4 : p[i + k / 2] & 0xF);
         PutIndex(out, pal, x, y_of(row), index);
       }
       i += bytes + (bytes & 1);
@@ -129,7 +132,8 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, TsPixels& out) {
   TBmpPalette pal;
   if (bpp == 1 || bpp == 4 || bpp == 8) {
     const std::uint32_t max_colours = 1u << bpp;
-    const std::uint32_t count = colours_used == 0 || colours_used > max_colours ? max_colours : colours_used;
+    const std::uint32_t count =
+        colours_used == 0 || colours_used > max_colours ? max_colours : colours_used;
     for (std::uint32_t i = 0; i < count; ++i) {
       const std::size_t at = after_header + i * palette_entry;
       if (at + 3 > size) break;
@@ -172,7 +176,8 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, TsPixels& out) {
     for (int x = 0; x < out.Width; ++x, dst += 3) {
       switch (bpp) {
         case 1:
-          PutIndex(out, pal, x, top_down ? r : out.Height - 1 - r, (src[x >> 3] >> (7 - (x & 7))) & 1);
+          PutIndex(out, pal, x, top_down ? r : out.Height - 1 - r,
+                   (src[x >> 3] >> (7 - (x & 7))) & 1);
           break;
         case 4:
           PutIndex(out, pal, x, top_down ? r : out.Height - 1 - r,

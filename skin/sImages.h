@@ -16,7 +16,9 @@ struct TsPixels {
   int Height = 0;
   std::vector<std::uint8_t> Bgr;
 
-  const std::uint8_t* Row(int y) const { return Bgr.data() + static_cast<std::size_t>(y) * Width * 3; }
+  const std::uint8_t* Row(int y) const {
+    return Bgr.data() + static_cast<std::size_t>(y) * Width * 3;
+  }
   std::uint8_t* Row(int y) { return Bgr.data() + static_cast<std::size_t>(y) * Width * 3; }
 };
 

@@ -181,7 +181,8 @@ std::vector<std::uint8_t> PackSkinArchive(const std::vector<TsArchiveEntry>& ent
                   level) != Z_OK) {
       throw EWriteError();
     }
-    out.insert(out.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packed_size));
+    out.insert(out.end(), packed.begin(),
+               packed.begin() + static_cast<std::ptrdiff_t>(packed_size));
   }
   return out;
 }

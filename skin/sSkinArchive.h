@@ -9,8 +9,8 @@
 #include <vector>
 
 struct TsArchiveEntry {
-  std::string Name;    // exactly as stored
-  bool IsBitmap = false;  // the name's extension, upper-cased, is ".BMP"
+  std::string Name;                // exactly as stored
+  bool IsBitmap = false;           // the name's extension, upper-cased, is ".BMP"
   std::vector<std::uint8_t> Data;  // unpacked bytes
 };
 

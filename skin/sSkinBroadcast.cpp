@@ -116,7 +116,8 @@ void OnWindowHook(TWindowHookKind kind, QWidget* window) {
 
 TsAdoption AdoptionFor(const TsWindowFacts& w, TsSkinningRules rules) {
   if (w.Skinned || w.IsApplicationWindow) return TsAdoption::None;
-  if (w.IsMessageForm) return (rules & srStdDialogs) != 0 ? TsAdoption::MessageForm : TsAdoption::None;
+  if (w.IsMessageForm)
+    return (rules & srStdDialogs) != 0 ? TsAdoption::MessageForm : TsAdoption::None;
   if (w.IsToolkitForm) {
     return (rules & srStdForms) != 0 && w.Tag != kNoAdoptionTag ? TsAdoption::Form
                                                                 : TsAdoption::None;
@@ -136,11 +137,17 @@ TsWindowFacts WindowFactsOf(QWidget* window) {
   return f;
 }
 
-void SetWindowAdopter(TsAdopter adopter) { Hook().adopter = std::move(adopter); }
+void SetWindowAdopter(TsAdopter adopter) {
+  Hook().adopter = std::move(adopter);
+}
 
-const std::vector<TsAdoptedWindow>& AdoptedWindows() { return Hook().adopted; }
+const std::vector<TsAdoptedWindow>& AdoptedWindows() {
+  return Hook().adopted;
+}
 
-bool SkinHookInstalled() { return Hook().handle != 0; }
+bool SkinHookInstalled() {
+  return Hook().handle != 0;
+}
 
 void InstallSkinHook(TsSkinManager* manager) {
   THookState& h = Hook();
@@ -158,7 +165,9 @@ void UninstallSkinHook() {
   h.adopted.clear();
 }
 
-void ShowSkinWarning(const std::string& text) { MessageDlg(text, mtWarning, mbOK); }
+void ShowSkinWarning(const std::string& text) {
+  MessageDlg(text, mtWarning, mbOK);
+}
 
 void ReportLoadError(const std::exception& e) {
   if (Application != nullptr) Application->ShowException(e);

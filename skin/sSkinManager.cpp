@@ -32,12 +32,12 @@ class TFlagScope {
 };
 
 bool IsDirectory(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool IsFile(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -134,7 +134,9 @@ std::string FormatVersion(double version) {
 
 // --- stored skins ---------------------------------------------------------
 
-void TsSkinGeneral::SetFontColor(const std::string& text) { ParseFontColors(text, Record.FontColor); }
+void TsSkinGeneral::SetFontColor(const std::string& text) {
+  ParseFontColors(text, Record.FontColor);
+}
 
 void TsSkinGeneral::SetHotFontColor(const std::string& text) {
   ParseFontColors(text, Record.HotFontColor);
@@ -182,7 +184,9 @@ std::string TsThirdPartyList::DefaultText(int index) {
 
 // --- process-wide state ---------------------------------------------------
 
-TsSkinManager* DefaultManager() { return g_default_manager; }
+TsSkinManager* DefaultManager() {
+  return g_default_manager;
+}
 
 void RegisterSkinnedForm(TCustomForm* form, TsFormSkinLink* link) {
   for (TsRegisteredForm& r : g_registered_forms) {
@@ -204,11 +208,19 @@ void UnregisterSkinnedForm(TCustomForm* form) {
   }
 }
 
-const std::vector<TsRegisteredForm>& RegisteredSkinnedForms() { return g_registered_forms; }
+const std::vector<TsRegisteredForm>& RegisteredSkinnedForms() {
+  return g_registered_forms;
+}
 
-bool SkinLoading() { return g_skin_loading; }
-bool ApplyingSkin() { return g_applying_skin; }
-bool SkinChangeAnimation() { return g_skin_change_animation; }
+bool SkinLoading() {
+  return g_skin_loading;
+}
+bool ApplyingSkin() {
+  return g_applying_skin;
+}
+bool SkinChangeAnimation() {
+  return g_skin_change_animation;
+}
 
 std::string ApplicationFolder() {
   char buf[4096];
@@ -258,7 +270,9 @@ TsSkinManager::~TsSkinManager() {
   if (g_default_manager == this) g_default_manager = nullptr;
 }
 
-bool TsSkinManager::IsDefault() const { return g_default_manager == this; }
+bool TsSkinManager::IsDefault() const {
+  return g_default_manager == this;
+}
 
 void TsSkinManager::SetIsDefault(bool value) {
   if (value || g_default_manager == nullptr) {
@@ -346,9 +360,11 @@ std::string TsSkinManager::ResolvedSkinDirectory() const {
   return ResolveSkinDirectory(skin_directory_, ApplicationFolder());
 }
 
-std::vector<std::string> TsSkinManager::SkinNames(TsSkinListFilter filter, std::string* first) const {
+std::vector<std::string> TsSkinManager::SkinNames(TsSkinListFilter filter,
+                                                  std::string* first) const {
   std::vector<std::string> names;
-  for (int i = 0; i < internal_skins_.Count(); ++i) names.push_back(internal_skins_.Items(i).Name());
+  for (int i = 0; i < internal_skins_.Count(); ++i)
+    names.push_back(internal_skins_.Items(i).Name());
   const std::string dir = ResolvedSkinDirectory();
   std::vector<std::string> on_disk;
   if (DIR* d = opendir(dir.c_str())) {
@@ -414,8 +430,8 @@ void TsSkinManager::ChangeSkin() {
 void TsSkinManager::LoadPackedFile(const std::string& file_name) {
   TsSkinArchive archive;
   archive.LoadFromFile(file_name, ShowSkinWarning);
-  TMemIniFile options(
-      std::string_view(reinterpret_cast<const char*>(archive.Options().data()), archive.Options().size()));
+  TMemIniFile options(std::string_view(reinterpret_cast<const char*>(archive.Options().data()),
+                                       archive.Options().size()));
   packed_ = true;
   model_.SkinData().SkinPath = ResolvedSkinDirectory();
   BuildModel(&options, &archive);

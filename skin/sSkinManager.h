@@ -143,9 +143,24 @@ class TsMenuSupport {
 
 // Class names of foreign controls skinned by class, 17 lists kept by index.
 enum TsThirdPartyIndex : int {
-  tpEdits, tpButtons, tpBitBtns, tpCheckBoxes, tpComboBoxes, tpGrids, tpGroupBoxes,
-  tpListViews, tpPanels, tpTreeViews, tpWWEdits, tpGridEh, tpVirtualTrees, tpPageControl,
-  tpTabControl, tpToolBar, tpStatusBar, kThirdPartyCount
+  tpEdits,
+  tpButtons,
+  tpBitBtns,
+  tpCheckBoxes,
+  tpComboBoxes,
+  tpGrids,
+  tpGroupBoxes,
+  tpListViews,
+  tpPanels,
+  tpTreeViews,
+  tpWWEdits,
+  tpGridEh,
+  tpVirtualTrees,
+  tpPageControl,
+  tpTabControl,
+  tpToolBar,
+  tpStatusBar,
+  kThirdPartyCount
 };
 
 class TsThirdPartyList {
@@ -153,7 +168,9 @@ class TsThirdPartyList {
   // Each text is a list of class names separated by line breaks.
   std::string Text(int index) const;
   void SetText(int index, const std::string& text);
-  const std::vector<std::string>& Names(int index) const { return lists_.at(static_cast<std::size_t>(index)); }
+  const std::vector<std::string>& Names(int index) const {
+    return lists_.at(static_cast<std::size_t>(index));
+  }
   // Fills every empty list from the built-in defaults.
   void FillEmptyFromDefaults();
   // The built-in default text of list `index`.

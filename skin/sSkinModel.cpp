@@ -17,7 +17,9 @@
 namespace {
 constexpr const char* kGlobalInfo = "GLOBALINFO";
 
-bool SameText(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
+bool SameText(const std::string& a, const std::string& b) {
+  return UpperCase(a) == UpperCase(b);
+}
 
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
@@ -32,8 +34,8 @@ int FixedDigits(const std::string& value, std::size_t position, std::size_t leng
   for (std::size_t i = position - 1; i < position - 1 + length; ++i) {
     const char c = value[i];
     if (c < '0' || c > '9') {
-      throw EConvertError(Format("'%s' is not a valid integer value",
-                                 value.substr(position - 1, length).c_str()));
+      throw EConvertError(
+          Format("'%s' is not a valid integer value", value.substr(position - 1, length).c_str()));
     }
     v = v * 10 + (c - '0');
   }
@@ -123,7 +125,9 @@ std::shared_ptr<TBitmap> LoadBmp(const TsModelSource& source, const std::string&
 class TFieldReader {
  public:
   TFieldReader(const TMemIniFile& ini, std::string section, bool overriding)
-      : ini_(ini), section_(std::move(section)), overriding_(overriding),
+      : ini_(ini),
+        section_(std::move(section)),
+        overriding_(overriding),
         max_depth_(ini.SectionCount()) {}
 
   void Int(int& field, const char* key, int def, bool inherited) {
@@ -333,9 +337,13 @@ const TBitmap* MaskRecord::Source() const {
   return Model != nullptr ? Model->MasterBitmap() : nullptr;
 }
 
-int MaskRecord::FrameWidth() const { return SourceRect.Width() / std::max<int>(1, ImageCount); }
+int MaskRecord::FrameWidth() const {
+  return SourceRect.Width() / std::max<int>(1, ImageCount);
+}
 
-int MaskRecord::FrameHeight() const { return SourceRect.Height() / (std::max<int>(0, MaskType) + 1); }
+int MaskRecord::FrameHeight() const {
+  return SourceRect.Height() / (std::max<int>(0, MaskType) + 1);
+}
 
 TsSkinModel::TsSkinModel(TsSkinManager* manager) : manager_(manager) {}
 
@@ -640,7 +648,8 @@ void TsSkinModel::UpdateCache() {
   cache_.ComboGlyph = combo >= 0 ? MaskIndex(combo, "COMBOBOX", "GLYPHMASK") : -1;
   const char* const tabs[4] = {"TABTOP", "TABBOTTOM", "TABLEFT", "TABRIGHT"};
   for (int i = 0; i < 4; ++i) cache_.Tabs[i] = part(tabs[i], true, false, false);
-  const char* const btns[4] = {"SCROLLBTNTOP", "SCROLLBTNBOTTOM", "SCROLLBTNLEFT", "SCROLLBTNRIGHT"};
+  const char* const btns[4] = {"SCROLLBTNTOP", "SCROLLBTNBOTTOM", "SCROLLBTNLEFT",
+                               "SCROLLBTNRIGHT"};
   for (int i = 0; i < 4; ++i) cache_.ScrollBtns[i] = part(btns[i], true, true, true);
   cache_.ScrollSliders[TsCachedIndexes::slV] = part("SCROLLSLIDERV", true, true, true);
   cache_.ScrollSliders[TsCachedIndexes::slH] = part("SCROLLSLIDERH", true, true, true);
@@ -699,7 +708,7 @@ void HslToRgb(const THsl& c, int& r, int& g, int& b) {
 
 void ShiftPixel(std::uint8_t* bgr, int hue_offset, int saturation) {
   const int b = bgr[0], g = bgr[1], r = bgr[2];
-  if (r == g && g == b) return;             // grey (the masks' halves, too)
+  if (r == g && g == b) return;                // grey (the masks' halves, too)
   if (r == 255 && g == 0 && b == 255) return;  // the transparent key
   THsl c = RgbToHsl(r, g, b);
   c.h = std::fmod(c.h + hue_offset, 360.0);

@@ -22,9 +22,9 @@ enum TsControlBevel : int { cbNone, cbRaisedSoft, cbLoweredSoft, cbRaisedHard, c
 enum TsImageType : std::uint8_t { itisaBorder = 0, itisaTexture = 1, itisaGlyph = 2 };
 
 // Border mask draw-mode bits.
-constexpr int kDrawModeStretch = 1;      // stretch edges instead of tiling
-constexpr int kDrawModeSkipNormal = 2;   // do not draw in state 0
-constexpr int kDrawModeCentre = 4;       // draw the centre piece
+constexpr int kDrawModeStretch = 1;     // stretch edges instead of tiling
+constexpr int kDrawModeSkipNormal = 2;  // do not draw in state 0
+constexpr int kDrawModeCentre = 4;      // draw the centre piece
 
 struct GradientStep {
   TColor Color1 = 0;
@@ -104,7 +104,7 @@ struct MaskRecord {
 
 struct PatternRecord {
   std::string SectionName;
-  std::string PropertyName;  // "PATTERN" or "HOTPATTERN"
+  std::string PropertyName;        // "PATTERN" or "HOTPATTERN"
   std::shared_ptr<TBitmap> Image;  // the decoded JPEG picture, 24 bits per pixel
 };
 
@@ -158,8 +158,8 @@ struct TsCachedIndexes {
   int SmallBoxChecked = -1;
   int SmallBoxUnchecked = -1;
   int SmallBoxGrayed = -1;
-  TsPartIndexes ComboBtn;  // "COMBOBTN": BordersMask, Pattern, HotPattern
-  int ComboGlyph = -1;     // "GLYPHMASK" of "COMBOBOX"
+  TsPartIndexes ComboBtn;                      // "COMBOBTN": BordersMask, Pattern, HotPattern
+  int ComboGlyph = -1;                         // "GLYPHMASK" of "COMBOBOX"
   std::array<TsPartIndexes, 4> Tabs;           // "TABTOP" … "TABRIGHT": BordersMask
   std::array<TsPartIndexes, 4> ScrollBtns;     // "SCROLLBTNTOP" … "SCROLLBTNRIGHT"
   std::array<TsPartIndexes, 2> ScrollSliders;  // "SCROLLSLIDERV", "SCROLLSLIDERH"

@@ -13,9 +13,9 @@ struct TKindInfo {
 };
 
 constexpr TKindInfo kKinds[] = {
-    {"", mrNone},          {"OK", mrOk},         {"Cancel", mrCancel}, {"&Help", mrNone},
-    {"&Yes", mrYes},       {"&No", mrNo},        {"&Close", mrNone},   {"Abort", mrAbort},
-    {"&Retry", mrRetry},   {"&Ignore", mrIgnore}, {"&All", mrAll},
+    {"", mrNone},        {"OK", mrOk},          {"Cancel", mrCancel}, {"&Help", mrNone},
+    {"&Yes", mrYes},     {"&No", mrNo},         {"&Close", mrNone},   {"Abort", mrAbort},
+    {"&Retry", mrRetry}, {"&Ignore", mrIgnore}, {"&All", mrAll},
 };
 
 constexpr int kKindGlyphSize = 16;

@@ -52,20 +52,23 @@ void TComponent::EndLoading() {
   // Copy: a Loaded() handler may create or free components.
   const std::vector<TComponent*> children = components_;
   for (TComponent* c : children) {
-    if (std::find(components_.begin(), components_.end(), c) != components_.end())
-      c->EndLoading();
+    if (std::find(components_.begin(), components_.end(), c) != components_.end()) c->EndLoading();
   }
   state_ &= ~csReading;
   if (IsLoading()) Loaded();
 }
 
-void TComponent::Loaded() { state_ &= ~csLoading; }
+void TComponent::Loaded() {
+  state_ &= ~csLoading;
+}
 
 void TComponent::Notification(TComponent* component, TOperation operation) {
   if (operation == TOperation::opRemove) RemoveFreeNotification(component);
 }
 
-void TComponent::Destroying() { state_ |= csDestroying; }
+void TComponent::Destroying() {
+  state_ |= csDestroying;
+}
 
 void TComponent::SetDesigning(bool designing) {
   if (designing)
@@ -108,7 +111,9 @@ void TComponent::RemoveComponent(TComponent* component) {
   component->owner_ = nullptr;
 }
 
-void TComponent::Insert(TComponent* component) { components_.push_back(component); }
+void TComponent::Insert(TComponent* component) {
+  components_.push_back(component);
+}
 
 void TComponent::Remove(TComponent* component) {
   components_.erase(std::remove(components_.begin(), components_.end(), component),

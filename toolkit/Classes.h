@@ -27,16 +27,15 @@ class TEvent {
 
   // Binds a method of `object`.
   template <class T, class M>
-    requires std::is_member_function_pointer_v<M>
-  TEvent(T* object, M method)
-      : data_(object), fn_([object, method](Args... args) {
-          (object->*method)(std::forward<Args>(args)...);
-        }) {}
+  requires std::is_member_function_pointer_v<M> TEvent(T* object, M method)
+      : data_(object),
+        fn_([object, method](Args... args) { (object->*method)(std::forward<Args>(args)...); }) {}
 
   // Binds a free callable; `data` names the object it belongs to, if any.
   template <class F>
-    requires std::is_invocable_v<F&, Args...> && (!std::is_same_v<std::decay_t<F>, TEvent>)
-  TEvent(F&& fn, const void* data = nullptr) : data_(data), fn_(std::forward<F>(fn)) {}
+  requires std::is_invocable_v<F&, Args...> &&
+      (!std::is_same_v<std::decay_t<F>, TEvent>)TEvent(F&& fn, const void* data = nullptr)
+      : data_(data), fn_(std::forward<F>(fn)) {}
 
   explicit operator bool() const { return static_cast<bool>(fn_); }
   bool Assigned() const { return static_cast<bool>(fn_); }
@@ -83,7 +82,9 @@ class TComponent : public TObject {
   bool IsDesigning() const { return (state_ & csDesigning) != 0; }
 
   int ComponentCount() const { return static_cast<int>(components_.size()); }
-  TComponent* Components(int index) const { return components_.at(static_cast<std::size_t>(index)); }
+  TComponent* Components(int index) const {
+    return components_.at(static_cast<std::size_t>(index));
+  }
   TComponent* FindComponent(const std::string& name) const;
 
   // The loading bracket: BeginLoading marks this component as loading, so

@@ -18,7 +18,9 @@ namespace {
 
 constexpr const char* kControlProperty = "sonarix.TWinControl";
 
-QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+QRect ToQRect(const TRect& r) {
+  return QRect(r.Left, r.Top, r.Width(), r.Height());
+}
 
 TShiftState ShiftFromQt(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
   TShiftState s = 0;
@@ -52,31 +54,53 @@ std::uintptr_t KeysFromQt(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) 
 }
 
 std::uint16_t VirtualKey(int key) {
-  if (key >= Qt::Key_A && key <= Qt::Key_Z) return static_cast<std::uint16_t>('A' + (key - Qt::Key_A));
-  if (key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<std::uint16_t>('0' + (key - Qt::Key_0));
-  if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return static_cast<std::uint16_t>(VK_F1 + (key - Qt::Key_F1));
+  if (key >= Qt::Key_A && key <= Qt::Key_Z)
+    return static_cast<std::uint16_t>('A' + (key - Qt::Key_A));
+  if (key >= Qt::Key_0 && key <= Qt::Key_9)
+    return static_cast<std::uint16_t>('0' + (key - Qt::Key_0));
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+    return static_cast<std::uint16_t>(VK_F1 + (key - Qt::Key_F1));
   switch (key) {
-    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Backspace:
+      return VK_BACK;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return VK_TAB;
+    case Qt::Key_Backtab:
+      return VK_TAB;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt: return VK_MENU;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
-    default: return static_cast<std::uint16_t>(key & 0xFFFF);
+    case Qt::Key_Enter:
+      return VK_RETURN;
+    case Qt::Key_Shift:
+      return VK_SHIFT;
+    case Qt::Key_Control:
+      return VK_CONTROL;
+    case Qt::Key_Alt:
+      return VK_MENU;
+    case Qt::Key_Escape:
+      return VK_ESCAPE;
+    case Qt::Key_Space:
+      return VK_SPACE;
+    case Qt::Key_PageUp:
+      return VK_PRIOR;
+    case Qt::Key_PageDown:
+      return VK_NEXT;
+    case Qt::Key_End:
+      return VK_END;
+    case Qt::Key_Home:
+      return VK_HOME;
+    case Qt::Key_Left:
+      return VK_LEFT;
+    case Qt::Key_Up:
+      return VK_UP;
+    case Qt::Key_Right:
+      return VK_RIGHT;
+    case Qt::Key_Down:
+      return VK_DOWN;
+    case Qt::Key_Insert:
+      return VK_INSERT;
+    case Qt::Key_Delete:
+      return VK_DELETE;
+    default:
+      return static_cast<std::uint16_t>(key & 0xFFFF);
   }
 }
 
@@ -106,25 +130,42 @@ class TEventForwarder : public QObject {
 
 }  // namespace
 
-QString ToQText(const std::string& text) { return ToQString(text); }
+QString ToQText(const std::string& text) {
+  return ToQString(text);
+}
 
 Qt::CursorShape CursorShape(TCursor cursor) {
   switch (cursor) {
-    case crNone: return Qt::BlankCursor;
-    case crCross: return Qt::CrossCursor;
-    case crIBeam: return Qt::IBeamCursor;
-    case crSizeNESW: return Qt::SizeBDiagCursor;
-    case crSizeNS: return Qt::SizeVerCursor;
-    case crSizeNWSE: return Qt::SizeFDiagCursor;
-    case crSizeWE: return Qt::SizeHorCursor;
-    case crUpArrow: return Qt::UpArrowCursor;
-    case crHourGlass: return Qt::WaitCursor;
-    case crNo: return Qt::ForbiddenCursor;
-    case crAppStart: return Qt::BusyCursor;
-    case crHelp: return Qt::WhatsThisCursor;
-    case crHandPoint: return Qt::PointingHandCursor;
-    case crSizeAll: return Qt::SizeAllCursor;
-    default: return Qt::ArrowCursor;
+    case crNone:
+      return Qt::BlankCursor;
+    case crCross:
+      return Qt::CrossCursor;
+    case crIBeam:
+      return Qt::IBeamCursor;
+    case crSizeNESW:
+      return Qt::SizeBDiagCursor;
+    case crSizeNS:
+      return Qt::SizeVerCursor;
+    case crSizeNWSE:
+      return Qt::SizeFDiagCursor;
+    case crSizeWE:
+      return Qt::SizeHorCursor;
+    case crUpArrow:
+      return Qt::UpArrowCursor;
+    case crHourGlass:
+      return Qt::WaitCursor;
+    case crNo:
+      return Qt::ForbiddenCursor;
+    case crAppStart:
+      return Qt::BusyCursor;
+    case crHelp:
+      return Qt::WhatsThisCursor;
+    case crHandPoint:
+      return Qt::PointingHandCursor;
+    case crSizeAll:
+      return Qt::SizeAllCursor;
+    default:
+      return Qt::ArrowCursor;
   }
 }
 
@@ -181,8 +222,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   BoundsChanged(moved, resized);
   Perform(WM_WINDOWPOSCHANGED);
   if (IsWindowed()) {
-    if (resized)
-      Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(ClientWidth(), ClientHeight()));
+    if (resized) Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(ClientWidth(), ClientHeight()));
     if (moved) Perform(WM_MOVE, 0, MakeLParam(left_, top_));
   } else if (resized) {
     Resize();
@@ -222,7 +262,9 @@ void TControl::SetAlign(TAlign align) {
   RequestAlign();
 }
 
-void TControl::SetAnchors(TAnchors anchors) { anchors_ = anchors; }
+void TControl::SetAnchors(TAnchors anchors) {
+  anchors_ = anchors;
+}
 
 void TControl::RequestAlign() {
   if (parent_ && (align_ != alNone || parent_->ControlCount() > 0)) {
@@ -252,7 +294,9 @@ void TControl::SetEnabled(bool enabled) {
   Perform(CM_ENABLEDCHANGED);
 }
 
-void TControl::EnabledChanged() { Invalidate(); }
+void TControl::EnabledChanged() {
+  Invalidate();
+}
 
 void TControl::SetColor(TColor color) {
   if (color == color_ && !parent_color_) return;
@@ -341,7 +385,9 @@ void TControl::SetWindowProc(TWndMethod proc) {
   window_proc_ = proc ? std::move(proc) : TWndMethod(this, &TControl::WndProc);
 }
 
-void TControl::WndProc(TMessage& message) { Dispatch(message); }
+void TControl::WndProc(TMessage& message) {
+  Dispatch(message);
+}
 
 void TControl::Dispatch(TMessage& m) {
   switch (m.Msg) {
@@ -351,12 +397,11 @@ void TControl::Dispatch(TMessage& m) {
     case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDOWN:
     case WM_MBUTTONDBLCLK: {
-      const TMouseButton b = (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK) ? mbLeft
-                             : (m.Msg == WM_RBUTTONDOWN || m.Msg == WM_RBUTTONDBLCLK)
-                                 ? mbRight
-                                 : mbMiddle;
-      const bool dbl = m.Msg == WM_LBUTTONDBLCLK || m.Msg == WM_RBUTTONDBLCLK ||
-                       m.Msg == WM_MBUTTONDBLCLK;
+      const TMouseButton b = (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK)   ? mbLeft
+                             : (m.Msg == WM_RBUTTONDOWN || m.Msg == WM_RBUTTONDBLCLK) ? mbRight
+                                                                                      : mbMiddle;
+      const bool dbl =
+          m.Msg == WM_LBUTTONDBLCLK || m.Msg == WM_RBUTTONDBLCLK || m.Msg == WM_MBUTTONDBLCLK;
       DefaultHandler(m);
       if (b == mbLeft) {
         control_state_ |= csLButtonDown;
@@ -370,7 +415,9 @@ void TControl::Dispatch(TMessage& m) {
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
-      const TMouseButton b = m.Msg == WM_LBUTTONUP ? mbLeft : m.Msg == WM_RBUTTONUP ? mbRight : mbMiddle;
+      const TMouseButton b = m.Msg == WM_LBUTTONUP   ? mbLeft
+                             : m.Msg == WM_RBUTTONUP ? mbRight
+                                                     : mbMiddle;
       DefaultHandler(m);
       const bool clicked = b == mbLeft && (control_state_ & csClicked) != 0;
       if (b == mbLeft) control_state_ &= ~(csLButtonDown | csClicked);
@@ -428,11 +475,17 @@ void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   OnMouseUp(this, button, shift, x, y);
 }
 
-void TControl::MouseMove(TShiftState shift, int x, int y) { OnMouseMove(this, shift, x, y); }
+void TControl::MouseMove(TShiftState shift, int x, int y) {
+  OnMouseMove(this, shift, x, y);
+}
 
-void TControl::Resize() { OnResize(this); }
+void TControl::Resize() {
+  OnResize(this);
+}
 
-void TControl::Click() { OnClick(this); }
+void TControl::Click() {
+  OnClick(this);
+}
 
 void TControl::Invalidate() {}
 void TControl::Repaint() {}
@@ -460,7 +513,9 @@ void TControl::SendToBack() {
   Invalidate();
 }
 
-TCustomForm* TControl::ParentForm() const { return GetParentForm(this); }
+TCustomForm* TControl::ParentForm() const {
+  return GetParentForm(this);
+}
 
 // ---- TGraphicControl --------------------------------------------------------
 
@@ -483,7 +538,9 @@ void TGraphicControl::Repaint() {
   w->repaint(ToQRect(BoundsRect().Offset(nc.Left, nc.Top)));
 }
 
-void TGraphicControl::BoundsChanged(bool, bool) { Invalidate(); }
+void TGraphicControl::BoundsChanged(bool, bool) {
+  Invalidate();
+}
 
 void TGraphicControl::VisibleChanged() {
   if (Parent()) Parent()->InvalidateRect(BoundsRect());
@@ -512,7 +569,9 @@ void TGraphicControl::Dispatch(TMessage& m) {
 
 // ---- TWinControl --------------------------------------------------------------
 
-TQtWindow::TQtWindow() { setAttribute(Qt::WA_OpaquePaintEvent); }
+TQtWindow::TQtWindow() {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 bool TQtWindow::event(QEvent* e) {
   if (!control_) return QWidget::event(e);
@@ -566,7 +625,8 @@ void TWinControl::SetParent(TWinControl* parent) {
   if (parent == Parent()) return;
   TControl::SetParent(parent);
   if (!widget_) return;
-  widget_->setParent(parent ? parent->Handle() : nullptr, parent ? Qt::Widget : widget_->windowFlags());
+  widget_->setParent(parent ? parent->Handle() : nullptr,
+                     parent ? Qt::Widget : widget_->windowFlags());
   UpdateWidgetGeometry();
   UpdateWidgetLook();
   widget_->setVisible(Visible() && parent != nullptr);
@@ -634,7 +694,8 @@ void TWinControl::ResetFrameMargins() {
 
 TRect TWinControl::ClientRect() const {
   const TRect m = FrameMargins();
-  return Rect(0, 0, std::max(0, Width() - m.Left - m.Right), std::max(0, Height() - m.Top - m.Bottom));
+  return Rect(0, 0, std::max(0, Width() - m.Left - m.Right),
+              std::max(0, Height() - m.Top - m.Bottom));
 }
 
 TPoint TWinControl::ClientOrigin() const {
@@ -697,7 +758,9 @@ bool TWinControl::CanFocus() const {
   return true;
 }
 
-bool TWinControl::Focused() const { return widget_ && widget_->hasFocus(); }
+bool TWinControl::Focused() const {
+  return widget_ && widget_->hasFocus();
+}
 
 void TWinControl::SetFocus() {
   if (!widget_) return;
@@ -753,7 +816,9 @@ void TWinControl::EnableAlign() {
     Realign();
 }
 
-void TWinControl::RequestAlign() { TControl::RequestAlign(); }
+void TWinControl::RequestAlign() {
+  TControl::RequestAlign();
+}
 
 void TWinControl::Realign() {
   if (align_disabled_ > 0 || IsLoading() || aligning_) {
@@ -791,11 +856,16 @@ void TWinControl::DoAlign(TAlign align, TControl* control, TRect& rect) {
   // positions; the control being aligned wins ties.
   auto before = [align](const TControl* a, const TControl* b) {
     switch (align) {
-      case alTop: return a->Top() < b->Top();
-      case alBottom: return a->Top() + a->Height() >= b->Top() + b->Height();
-      case alLeft: return a->Left() < b->Left();
-      case alRight: return a->Left() + a->Width() >= b->Left() + b->Width();
-      default: return false;
+      case alTop:
+        return a->Top() < b->Top();
+      case alBottom:
+        return a->Top() + a->Height() >= b->Top() + b->Height();
+      case alLeft:
+        return a->Left() < b->Left();
+      case alRight:
+        return a->Left() + a->Width() >= b->Left() + b->Width();
+      default:
+        return false;
     }
   };
   std::vector<TControl*> list;
@@ -894,7 +964,9 @@ void TWinControl::EraseBackground(HDC dc) {
 
 void TWinControl::PaintFrame(HDC) {}
 
-void TWinControl::BoundsChanged(bool, bool) { UpdateWidgetGeometry(); }
+void TWinControl::BoundsChanged(bool, bool) {
+  UpdateWidgetGeometry();
+}
 
 void TWinControl::UpdateWidgetGeometry() {
   if (!widget_ || !Parent()) return;
@@ -945,11 +1017,21 @@ void TWinControl::ForwardEventsOf(QWidget* widget) {
   widget->installEventFilter(forwarder_.get());
 }
 
-void TWinControl::KeyDown(std::uint16_t& key, TShiftState shift) { OnKeyDown(this, key, shift); }
-void TWinControl::KeyUp(std::uint16_t& key, TShiftState shift) { OnKeyUp(this, key, shift); }
-void TWinControl::KeyPress(char& key) { OnKeyPress(this, key); }
-void TWinControl::DoEnter() { OnEnter(this); }
-void TWinControl::DoExit() { OnExit(this); }
+void TWinControl::KeyDown(std::uint16_t& key, TShiftState shift) {
+  OnKeyDown(this, key, shift);
+}
+void TWinControl::KeyUp(std::uint16_t& key, TShiftState shift) {
+  OnKeyUp(this, key, shift);
+}
+void TWinControl::KeyPress(char& key) {
+  OnKeyPress(this, key);
+}
+void TWinControl::DoEnter() {
+  OnEnter(this);
+}
+void TWinControl::DoExit() {
+  OnExit(this);
+}
 
 void TWinControl::Dispatch(TMessage& m) {
   switch (m.Msg) {
@@ -999,8 +1081,9 @@ void TWinControl::Dispatch(TMessage& m) {
       return;
     case WM_SIZE: {
       const TRect client = ClientRect();
-      if (!IsLoading()) ChildAnchorsResize(client.Width() - last_client_.Width(),
-                                           client.Height() - last_client_.Height());
+      if (!IsLoading())
+        ChildAnchorsResize(client.Width() - last_client_.Width(),
+                           client.Height() - last_client_.Height());
       last_client_ = client;
       Realign();
       DefaultHandler(m);
@@ -1066,8 +1149,8 @@ void TWinControl::Dispatch(TMessage& m) {
         const bool up = m.Msg == WM_LBUTTONUP || m.Msg == WM_RBUTTONUP || m.Msg == WM_MBUTTONUP;
         if (down && (target->ControlStyle() & csCaptureMouse)) captured_ = target;
         if (up) captured_ = nullptr;
-        m.Result = target->Perform(m.Msg, m.WParam,
-                                   MakeLParam(p.X - target->Left(), p.Y - target->Top()));
+        m.Result =
+            target->Perform(m.Msg, m.WParam, MakeLParam(p.X - target->Left(), p.Y - target->Top()));
         DefaultHandler(m);
         return;
       }
@@ -1089,8 +1172,7 @@ void TWinControl::DefaultHandler(TMessage& m) {
   TControl::DefaultHandler(m);
 }
 
-bool TWinControl::WidgetEvent(QObject* target, QEvent* e,
-                              const std::function<bool()>& qt_default) {
+bool TWinControl::WidgetEvent(QObject* target, QEvent* e, const std::function<bool()>& qt_default) {
   if (IsDestroying()) return qt_default();
   try {
     return TranslateEvent(target, e, qt_default);
@@ -1134,11 +1216,15 @@ bool TWinControl::TranslateEvent(QObject* target, QEvent* e,
       std::uint32_t msg = WM_MOUSEMOVE;
       const Qt::MouseButton b = me->button();
       if (e->type() == QEvent::MouseButtonPress)
-        msg = b == Qt::RightButton ? WM_RBUTTONDOWN : b == Qt::MiddleButton ? WM_MBUTTONDOWN : WM_LBUTTONDOWN;
+        msg = b == Qt::RightButton    ? WM_RBUTTONDOWN
+              : b == Qt::MiddleButton ? WM_MBUTTONDOWN
+                                      : WM_LBUTTONDOWN;
       else if (e->type() == QEvent::MouseButtonRelease)
-        msg = b == Qt::RightButton ? WM_RBUTTONUP : b == Qt::MiddleButton ? WM_MBUTTONUP : WM_LBUTTONUP;
+        msg = b == Qt::RightButton    ? WM_RBUTTONUP
+              : b == Qt::MiddleButton ? WM_MBUTTONUP
+                                      : WM_LBUTTONUP;
       else if (e->type() == QEvent::MouseButtonDblClick)
-        msg = b == Qt::RightButton ? WM_RBUTTONDBLCLK
+        msg = b == Qt::RightButton    ? WM_RBUTTONDBLCLK
               : b == Qt::MiddleButton ? WM_MBUTTONDBLCLK
                                       : WM_LBUTTONDBLCLK;
       TMessage m{msg, KeysFromQt(me->modifiers(), me->buttons()), MakeLParam(pos.x(), pos.y()), 0};
@@ -1227,7 +1313,7 @@ bool TWinControl::KeyEvent(QEvent* e, const std::function<bool()>& qt_default) {
   if (kd.Result != 0 || kd.WParam == 0) return true;
   if (e->type() == QEvent::KeyPress && ke->key() != Qt::Key_Tab && ke->key() != Qt::Key_Backtab) {
     const QString text = ke->text();
-    if (!text.isEmpty() && text.at(0).unicode() < 256 && !(ke->modifiers() & Qt::ControlModifier) ) {
+    if (!text.isEmpty() && text.at(0).unicode() < 256 && !(ke->modifiers() & Qt::ControlModifier)) {
       TMessage ch{WM_CHAR, static_cast<unsigned char>(text.at(0).toLatin1()), 0, 0};
       proc(ch);
       if (ch.Result != 0 || ch.WParam == 0) return true;

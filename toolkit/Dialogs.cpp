@@ -18,11 +18,16 @@ struct TButtonInfo {
 };
 
 constexpr TButtonInfo kButtons[] = {
-    {mbYes, "&Yes", mrYes},         {mbNo, "&No", mrNo},
-    {mbOK, "OK", mrOk},             {mbCancel, "Cancel", mrCancel},
-    {mbAbort, "&Abort", mrAbort},   {mbRetry, "&Retry", mrRetry},
-    {mbIgnore, "&Ignore", mrIgnore}, {mbAll, "&All", mrAll},
-    {mbNoToAll, "N&o to All", mrNoToAll}, {mbYesToAll, "Yes to &All", mrYesToAll},
+    {mbYes, "&Yes", mrYes},
+    {mbNo, "&No", mrNo},
+    {mbOK, "OK", mrOk},
+    {mbCancel, "Cancel", mrCancel},
+    {mbAbort, "&Abort", mrAbort},
+    {mbRetry, "&Retry", mrRetry},
+    {mbIgnore, "&Ignore", mrIgnore},
+    {mbAll, "&All", mrAll},
+    {mbNoToAll, "N&o to All", mrNoToAll},
+    {mbYesToAll, "Yes to &All", mrYesToAll},
     {mbHelp, "&Help", mrNone},
 };
 
@@ -133,7 +138,8 @@ TMessageForm::TMessageForm(TComponent* owner, const std::string& text, const std
   for (const TButtonInfo& b : kButtons)
     if (buttons & b.button) ++count;
   const int row_width = count * kButtonWidth + std::max(0, count - 1) * kButtonSpacing;
-  const int client_width = std::max(text_left + text_rect.Width() + kMargin, row_width + 2 * kMargin);
+  const int client_width =
+      std::max(text_left + text_rect.Width() + kMargin, row_width + 2 * kMargin);
   const int buttons_top = kMargin + content_height + kMargin + 4;
   SetClientSize(client_width, buttons_top + kButtonHeight + kMargin);
 
@@ -191,26 +197,52 @@ TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButton
   return form->ShowModal();
 }
 
-void ShowMessage(const std::string& text) { MessageDlg(text, mtCustom, mbOK); }
+void ShowMessage(const std::string& text) {
+  MessageDlg(text, mtCustom, mbOK);
+}
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   TMsgDlgType type = mtCustom;
   switch (flags & 0xF0) {
-    case MB_ICONERROR: type = mtError; break;
-    case MB_ICONQUESTION: type = mtConfirmation; break;
-    case MB_ICONWARNING: type = mtWarning; break;
-    case MB_ICONINFORMATION: type = mtInformation; break;
-    default: break;
+    case MB_ICONERROR:
+      type = mtError;
+      break;
+    case MB_ICONQUESTION:
+      type = mtConfirmation;
+      break;
+    case MB_ICONWARNING:
+      type = mtWarning;
+      break;
+    case MB_ICONINFORMATION:
+      type = mtInformation;
+      break;
+    default:
+      break;
   }
   TMsgDlgButtons buttons = mbOK;
   TMsgDlgBtn def = mbOK;
   switch (flags & 0x0F) {
-    case MB_OKCANCEL: buttons = mbOK | mbCancel; break;
-    case MB_ABORTRETRYIGNORE: buttons = mbAbort | mbRetry | mbIgnore; def = mbAbort; break;
-    case MB_YESNOCANCEL: buttons = mbYes | mbNo | mbCancel; def = mbYes; break;
-    case MB_YESNO: buttons = mbYes | mbNo; def = mbYes; break;
-    case MB_RETRYCANCEL: buttons = mbRetry | mbCancel; def = mbRetry; break;
-    default: break;
+    case MB_OKCANCEL:
+      buttons = mbOK | mbCancel;
+      break;
+    case MB_ABORTRETRYIGNORE:
+      buttons = mbAbort | mbRetry | mbIgnore;
+      def = mbAbort;
+      break;
+    case MB_YESNOCANCEL:
+      buttons = mbYes | mbNo | mbCancel;
+      def = mbYes;
+      break;
+    case MB_YESNO:
+      buttons = mbYes | mbNo;
+      def = mbYes;
+      break;
+    case MB_RETRYCANCEL:
+      buttons = mbRetry | mbCancel;
+      def = mbRetry;
+      break;
+    default:
+      break;
   }
   std::unique_ptr<TMessageForm> form(new TMessageForm(nullptr, text, caption, type, buttons, def));
   // A box without a caption of its own shows "Error", as the platform does.
@@ -226,7 +258,8 @@ std::vector<std::string> TSaveDialog::NameFilters(const std::string& filter) {
   std::size_t start = 0;
   while (start <= filter.size()) {
     const std::size_t bar = filter.find('|', start);
-    parts.push_back(filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    parts.push_back(
+        filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
     if (bar == std::string::npos) break;
     start = bar + 1;
   }
@@ -237,7 +270,8 @@ std::vector<std::string> TSaveDialog::NameFilters(const std::string& filter) {
     std::replace(patterns.begin(), patterns.end(), ';', ' ');
     // A description that already ends in its patterns is shown as it is.
     const std::string tail = "(" + patterns + ")";
-    if (name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
+    if (name.size() >= tail.size() &&
+        name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
       out.push_back(name);
     else
       out.push_back(name + " (" + patterns + ")");

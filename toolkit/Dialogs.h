@@ -31,7 +31,13 @@ enum : unsigned {
 };
 enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
 
-enum class TMsgDlgType : std::uint8_t { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+enum class TMsgDlgType : std::uint8_t {
+  mtWarning,
+  mtError,
+  mtInformation,
+  mtConfirmation,
+  mtCustom
+};
 using enum TMsgDlgType;
 
 enum TMsgDlgBtn : std::uint16_t {

@@ -9,7 +9,8 @@
 // ---- TCustomPanel ----------------------------------------------------------------
 
 TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
-  SetControlStyle(ControlStyle() | csAcceptsControls | csSetCaption | csOpaque | csParentBackground);
+  SetControlStyle(ControlStyle() | csAcceptsControls | csSetCaption | csOpaque |
+                  csParentBackground);
   SetColor(clBtnFace);
   SetBounds(0, 0, 185, 41);
 }
@@ -167,7 +168,8 @@ void TImage::Paint() {
     // Transparent images keep their alpha; others are copied as they are.
     p->save();
     if (!transparent_) p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p->drawImage(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()), picture_.Bitmap().Image());
+    p->drawImage(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()),
+                 picture_.Bitmap().Image());
     p->restore();
   } else {
     c.StretchDraw(dest, picture_.Bitmap());

@@ -129,9 +129,15 @@ void TCustomForm::SetWindowState(TWindowState state) {
   QWidget* w = Handle();
   if (!w || !Visible()) return;
   switch (state) {
-    case wsNormal: w->showNormal(); break;
-    case wsMinimized: w->showMinimized(); break;
-    case wsMaximized: w->showMaximized(); break;
+    case wsNormal:
+      w->showNormal();
+      break;
+    case wsMinimized:
+      w->showMinimized();
+      break;
+    case wsMaximized:
+      w->showMaximized();
+      break;
   }
 }
 
@@ -147,7 +153,8 @@ void TCustomForm::PlaceOnFirstShow() {
       break;
     case poMainFormCenter:
     case poOwnerFormCenter: {
-      TCustomForm* ref = position_ == poOwnerFormCenter ? dynamic_cast<TCustomForm*>(Owner()) : nullptr;
+      TCustomForm* ref =
+          position_ == poOwnerFormCenter ? dynamic_cast<TCustomForm*>(Owner()) : nullptr;
       if (!ref) ref = Application->MainForm();
       if (ref && ref != this) {
         left = ref->Left() + (ref->Width() - Width()) / 2;
@@ -181,9 +188,15 @@ void TCustomForm::VisibleChanged() {
     }
     form_state_ |= fsShowing;
     switch (window_state_) {
-      case wsMinimized: w->showMinimized(); break;
-      case wsMaximized: w->showMaximized(); break;
-      default: w->show(); break;
+      case wsMinimized:
+        w->showMinimized();
+        break;
+      case wsMaximized:
+        w->showMaximized();
+        break;
+      default:
+        w->show();
+        break;
     }
     form_state_ &= ~fsShowing;
     form_state_ |= fsVisible;
@@ -202,8 +215,12 @@ void TCustomForm::VisibleChanged() {
   }
 }
 
-void TCustomForm::DoShow() { OnShow(this); }
-void TCustomForm::DoHide() { OnHide(this); }
+void TCustomForm::DoShow() {
+  OnShow(this);
+}
+void TCustomForm::DoHide() {
+  OnHide(this);
+}
 
 void TCustomForm::SetActiveControl(TWinControl* control) {
   if (control == active_control_) return;
@@ -214,7 +231,9 @@ void TCustomForm::SetActiveControl(TWinControl* control) {
   }
 }
 
-void TCustomForm::FocusChanged(TWinControl* control) { active_control_ = control; }
+void TCustomForm::FocusChanged(TWinControl* control) {
+  active_control_ = control;
+}
 
 void TCustomForm::SelectFirst() {
   std::vector<TWinControl*> list;
@@ -274,7 +293,9 @@ bool TCustomForm::CloseQuery() {
   return can_close;
 }
 
-void TCustomForm::DoClose(TCloseAction& action) { OnClose(this, action); }
+void TCustomForm::DoClose(TCloseAction& action) {
+  OnClose(this, action);
+}
 
 void TCustomForm::Close() {
   if (form_state_ & fsModal) {
@@ -297,7 +318,9 @@ void TCustomForm::Close() {
   }
 }
 
-void TCustomForm::Release() { Application->ReleaseForm(this); }
+void TCustomForm::Release() {
+  Application->ReleaseForm(this);
+}
 
 void TCustomForm::SetRedraw(bool redraw) {
   Perform(WM_SETREDRAW, redraw ? 1 : 0);
@@ -314,8 +337,12 @@ void TCustomForm::StartSystemResize(Qt::Edges edges) {
     if (QWindow* win = w->windowHandle()) win->startSystemResize(edges);
 }
 
-void TCustomForm::Activate() { OnActivate(this); }
-void TCustomForm::Deactivate() { OnDeactivate(this); }
+void TCustomForm::Activate() {
+  OnActivate(this);
+}
+void TCustomForm::Deactivate() {
+  OnDeactivate(this);
+}
 
 void TCustomForm::KeyDown(std::uint16_t& key, TShiftState shift) {
   TWinControl::KeyDown(key, shift);
@@ -377,7 +404,8 @@ bool TCustomForm::TranslateEvent(QObject* target, QEvent* e,
       }
       case QEvent::WindowActivate:
       case QEvent::WindowDeactivate: {
-        TMessage m{WM_ACTIVATE, e->type() == QEvent::WindowActivate ? WA_ACTIVE : WA_INACTIVE, 0, 0};
+        TMessage m{WM_ACTIVATE, e->type() == QEvent::WindowActivate ? WA_ACTIVE : WA_INACTIVE, 0,
+                   0};
         return SendQt(m, qt_default);
       }
       case QEvent::WindowStateChange: {
@@ -420,9 +448,10 @@ class TWindowHookFilter : public QObject {
       if (it == seen.end()) {
         seen.emplace_back(w);
         QObject::connect(w, &QObject::destroyed, this, [this, w] {
-          seen.erase(std::remove_if(seen.begin(), seen.end(),
-                                    [w](const QPointer<QWidget>& p) { return p.isNull() || p == w; }),
-                     seen.end());
+          seen.erase(
+              std::remove_if(seen.begin(), seen.end(),
+                             [w](const QPointer<QWidget>& p) { return p.isNull() || p == w; }),
+              seen.end());
           Fire(TWindowHookKind::whDestroy, w);
         });
         Fire(TWindowHookKind::whCreate, w);
@@ -468,7 +497,9 @@ void TApplication::Finalize() {
   own_app_.reset();
 }
 
-void TApplication::Initialize() { Initialize(g_argc, g_argv); }
+void TApplication::Initialize() {
+  Initialize(g_argc, g_argv);
+}
 
 void TApplication::Initialize(int& argc, char** argv) {
   if (!QCoreApplication::instance()) {
@@ -599,9 +630,10 @@ int TApplication::HookWindows(TWindowHookProc proc) {
 void TApplication::UnhookWindows(int handle) {
   auto* f = static_cast<TWindowHookFilter*>(hook_filter_.get());
   if (!f) return;
-  f->hooks.erase(std::remove_if(f->hooks.begin(), f->hooks.end(),
-                                [handle](const TWindowHookFilter::Hook& h) { return h.handle == handle; }),
-                 f->hooks.end());
+  f->hooks.erase(
+      std::remove_if(f->hooks.begin(), f->hooks.end(),
+                     [handle](const TWindowHookFilter::Hook& h) { return h.handle == handle; }),
+      f->hooks.end());
 }
 
 void TApplication::FireHook(TWindowHookKind kind, QWidget* window) {
@@ -621,8 +653,8 @@ void TApplication::SetMouseControl(TControl* control) {
     control->Perform(CM_MOUSEENTER);
     if (mouse_control_ == control && control->Cursor() != crDefault) {
       QWidget* w = control->IsWindowed() ? static_cast<TWinControl*>(control)->Handle()
-                   : control->Parent()  ? control->Parent()->Handle()
-                                        : nullptr;
+                   : control->Parent()   ? control->Parent()->Handle()
+                                         : nullptr;
       if (w) w->setCursor(Screen->Cursors(control->Cursor()));
     }
   }

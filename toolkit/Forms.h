@@ -27,7 +27,12 @@ enum class TFormBorderStyle : std::uint8_t {
   bsSizeToolWin
 };
 
-enum TBorderIconFlags : std::uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
+enum TBorderIconFlags : std::uint8_t {
+  biSystemMenu = 1,
+  biMinimize = 2,
+  biMaximize = 4,
+  biHelp = 8
+};
 using TBorderIcons = std::uint8_t;
 
 enum class TPosition : std::uint8_t {
@@ -61,7 +66,13 @@ constexpr TModalResult mrAll = 8;
 constexpr TModalResult mrNoToAll = 9;
 constexpr TModalResult mrYesToAll = 10;
 
-enum TFormStateFlags : std::uint8_t { fsCreating = 1, fsVisible = 2, fsShowing = 4, fsModal = 8, fsActivated = 16 };
+enum TFormStateFlags : std::uint8_t {
+  fsCreating = 1,
+  fsVisible = 2,
+  fsShowing = 4,
+  fsModal = 8,
+  fsActivated = 16
+};
 
 using TCloseEvent = TEvent<TObject*, TCloseAction&>;
 using TCloseQueryEvent = TEvent<TObject*, bool&>;

@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
-#include <QRawFont>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QRawFont>
 
 #include <cmath>
 #include <cstdlib>
@@ -99,8 +99,8 @@ std::uint16_t ReadU16(const QByteArray& table, int offset) {
 TFaceMetrics FaceMetrics(const QFont& font) {
   static std::mutex mutex;
   static std::map<std::string, TFaceMetrics> cache;
-  const std::string key = font.family().toStdString() + (font.bold() ? "/b" : "/r") +
-                          (font.italic() ? "i" : "");
+  const std::string key =
+      font.family().toStdString() + (font.bold() ? "/b" : "/r") + (font.italic() ? "i" : "");
   std::lock_guard lock(mutex);
   auto it = cache.find(key);
   if (it != cache.end()) return it->second;
@@ -145,8 +145,8 @@ int EmPixels(const TFont& font, const QFont& qf) {
     // internal leading in their metrics; their character height is the
     // ascent, as it was for the bitmap font.
     if (m.win_ascent > 0 && m.win_ascent + m.win_descent <= m.units_per_em)
-      return std::max(1, static_cast<int>(std::lround(static_cast<double>(-h) * m.units_per_em /
-                                                      m.win_ascent)));
+      return std::max(1, static_cast<int>(
+                             std::lround(static_cast<double>(-h) * m.units_per_em / m.win_ascent)));
     return -h;
   }
   return std::max(1, static_cast<int>(std::lround(static_cast<double>(h) * m.units_per_em /
@@ -185,13 +185,17 @@ TTextMetric TFont::Metrics() const {
   return t;
 }
 
-void TFont::Changed() { OnChange(nullptr); }
+void TFont::Changed() {
+  OnChange(nullptr);
+}
 
 // ---- TCanvas --------------------------------------------------------------
 
 namespace {
 
-inline std::uint32_t Rgb(TColor c) { return static_cast<std::uint32_t>(ColorToRGB(c)) & 0xFFFFFF; }
+inline std::uint32_t Rgb(TColor c) {
+  return static_cast<std::uint32_t>(ColorToRGB(c)) & 0xFFFFFF;
+}
 
 inline std::uint32_t ReadPixel(const QImage& img, int x, int y) {
   const std::uint8_t* p = img.constScanLine(y);
@@ -221,27 +225,45 @@ inline void WritePixel(QImage& img, int x, int y, std::uint32_t rgb) {
 std::uint32_t ApplyMode(TPenMode mode, std::uint32_t pen, std::uint32_t dst) {
   const std::uint32_t m = 0xFFFFFF;
   switch (mode) {
-    case TPenMode::pmBlack: return 0;
-    case TPenMode::pmWhite: return m;
-    case TPenMode::pmNop: return dst;
-    case TPenMode::pmNot: return ~dst & m;
-    case TPenMode::pmCopy: return pen;
-    case TPenMode::pmNotCopy: return ~pen & m;
-    case TPenMode::pmMergePenNot: return (pen | ~dst) & m;
-    case TPenMode::pmMaskPenNot: return pen & ~dst & m;
-    case TPenMode::pmMergeNotPen: return (~pen | dst) & m;
-    case TPenMode::pmMaskNotPen: return ~pen & dst & m;
-    case TPenMode::pmMerge: return pen | dst;
-    case TPenMode::pmNotMerge: return ~(pen | dst) & m;
-    case TPenMode::pmMask: return pen & dst;
-    case TPenMode::pmNotMask: return ~(pen & dst) & m;
-    case TPenMode::pmXor: return pen ^ dst;
-    case TPenMode::pmNotXor: return ~(pen ^ dst) & m;
+    case TPenMode::pmBlack:
+      return 0;
+    case TPenMode::pmWhite:
+      return m;
+    case TPenMode::pmNop:
+      return dst;
+    case TPenMode::pmNot:
+      return ~dst & m;
+    case TPenMode::pmCopy:
+      return pen;
+    case TPenMode::pmNotCopy:
+      return ~pen & m;
+    case TPenMode::pmMergePenNot:
+      return (pen | ~dst) & m;
+    case TPenMode::pmMaskPenNot:
+      return pen & ~dst & m;
+    case TPenMode::pmMergeNotPen:
+      return (~pen | dst) & m;
+    case TPenMode::pmMaskNotPen:
+      return ~pen & dst & m;
+    case TPenMode::pmMerge:
+      return pen | dst;
+    case TPenMode::pmNotMerge:
+      return ~(pen | dst) & m;
+    case TPenMode::pmMask:
+      return pen & dst;
+    case TPenMode::pmNotMask:
+      return ~(pen & dst) & m;
+    case TPenMode::pmXor:
+      return pen ^ dst;
+    case TPenMode::pmNotXor:
+      return ~(pen ^ dst) & m;
   }
   return pen;
 }
 
-QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+QRect ToQRect(const TRect& r) {
+  return QRect(r.Left, r.Top, r.Width(), r.Height());
+}
 
 }  // namespace
 
@@ -355,7 +377,8 @@ void TCanvas::LineToImage(TPoint from, TPoint to, std::uint32_t rgb) {
     // Straight lines: only the visible stretch is walked.
     const bool horizontal = from.Y == to.Y;
     const int a = horizontal ? from.X : from.Y, b = horizontal ? to.X : to.Y;
-    const int lo = horizontal ? clip.Left : clip.Top, hi = (horizontal ? clip.Right : clip.Bottom) - 1;
+    const int lo = horizontal ? clip.Left : clip.Top,
+              hi = (horizontal ? clip.Right : clip.Bottom) - 1;
     const int step = a < b ? 1 : -1;
     int first = a, last = b - step;  // the end point is not painted
     if (step > 0) {
@@ -366,8 +389,8 @@ void TCanvas::LineToImage(TPoint from, TPoint to, std::uint32_t rgb) {
       last = std::max(last, lo);
     }
     const int fixed = horizontal ? from.Y : from.X;
-    if ((step > 0 ? first > last : first < last) ||
-        fixed < (horizontal ? clip.Top : clip.Left) || fixed >= (horizontal ? clip.Bottom : clip.Right))
+    if ((step > 0 ? first > last : first < last) || fixed < (horizontal ? clip.Top : clip.Left) ||
+        fixed >= (horizontal ? clip.Bottom : clip.Right))
       return;
     if (mode == TPenMode::pmCopy) {
       const int n = (last - first) * step + 1;
@@ -375,8 +398,8 @@ void TCanvas::LineToImage(TPoint from, TPoint to, std::uint32_t rgb) {
       const int y0 = horizontal ? fixed : std::min(first, last);
       std::uint8_t* p = bits + static_cast<qsizetype>(y0) * bpl + static_cast<qsizetype>(x0) * bpp;
       const qsizetype stride = horizontal ? bpp : bpl;
-      const auto b0 = static_cast<std::uint8_t>(rgb >> 16), g0 = static_cast<std::uint8_t>(rgb >> 8),
-                 r0 = static_cast<std::uint8_t>(rgb);
+      const auto b0 = static_cast<std::uint8_t>(rgb >> 16),
+                 g0 = static_cast<std::uint8_t>(rgb >> 8), r0 = static_cast<std::uint8_t>(rgb);
       for (int i = 0; i < n; ++i, p += stride) {
         p[0] = b0;
         p[1] = g0;
@@ -507,26 +530,32 @@ void TCanvas::DrawImage(const TRect& dest, const QImage& src, const TRect& sourc
       // Overlapping copy within one bitmap: choose the row order that is safe.
       if (dt > s.Top) {
         for (int y = s.Height() - 1; y >= 0; --y)
-          std::memmove(image_->scanLine(dt + y) + dl * bpp, src.constScanLine(s.Top + y) + s.Left * bpp, n);
+          std::memmove(image_->scanLine(dt + y) + dl * bpp,
+                       src.constScanLine(s.Top + y) + s.Left * bpp, n);
       } else {
         for (int y = 0; y < s.Height(); ++y)
-          std::memmove(image_->scanLine(dt + y) + dl * bpp, src.constScanLine(s.Top + y) + s.Left * bpp, n);
+          std::memmove(image_->scanLine(dt + y) + dl * bpp,
+                       src.constScanLine(s.Top + y) + s.Left * bpp, n);
       }
       return;
     }
     for (int y = 0; y < s.Height(); ++y)
-      std::memcpy(image_->scanLine(dt + y) + dl * bpp, src.constScanLine(s.Top + y) + s.Left * bpp, n);
+      std::memcpy(image_->scanLine(dt + y) + dl * bpp, src.constScanLine(s.Top + y) + s.Left * bpp,
+                  n);
     return;
   }
   // Stretching or converting: nearest pixel, per row.
   const TRect d = dest.Intersect(clip);
   for (int y = d.Top; y < d.Bottom; ++y) {
-    const int sy = source_rect.Top + static_cast<int>((static_cast<long long>(y - dest.Top) *
-                                                       source_rect.Height()) / dest.Height());
+    const int sy = source_rect.Top +
+                   static_cast<int>((static_cast<long long>(y - dest.Top) * source_rect.Height()) /
+                                    dest.Height());
     if (sy < 0 || sy >= src.height()) continue;
     for (int x = d.Left; x < d.Right; ++x) {
-      const int sx = source_rect.Left + static_cast<int>((static_cast<long long>(x - dest.Left) *
-                                                         source_rect.Width()) / dest.Width());
+      const int sx =
+          source_rect.Left +
+          static_cast<int>((static_cast<long long>(x - dest.Left) * source_rect.Width()) /
+                           dest.Width());
       if (sx < 0 || sx >= src.width()) continue;
       WritePixel(*image_, x, y, ReadPixel(src, sx, sy));
     }
@@ -588,7 +617,9 @@ int TCanvas::TextWidth(const std::string& text) {
   return QFontMetrics(font_.ToQFont()).horizontalAdvance(ToQString(text));
 }
 
-int TCanvas::TextHeight(const std::string&) { return font_.Metrics().Height; }
+int TCanvas::TextHeight(const std::string&) {
+  return font_.Metrics().Height;
+}
 
 int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
   const QFont qf = font_.ToQFont();
@@ -622,7 +653,8 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
     std::size_t start = 0;
     while (true) {
       std::size_t end = plain.find('\n', start);
-      std::string line = plain.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      std::string line =
+          plain.substr(start, end == std::string::npos ? std::string::npos : end - start);
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if ((flags & DT_WORDBREAK) && rect.Width() > 0) {
         // Break at spaces; a word wider than the line stays whole.
@@ -706,7 +738,8 @@ void TBitmap::SetSize(int width, int height) {
   if (!image_.isNull()) {
     const int w = std::min(width, image_.width()) * BytesPerPixel();
     const int h = std::min(height, image_.height());
-    for (int y = 0; y < h; ++y) std::memcpy(next.scanLine(y), image_.constScanLine(y), static_cast<std::size_t>(w));
+    for (int y = 0; y < h; ++y)
+      std::memcpy(next.scanLine(y), image_.constScanLine(y), static_cast<std::size_t>(w));
   }
   image_ = std::move(next);
 }

@@ -18,7 +18,9 @@ struct TMessage {
   std::intptr_t Result = 0;
 };
 
-constexpr std::uint16_t LoWord(std::uintptr_t v) { return static_cast<std::uint16_t>(v & 0xFFFF); }
+constexpr std::uint16_t LoWord(std::uintptr_t v) {
+  return static_cast<std::uint16_t>(v & 0xFFFF);
+}
 constexpr std::uint16_t HiWord(std::uintptr_t v) {
   return static_cast<std::uint16_t>((v >> 16) & 0xFFFF);
 }
@@ -27,8 +29,12 @@ constexpr std::intptr_t MakeLParam(int lo, int hi) {
       (static_cast<std::uint32_t>(hi & 0xFFFF) << 16) | static_cast<std::uint32_t>(lo & 0xFFFF)));
 }
 // Signed coordinates packed in a message parameter.
-constexpr int LParamX(std::intptr_t lp) { return static_cast<std::int16_t>(lp & 0xFFFF); }
-constexpr int LParamY(std::intptr_t lp) { return static_cast<std::int16_t>((lp >> 16) & 0xFFFF); }
+constexpr int LParamX(std::intptr_t lp) {
+  return static_cast<std::int16_t>(lp & 0xFFFF);
+}
+constexpr int LParamY(std::intptr_t lp) {
+  return static_cast<std::int16_t>((lp >> 16) & 0xFFFF);
+}
 
 // Platform window messages.
 enum : std::uint32_t {

@@ -13,8 +13,8 @@
 #include <cctype>
 #include <limits>
 
-#include "toolkit/SysUtils.h"
 #include "toolkit/Forms.h"
+#include "toolkit/SysUtils.h"
 #include "toolkit/WidgetBridge.h"
 
 namespace {
@@ -238,8 +238,7 @@ void TCustomLabel::Dispatch(TMessage& m) {
 
 // ---- TCustomEdit ----------------------------------------------------------------
 
-TCustomEdit::TCustomEdit(TComponent* owner)
-    : TWinControl(owner, new TWidgetBridge<QLineEdit>()) {
+TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QLineEdit>()) {
   QLineEdit* e = Editor();
   e->setFrame(false);
   e->setAutoFillBackground(true);
@@ -263,7 +262,9 @@ TCustomEdit::TCustomEdit(TComponent* owner)
   e->setTextMargins(1, 0, 1, 0);
 }
 
-QLineEdit* TCustomEdit::Editor() const { return static_cast<QLineEdit*>(Handle()); }
+QLineEdit* TCustomEdit::Editor() const {
+  return static_cast<QLineEdit*>(Handle());
+}
 
 TRect TCustomEdit::DefaultFrameMargins() const {
   return border_style_ == TBorderStyle::bsSingle ? Rect(2, 2, 2, 2) : TRect{};
@@ -287,8 +288,12 @@ void TCustomEdit::SetMaxLength(int value) {
   Editor()->setMaxLength(value <= 0 ? std::numeric_limits<int>::max() : value);
 }
 
-bool TCustomEdit::ReadOnly() const { return Editor()->isReadOnly(); }
-void TCustomEdit::SetReadOnly(bool value) { Editor()->setReadOnly(value); }
+bool TCustomEdit::ReadOnly() const {
+  return Editor()->isReadOnly();
+}
+void TCustomEdit::SetReadOnly(bool value) {
+  Editor()->setReadOnly(value);
+}
 
 void TCustomEdit::SetPasswordChar(char value) {
   if (value == password_char_) return;
@@ -301,21 +306,37 @@ int TCustomEdit::SelStart() const {
   return e->hasSelectedText() ? e->selectionStart() : e->cursorPosition();
 }
 
-void TCustomEdit::SetSelStart(int value) { Editor()->setCursorPosition(value); }
+void TCustomEdit::SetSelStart(int value) {
+  Editor()->setCursorPosition(value);
+}
 
-int TCustomEdit::SelLength() const { return static_cast<int>(Editor()->selectedText().size()); }
+int TCustomEdit::SelLength() const {
+  return static_cast<int>(Editor()->selectedText().size());
+}
 
-void TCustomEdit::SetSelLength(int value) { Editor()->setSelection(SelStart(), value); }
+void TCustomEdit::SetSelLength(int value) {
+  Editor()->setSelection(SelStart(), value);
+}
 
-std::string TCustomEdit::SelText() const { return FromQString(Editor()->selectedText()); }
+std::string TCustomEdit::SelText() const {
+  return FromQString(Editor()->selectedText());
+}
 
-void TCustomEdit::SelectAll() { Editor()->selectAll(); }
+void TCustomEdit::SelectAll() {
+  Editor()->selectAll();
+}
 
-std::string TCustomEdit::GetText() const { return FromQString(Editor()->text()); }
+std::string TCustomEdit::GetText() const {
+  return FromQString(Editor()->text());
+}
 
-void TCustomEdit::StoreText(const std::string& text) { Editor()->setText(ToQString(text)); }
+void TCustomEdit::StoreText(const std::string& text) {
+  Editor()->setText(ToQString(text));
+}
 
-void TCustomEdit::Change() { OnChange(this); }
+void TCustomEdit::Change() {
+  OnChange(this);
+}
 
 // ---- TMemo ----------------------------------------------------------------------
 
@@ -329,13 +350,15 @@ int TMemoLines::Count() const {
 
 std::string TMemoLines::Strings(int index) const {
   const QTextDocument* doc = memo_->Editor()->document();
-  if (index < 0 || index >= Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+  if (index < 0 || index >= Count())
+    throw EStringListError(Format("List index out of bounds (%d)", index));
   return FromQString(doc->findBlockByNumber(index).text());
 }
 
 void TMemoLines::Insert(int index, const std::string& s) {
   const int count = Count();
-  if (index < 0 || index > count) throw EStringListError(Format("List index out of bounds (%d)", index));
+  if (index < 0 || index > count)
+    throw EStringListError(Format("List index out of bounds (%d)", index));
   if (index == count) {
     std::string add;
     if (!memo_->Editor()->document()->lastBlock().text().isEmpty()) add = "\r\n";
@@ -350,20 +373,28 @@ void TMemoLines::Insert(int index, const std::string& s) {
 }
 
 void TMemoLines::Delete(int index) {
-  if (index < 0 || index >= Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+  if (index < 0 || index >= Count())
+    throw EStringListError(Format("List index out of bounds (%d)", index));
   QTextBlock block = memo_->Editor()->document()->findBlockByNumber(index);
   QTextCursor cursor(block);
   cursor.movePosition(QTextCursor::StartOfBlock);
   cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-  if (!block.next().isValid()) cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  if (!block.next().isValid())
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
   cursor.removeSelectedText();
 }
 
-void TMemoLines::Clear() { memo_->SetText(""); }
+void TMemoLines::Clear() {
+  memo_->SetText("");
+}
 
-std::string TMemoLines::Text() const { return memo_->Text(); }
+std::string TMemoLines::Text() const {
+  return memo_->Text();
+}
 
-void TMemoLines::SetText(const std::string& text) { memo_->SetText(text); }
+void TMemoLines::SetText(const std::string& text) {
+  memo_->SetText(text);
+}
 
 TMemo::TMemo(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QPlainTextEdit>()) {
   QPlainTextEdit* e = Editor();
@@ -390,7 +421,9 @@ TMemo::TMemo(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QPlainTex
   UpdateWidgetLook();
 }
 
-QPlainTextEdit* TMemo::Editor() const { return static_cast<QPlainTextEdit*>(Handle()); }
+QPlainTextEdit* TMemo::Editor() const {
+  return static_cast<QPlainTextEdit*>(Handle());
+}
 
 TRect TMemo::DefaultFrameMargins() const {
   return border_style_ == TBorderStyle::bsSingle ? Rect(2, 2, 2, 2) : TRect{};
@@ -423,19 +456,29 @@ void TMemo::SetWordWrap(bool value) {
   Editor()->setLineWrapMode(value ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
 }
 
-bool TMemo::ReadOnly() const { return Editor()->isReadOnly(); }
-void TMemo::SetReadOnly(bool value) { Editor()->setReadOnly(value); }
+bool TMemo::ReadOnly() const {
+  return Editor()->isReadOnly();
+}
+void TMemo::SetReadOnly(bool value) {
+  Editor()->setReadOnly(value);
+}
 
 void TMemo::SetWantTabs(bool value) {
   want_tabs_ = value;
   Editor()->setTabChangesFocus(!value);
 }
 
-void TMemo::SetAlignment(TAlignment value) { alignment_ = value; }
+void TMemo::SetAlignment(TAlignment value) {
+  alignment_ = value;
+}
 
-std::string TMemo::GetText() const { return FromQLines(Editor()->toPlainText()); }
+std::string TMemo::GetText() const {
+  return FromQLines(Editor()->toPlainText());
+}
 
-void TMemo::StoreText(const std::string& text) { Editor()->setPlainText(ToQLines(text)); }
+void TMemo::StoreText(const std::string& text) {
+  Editor()->setPlainText(ToQLines(text));
+}
 
 void TMemo::AppendText(const std::string& text) {
   QPlainTextEdit* e = Editor();
@@ -453,15 +496,19 @@ void TMemo::KeyPress(char& key) {
 
 // ---- TComboBox -------------------------------------------------------------------
 
-int TComboItems::Count() const { return combo_->Editor()->count(); }
+int TComboItems::Count() const {
+  return combo_->Editor()->count();
+}
 
 std::string TComboItems::Strings(int index) const {
-  if (index < 0 || index >= Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+  if (index < 0 || index >= Count())
+    throw EStringListError(Format("List index out of bounds (%d)", index));
   return FromQString(combo_->Editor()->itemText(index));
 }
 
 void TComboItems::Insert(int index, const std::string& s) {
-  if (index < 0 || index > Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+  if (index < 0 || index > Count())
+    throw EStringListError(Format("List index out of bounds (%d)", index));
   QComboBox* c = combo_->Editor();
   // Inserting must not change what the edit shows.
   const QString text = c->currentText();
@@ -474,7 +521,8 @@ void TComboItems::Insert(int index, const std::string& s) {
 }
 
 void TComboItems::Delete(int index) {
-  if (index < 0 || index >= Count()) throw EStringListError(Format("List index out of bounds (%d)", index));
+  if (index < 0 || index >= Count())
+    throw EStringListError(Format("List index out of bounds (%d)", index));
   QComboBox* c = combo_->Editor();
   const QString text = c->currentText();
   c->blockSignals(true);
@@ -531,7 +579,9 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TWidgetBridge<Q
   UpdateWidgetLook();
 }
 
-QComboBox* TComboBox::Editor() const { return static_cast<QComboBox*>(Handle()); }
+QComboBox* TComboBox::Editor() const {
+  return static_cast<QComboBox*>(Handle());
+}
 
 int TComboBox::FindPrefix(const std::string& text) const {
   for (int i = 0; i < items_.Count(); ++i)
@@ -635,7 +685,9 @@ void TComboBox::SetMaxLength(int value) {
     le->setMaxLength(value <= 0 ? std::numeric_limits<int>::max() : value);
 }
 
-bool TComboBox::DroppedDown() const { return Editor()->view()->isVisible(); }
+bool TComboBox::DroppedDown() const {
+  return Editor()->view()->isVisible();
+}
 
 void TComboBox::SetDroppedDown(bool value) {
   if (value)
@@ -655,7 +707,9 @@ int TComboBox::SelLength() const {
   return le ? static_cast<int>(le->selectedText().size()) : 0;
 }
 
-std::string TComboBox::GetText() const { return FromQString(Editor()->currentText()); }
+std::string TComboBox::GetText() const {
+  return FromQString(Editor()->currentText());
+}
 
 void TComboBox::StoreText(const std::string& text) {
   QComboBox* c = Editor();
@@ -670,7 +724,9 @@ void TComboBox::StoreText(const std::string& text) {
   last_text_ = text;
 }
 
-void TComboBox::Change() { OnChange(this); }
+void TComboBox::Change() {
+  OnChange(this);
+}
 
 void TComboBox::KeyDown(std::uint16_t& key, TShiftState shift) {
   TWinControl::KeyDown(key, shift);

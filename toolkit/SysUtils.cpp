@@ -48,4 +48,6 @@ std::string SysErrorMessage(int error) {
   return text ? std::string(text) : std::string();
 }
 
-std::string IntToStr(long long value) { return std::to_string(value); }
+std::string IntToStr(long long value) {
+  return std::to_string(value);
+}

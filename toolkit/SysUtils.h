@@ -25,11 +25,11 @@ class Exception : public std::exception {
   std::string message_;
 };
 
-#define SONARIX_EXCEPTION(Name, Base, DefaultText)                    \
-  class Name : public Base {                                           \
-   public:                                                             \
-    Name() : Base(DefaultText) {}                                      \
-    explicit Name(std::string message) : Base(std::move(message)) {}   \
+#define SONARIX_EXCEPTION(Name, Base, DefaultText)                   \
+  class Name : public Base {                                         \
+   public:                                                           \
+    Name() : Base(DefaultText) {}                                    \
+    explicit Name(std::string message) : Base(std::move(message)) {} \
   }
 
 SONARIX_EXCEPTION(ERangeError, Exception, "Range check error");

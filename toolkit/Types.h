@@ -14,9 +14,15 @@ constexpr TColor RGB(int r, int g, int b) {
                              (static_cast<std::uint32_t>(g & 0xFF) << 8) |
                              static_cast<std::uint32_t>(r & 0xFF));
 }
-constexpr int GetRValue(TColor c) { return c & 0xFF; }
-constexpr int GetGValue(TColor c) { return (c >> 8) & 0xFF; }
-constexpr int GetBValue(TColor c) { return (c >> 16) & 0xFF; }
+constexpr int GetRValue(TColor c) {
+  return c & 0xFF;
+}
+constexpr int GetGValue(TColor c) {
+  return (c >> 8) & 0xFF;
+}
+constexpr int GetBValue(TColor c) {
+  return (c >> 16) & 0xFF;
+}
 
 constexpr TColor kSystemColorFlag = static_cast<TColor>(0x80000000u);
 enum TSystemColorIndex : int {
@@ -128,8 +134,12 @@ struct TRect {
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-constexpr TRect Rect(int left, int top, int right, int bottom) { return {left, top, right, bottom}; }
+constexpr TRect Rect(int left, int top, int right, int bottom) {
+  return {left, top, right, bottom};
+}
 constexpr TRect Bounds(int left, int top, int width, int height) {
   return {left, top, left + width, top + height};
 }
-constexpr TPoint Point(int x, int y) { return {x, y}; }
+constexpr TPoint Point(int x, int y) {
+  return {x, y};
+}

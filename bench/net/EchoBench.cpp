@@ -65,9 +65,9 @@ void BM_SlowHostRoundTrip(benchmark::State& state) {
     ours.push_back(icmp->LastReply().RoundTripTime);
   }
   // iputils prints "rtt min/avg/max/mdev = a/b/c/d ms".
-  const std::string out = sxtest::ShellOutput("ip netns exec " + lab.client.Name() +
-                                              " ping -c 10 -i 0.05 -q " +
-                                              sxtest::TPingLab::kTargetIp);
+  const std::string out =
+      sxtest::ShellOutput("ip netns exec " + lab.client.Name() + " ping -c 10 -i 0.05 -q " +
+                          sxtest::TPingLab::kTargetIp);
   std::smatch m;
   if (std::regex_search(out, m, std::regex(R"(= ([0-9.]+)/([0-9.]+)/([0-9.]+))")))
     state.counters["iputils_avg_ms"] = std::stod(m[2]);

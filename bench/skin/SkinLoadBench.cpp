@@ -24,7 +24,9 @@ void BM_ReadArchiveAndBuildModel(benchmark::State& state) {
     benchmark::DoNotOptimize(model.Sections().data());
   }
 }
-BENCHMARK(BM_ReadArchiveAndBuildModel)->Unit(benchmark::kMillisecond)->Repetitions(15)
+BENCHMARK(BM_ReadArchiveAndBuildModel)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(15)
     ->ReportAggregatesOnly(true);
 
 void BM_ReadArchive(benchmark::State& state) {

@@ -8,7 +8,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TsPixels p;
   if (DecodeBmp(data, size, p)) {
-    if (p.Width <= 0 || p.Height <= 0 || p.Bgr.size() != static_cast<std::size_t>(p.Width) * p.Height * 3) {
+    if (p.Width <= 0 || p.Height <= 0 ||
+        p.Bgr.size() != static_cast<std::size_t>(p.Width) * p.Height * 3) {
       std::abort();
     }
   }

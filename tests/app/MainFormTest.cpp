@@ -75,10 +75,12 @@ class TWindowAnswers {
         dialog_proposed = dialog->selectedFiles().value(0).toStdString();
         // Typed as a user would: relative to a folder that exists.
         std::filesystem::path folder = std::filesystem::path(save_as).parent_path();
-        while (!folder.empty() && !std::filesystem::is_directory(folder)) folder = folder.parent_path();
+        while (!folder.empty() && !std::filesystem::is_directory(folder))
+          folder = folder.parent_path();
         const QString dir = QString::fromStdString(folder.string());
         const QString name = QString::fromStdString(
-            save_as.empty() ? std::string() : std::filesystem::path(save_as).lexically_relative(folder).string());
+            save_as.empty() ? std::string()
+                            : std::filesystem::path(save_as).lexically_relative(folder).string());
         QTimer::singleShot(0, dialog, [dialog, dir, name] {
           if (name.isEmpty()) {
             dialog->reject();
@@ -269,7 +271,8 @@ TEST_F(MainFormTest, SaveFailuresShowTheErrorBox) {
   std::filesystem::create_symlink("/dev/full", full);
   answers.save_as = full.string();
   ClickButton(form_->sBitBtn4);
-  ASSERT_EQ(answers.messages.size(), 2u) << form_->SaveDialog1->FileName() << " dialogs " << answers.dialogs << " questions " << answers.questions;
+  ASSERT_EQ(answers.messages.size(), 2u) << form_->SaveDialog1->FileName() << " dialogs "
+                                         << answers.dialogs << " questions " << answers.questions;
   EXPECT_EQ(answers.messages[1], "Stream write error.");
   EXPECT_EQ(answers.captions[1], "Sonarix - a Ping Utility");
 }
@@ -297,10 +300,10 @@ TEST_F(MainFormTest, WindowMatchesItsStoredLayout) {
   form_->GetTabOrderList(order);
   std::vector<std::string> names;
   for (TWinControl* c : order) names.push_back(c->Name());
-  EXPECT_EQ(names, (std::vector<std::string>{"sEdit1", "sComboBox4", "sComboBox1", "sComboBox2",
-                                             "sComboBox3", "sComboBox5", "sBitBtn1", "sBitBtn2",
-                                             "sBitBtn3", "sBitBtn4", "sBitBtn5", "sBitBtn6",
-                                             "sMemo1"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"sEdit1", "sComboBox4", "sComboBox1", "sComboBox2",
+                                      "sComboBox3", "sComboBox5", "sBitBtn1", "sBitBtn2",
+                                      "sBitBtn3", "sBitBtn4", "sBitBtn5", "sBitBtn6", "sMemo1"}));
   EXPECT_EQ(form_->ActiveControl(), form_->sEdit1);
   EXPECT_EQ(form_->Handle()->focusWidget(), form_->sEdit1->Handle());
   // Growing the window gives the log the room.

@@ -19,9 +19,10 @@ TEST(MainWindowSkin, InternalSkinIsInForceOnceTheWindowIsBuilt) {
   EXPECT_EQ(m->InternalSkins().Count(), 1);
   EXPECT_EQ(m->MenuSupport().IcoLineSkin(), "ICOLINE");
   EXPECT_EQ(m->MenuSupport().ExtraLineFont().Height(), -11);
-  EXPECT_EQ(m->ThirdParty().ThirdEdits(),
-            "TEdit\r\nTMemo\r\nTMaskEdit\r\nTLabeledEdit\r\nTHotKey\r\nTListBox\r\nTCheckListBox\r\n"
-            "TRichEdit\r\nTDateTimePicker");
+  EXPECT_EQ(
+      m->ThirdParty().ThirdEdits(),
+      "TEdit\r\nTMemo\r\nTMaskEdit\r\nTLabeledEdit\r\nTHotKey\r\nTListBox\r\nTCheckListBox\r\n"
+      "TRichEdit\r\nTDateTimePicker");
   EXPECT_EQ(m->ThirdParty().ThirdWWEdits(), " ");
   EXPECT_EQ(m->ThirdParty().ThirdStatusBar(), "TStatusBar");
   delete form;

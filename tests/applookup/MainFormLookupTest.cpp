@@ -24,13 +24,13 @@ const char* kRecords =
     "127.0.0.1 loop.sonarix.test\n"
     "127.0.0.1 other.sonarix.test\n";
 
-#define SX_IN_SANDBOX(records)                                                  \
-  do {                                                                          \
-    SX_REQUIRE_ROOT();                                                          \
-    if (!sxtest::InResolverSandbox()) {                                         \
-      ASSERT_EQ(sxtest::RerunInResolverSandbox({"", records}), 0);              \
-      return;                                                                   \
-    }                                                                           \
+#define SX_IN_SANDBOX(records)                                     \
+  do {                                                             \
+    SX_REQUIRE_ROOT();                                             \
+    if (!sxtest::InResolverSandbox()) {                            \
+      ASSERT_EQ(sxtest::RerunInResolverSandbox({"", records}), 0); \
+      return;                                                      \
+    }                                                              \
   } while (0)
 
 constexpr const char* kFinished = "*************Finished************";
@@ -88,7 +88,8 @@ TEST_F(MainFormLookupTest, ATypedNameResolvesWhileTheWindowGoesOn) {
   // The click has returned; the lookup is outstanding.
   EXPECT_EQ(LogLines(form_), std::vector<std::string>{"Resolving host 'loop.sonarix.test'"});
   EXPECT_FALSE(form_->sBitBtn1->Enabled());
-  ASSERT_TRUE(PumpUntil([&] { return !LogLines(form_).empty() && LogLines(form_).back() == kFinished; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return !LogLines(form_).empty() && LogLines(form_).back() == kFinished; }));
   const auto lines = LogLines(form_);
   ASSERT_EQ(lines.size(), 10u) << form_->sMemo1->Text();
   EXPECT_EQ(lines[1], "Host 'loop.sonarix.test' is 127.0.0.1");
@@ -105,7 +106,7 @@ TEST_F(MainFormLookupTest, AnUnknownNameWritesTheUnknownHostLine) {
   Click(form_->sBitBtn1);
   ASSERT_TRUE(PumpUntil([&] { return LogLines(form_).size() == 2; }));
   EXPECT_EQ(LogLines(form_), (std::vector<std::string>{"Resolving host 'nosuch.sonarix.test'",
-                                                        "Unknown Host 'nosuch.sonarix.test'"}));
+                                                       "Unknown Host 'nosuch.sonarix.test'"}));
   EXPECT_TRUE(Pinging);
   EXPECT_TRUE(form_->sBitBtn1->Enabled());
   EXPECT_TRUE(form_->sBitBtn2->Enabled());
@@ -122,7 +123,7 @@ TEST_F(MainFormLookupTest, CancelDuringALookupEndsItWithTheUnknownHostLine) {
   EXPECT_FALSE(form_->sBitBtn1->Enabled());
   Click(form_->sBitBtn2);
   EXPECT_EQ(LogLines(form_), (std::vector<std::string>{"Resolving host 'slow.sonarix.test'",
-                                                        "Unknown Host 'slow.sonarix.test'"}));
+                                                       "Unknown Host 'slow.sonarix.test'"}));
   EXPECT_TRUE(form_->sBitBtn1->Enabled());
   EXPECT_TRUE(form_->sBitBtn2->Enabled());
   EXPECT_TRUE(StopRequested);
@@ -142,7 +143,8 @@ TEST_F(MainFormLookupTest, EnterDuringAnOutstandingLookupStartsAgainWithTheNewNa
   EXPECT_EQ(LogLines(form_).size(), 1u);
   form_->sEdit1->SetText("loop.sonarix.test");
   QTest::keyClick(form_->sEdit1->Handle(), Qt::Key_Return);
-  ASSERT_TRUE(PumpUntil([&] { return !LogLines(form_).empty() && LogLines(form_).back() == kFinished; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return !LogLines(form_).empty() && LogLines(form_).back() == kFinished; }));
   PumpUntil([] { return false; }, 300);
   const auto lines = LogLines(form_);
   ASSERT_EQ(lines.size(), 10u) << form_->sMemo1->Text();

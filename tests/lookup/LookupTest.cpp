@@ -26,13 +26,13 @@ const char* kRecords =
     "10.2.2.2 single.sonarix.test\n"
     "fd00::1 v6only.sonarix.test\n";
 
-#define SX_IN_SANDBOX(...)                                  \
-  do {                                                      \
-    SX_REQUIRE_ROOT();                                      \
-    if (!InResolverSandbox()) {                             \
-      ASSERT_EQ(RerunInResolverSandbox({__VA_ARGS__}), 0);  \
-      return;                                               \
-    }                                                       \
+#define SX_IN_SANDBOX(...)                                 \
+  do {                                                     \
+    SX_REQUIRE_ROOT();                                     \
+    if (!InResolverSandbox()) {                            \
+      ASSERT_EQ(RerunInResolverSandbox({__VA_ARGS__}), 0); \
+      return;                                              \
+    }                                                      \
   } while (0)
 
 // Processes the GUI thread's events (and so its platform messages) until
@@ -175,9 +175,8 @@ TEST(LookupTest, ANameWhoseServerNeverAnswersStaysOutstandingUntilCancelled) {
   // Destroying the component during a lookup ends it the same way.
   {
     TPing doomed(nullptr);
-    doomed.OnDnsLookupDone = TDnsLookupDone([&](TObject*, std::uint16_t e) {
-      done.events.emplace_back(e, "doomed");
-    });
+    doomed.OnDnsLookupDone =
+        TDnsLookupDone([&](TObject*, std::uint16_t e) { done.events.emplace_back(e, "doomed"); });
     doomed.LookupHost("slow2.sonarix.test");
   }
   ASSERT_EQ(done.events.size(), 2u);

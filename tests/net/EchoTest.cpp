@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "ping/ICMP.h"
 #include "platform/Sockets.h"

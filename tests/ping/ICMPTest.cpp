@@ -20,10 +20,11 @@ class ICMPTest : public ::testing::Test {
 
   // Records the engine's callbacks in order.
   void Watch(TICMP& icmp) {
-    icmp.OnDisplay = TICMPDisplay([this](TObject*, const std::string& m) { log_.push_back("display:" + m); });
+    icmp.OnDisplay =
+        TICMPDisplay([this](TObject*, const std::string& m) { log_.push_back("display:" + m); });
     icmp.OnEchoRequest = TICMPEchoRequest([this](TObject*) { log_.push_back("request"); });
-    icmp.OnEchoReply =
-        TICMPEchoReply([this](TObject*, std::int32_t s) { log_.push_back("reply:" + std::to_string(s)); });
+    icmp.OnEchoReply = TICMPEchoReply(
+        [this](TObject*, std::int32_t s) { log_.push_back("reply:" + std::to_string(s)); });
   }
 
   TModuleTableGuard restore_;

@@ -19,7 +19,8 @@ namespace {
 // A component that needs `extra` numbers besides the release message.
 class TProbe : public TMsgWndControl {
  public:
-  explicit TProbe(int extra = 1, TComponent* owner = nullptr) : TMsgWndControl(owner), extra_(extra) {}
+  explicit TProbe(int extra = 1, TComponent* owner = nullptr)
+      : TMsgWndControl(owner), extra_(extra) {}
   ~TProbe() override { RetireWindow(); }
 
   int MsgSlotsNeeded() override { return TMsgWndControl::MsgSlotsNeeded() + extra_; }

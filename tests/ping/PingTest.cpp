@@ -29,9 +29,8 @@ class PingTest : public ::testing::Test {
       EXPECT_EQ(icmp, ping.Icmp());
       log_.push_back("reply:" + std::to_string(s));
     });
-    ping.OnDisplay = TPingDisplay([this](TObject*, TObject*, const std::string& m) {
-      log_.push_back("display:" + m);
-    });
+    ping.OnDisplay = TPingDisplay(
+        [this](TObject*, TObject*, const std::string& m) { log_.push_back("display:" + m); });
   }
 
   TModuleTableGuard restore_;
@@ -91,9 +90,12 @@ TEST_F(PingTest, LiteralLookupCompletesInsideTheCall) {
 TEST_F(PingTest, LiteralLookupGivesTheCanonicalDottedText) {
   TPing ping(nullptr);
   const std::pair<const char*, const char*> cases[] = {
-      {"127.1", "127.0.0.1"},          {"1.2.3", "1.2.0.3"},
-      {"010.0.0.1", "8.0.0.1"},        {"0x7f.0.0.1", "127.0.0.1"},
-      {"2130706433", "127.0.0.1"},     {"127.000.000.001", "127.0.0.1"},
+      {"127.1", "127.0.0.1"},
+      {"1.2.3", "1.2.0.3"},
+      {"010.0.0.1", "8.0.0.1"},
+      {"0x7f.0.0.1", "127.0.0.1"},
+      {"2130706433", "127.0.0.1"},
+      {"127.000.000.001", "127.0.0.1"},
       {"10.0.0.1 trailing", "10.0.0.1"},
   };
   for (const auto& [typed, canonical] : cases) {

@@ -53,8 +53,8 @@ class AsyncLookupTest : public ::testing::Test {
     wc.hInstance = MainInstance();
     wc.lpszClassName = "AsyncLookupTestClass";
     RegisterClass(&wc);
-    hwnd_ = CreateWindowEx(0, "AsyncLookupTestClass", "", 0, 0, 0, 0, 0, 0, 0, MainInstance(),
-                           nullptr);
+    hwnd_ =
+        CreateWindowEx(0, "AsyncLookupTestClass", "", 0, 0, 0, 0, 0, 0, 0, MainInstance(), nullptr);
     ASSERT_NE(hwnd_, 0u);
     gate_ = std::make_shared<TGate>();
     auto gate = gate_;
@@ -239,11 +239,11 @@ TEST(HostEntTest, ReadRejectsBadOffsets) {
     return ReadHostEnt(copy, n).has_value();
   };
   EXPECT_TRUE(corrupt(0, 16 + 4 + 8 + 4));  // name pointing at... the address bytes
-  EXPECT_FALSE(corrupt(0, 3));               // into the header
+  EXPECT_FALSE(corrupt(0, 3));              // into the header
   EXPECT_FALSE(corrupt(0, 1000));
   EXPECT_FALSE(corrupt(4, 0xFFFFFFF0u));
   EXPECT_FALSE(corrupt(12, static_cast<std::uint32_t>(n)));
-  EXPECT_FALSE(corrupt(8, 0x00040017));      // another address family
+  EXPECT_FALSE(corrupt(8, 0x00040017));  // another address family
   EXPECT_FALSE(ReadHostEnt(buf, 15));
   EXPECT_FALSE(ReadHostEnt(nullptr, 64));
 }

@@ -27,8 +27,14 @@ TEchoRequestKey Key(bool check_id = true) {
 }
 
 Bytes Echo(std::uint8_t type, std::uint16_t id, std::uint16_t seq, const Bytes& data) {
-  Bytes m = {type, 0, 0, 0, static_cast<std::uint8_t>(id >> 8), static_cast<std::uint8_t>(id),
-             static_cast<std::uint8_t>(seq >> 8), static_cast<std::uint8_t>(seq)};
+  Bytes m = {type,
+             0,
+             0,
+             0,
+             static_cast<std::uint8_t>(id >> 8),
+             static_cast<std::uint8_t>(id),
+             static_cast<std::uint8_t>(seq >> 8),
+             static_cast<std::uint8_t>(seq)};
   m.insert(m.end(), data.begin(), data.end());
   const std::uint16_t sum = InternetChecksum(m.data(), m.size());
   std::memcpy(&m[2], &sum, 2);
@@ -78,12 +84,12 @@ TEST(IcmpPacketTest, OurReplyThroughAPingSocket) {
 TEST(IcmpPacketTest, SomeoneElsesPacketsAreUnrelated) {
   const Bytes other_payload = {'a', 'b', 'c', 'd', 'X'};
   const Bytes cases[] = {
-      Ip(Echo(0, 0x1235, 7, kPayload), "10.1.2.3"),              // other identifier
-      Ip(Echo(0, 0x1234, 8, kPayload), "10.1.2.3"),              // other sequence
-      Ip(Echo(0, 0x1234, 7, other_payload), "10.1.2.3"),         // other data
+      Ip(Echo(0, 0x1235, 7, kPayload), "10.1.2.3"),       // other identifier
+      Ip(Echo(0, 0x1234, 8, kPayload), "10.1.2.3"),       // other sequence
+      Ip(Echo(0, 0x1234, 7, other_payload), "10.1.2.3"),  // other data
       Ip(Echo(0, 0x1234, 7, Bytes(kPayload.begin(), kPayload.end() - 1)), "10.1.2.3"),
-      Ip(Echo(8, 0x1234, 7, kPayload), "10.1.2.3"),              // a request, not a reply
-      Ip(Echo(5, 0x1234, 7, kPayload), "10.1.2.3"),              // a redirect
+      Ip(Echo(8, 0x1234, 7, kPayload), "10.1.2.3"),  // a request, not a reply
+      Ip(Echo(5, 0x1234, 7, kPayload), "10.1.2.3"),  // a redirect
   };
   for (const auto& c : cases) EXPECT_EQ(Parse(c).verdict, TIcmpVerdict::kUnrelated);
 
@@ -103,8 +109,8 @@ TEST(IcmpPacketTest, ErrorsQuotingOurRequestMapToStatusCodes) {
     std::uint32_t status;
   };
   const TCase cases[] = {
-      {11, 0, 11013}, {11, 1, 11014}, {3, 0, 11002}, {3, 1, 11003}, {3, 2, 11004},
-      {3, 3, 11005},  {3, 4, 11009},  {3, 5, 11012}, {3, 6, 11002}, {3, 7, 11003},
+      {11, 0, 11013}, {11, 1, 11014}, {3, 0, 11002},  {3, 1, 11003}, {3, 2, 11004},
+      {3, 3, 11005},  {3, 4, 11009},  {3, 5, 11012},  {3, 6, 11002}, {3, 7, 11003},
       {3, 10, 11003}, {3, 13, 11003}, {12, 0, 11015}, {4, 0, 11016},
   };
   for (const auto& c : cases) {

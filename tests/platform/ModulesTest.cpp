@@ -10,7 +10,9 @@ using namespace platform;
 
 namespace {
 
-int Answer() { return 42; }
+int Answer() {
+  return 42;
+}
 
 TEST(ModulesTest, IcmpDllIsBuiltIn) {
   TModuleTableGuard restore;

@@ -11,7 +11,9 @@
 #include "toolkit/SysUtils.h"
 
 namespace {
-std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& s) {
+  return {s.begin(), s.end()};
+}
 
 struct TWarnings {
   std::vector<std::string> texts;
@@ -21,7 +23,8 @@ struct TWarnings {
 };
 
 void Put32(std::vector<std::uint8_t>& v, std::size_t at, std::int32_t value) {
-  for (int i = 0; i < 4; ++i) v[at + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    v[at + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
 }
 }  // namespace
 

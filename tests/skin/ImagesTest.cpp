@@ -160,13 +160,14 @@ TEST(SkinImages, JpegPatternsAreFoundThroughTheModel) {
   ASSERT_TRUE(DecodeJpeg(jpeg.data(), jpeg.size(), p));
   EXPECT_EQ(p.Width, 16);
   EXPECT_NEAR(p.Row(3)[2], 200, 4);  // red
-  const auto packed = PackSkinArchive(
-      {{"Options.dat", false,
-        [] {
-          const std::string t = "[BASE]\r\nPATTERN=WOOD.JPG\r\n[CHILD]\r\nPARENTCLASS=BASE\r\n";
-          return std::vector<std::uint8_t>(t.begin(), t.end());
-        }()},
-       {"Wood.jpg", false, jpeg}});
+  const auto packed =
+      PackSkinArchive({{"Options.dat", false,
+                        [] {
+                          const std::string t =
+                              "[BASE]\r\nPATTERN=WOOD.JPG\r\n[CHILD]\r\nPARENTCLASS=BASE\r\n";
+                          return std::vector<std::uint8_t>(t.begin(), t.end());
+                        }()},
+                       {"Wood.jpg", false, jpeg}});
   TsSkinArchive archive;
   archive.LoadFromMemory(packed.data(), packed.size(), nullptr);
   EXPECT_FALSE(archive.Images()[0].IsBitmap);

@@ -41,7 +41,9 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string SteamSource() { return std::string(SONARIX_SOURCE_DIR) + "/skins/steam/"; }
+std::string SteamSource() {
+  return std::string(SONARIX_SOURCE_DIR) + "/skins/steam/";
+}
 }  // namespace
 
 TEST(SkinDirectory, Rules) {
@@ -160,8 +162,8 @@ TEST(SkinManager, CommonSectionsOverrideKeyByKey) {
   AddSteam(m);
   m.SetSkinName("Steam (internal)");
   const SectionRecord before = m.Model().Sections()[11];
-  m.SetCommonSections({"[PANEL]   ", "FONTCOLOR=255  ", "; a comment  ", "[MYSECTION]",
-                       "COLOR=123"});
+  m.SetCommonSections(
+      {"[PANEL]   ", "FONTCOLOR=255  ", "; a comment  ", "[MYSECTION]", "COLOR=123"});
   EXPECT_EQ(m.CommonSections()[0], "[PANEL]");
   EXPECT_EQ(m.CommonSections()[2], "; a comment  ");
   const SectionRecord& panel = m.Model().Sections()[11];

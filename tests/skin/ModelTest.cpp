@@ -40,7 +40,8 @@ class SteamModel : public testing::Test {
   TsSkinModel model;
 };
 
-TsSkinModel& Build(TsSkinModel& model, const TMemIniFile& ini, const TMemIniFile* common = nullptr) {
+TsSkinModel& Build(TsSkinModel& model, const TMemIniFile& ini,
+                   const TMemIniFile* common = nullptr) {
   TsModelSource s;
   s.Options = &ini;
   s.CommonSections = common;
@@ -180,7 +181,8 @@ TEST_F(SteamModel, GlyphsAndCachedIndexes) {
   EXPECT_EQ(c.CheckBoxChecked, Mask("GLOBALINFO", "BOXCHECKED"));
   EXPECT_GE(c.CheckBoxChecked, 0);
   EXPECT_EQ(c.ScrollBtns[TsCachedIndexes::sbTop].GlyphMask, Mask("SCROLLBTNTOP", "GLYPHMASK"));
-  EXPECT_EQ(c.ScrollSliders[TsCachedIndexes::slV].BordersMask, Mask("SCROLLSLIDERV", "BORDERSMASK"));
+  EXPECT_EQ(c.ScrollSliders[TsCachedIndexes::slV].BordersMask,
+            Mask("SCROLLSLIDERV", "BORDERSMASK"));
   EXPECT_EQ(c.ScrollBars[TsCachedIndexes::sb1V].Section, model.SectionIndex("SCROLLBAR1V"));
   EXPECT_EQ(c.ScrollBars[TsCachedIndexes::sb1V].BordersMask, -1);
   EXPECT_EQ(c.Tabs[TsCachedIndexes::tsTop].BordersMask, Mask("TABTOP", "BORDERSMASK"));
@@ -197,21 +199,23 @@ TEST_F(SteamModel, GlyphsAndCachedIndexes) {
 }
 
 TEST(SkinModel, MinusOneIsMissingAndInherited) {
-  TMemIniFile ini("[BASE]\r\nCOLOR=255\r\nTRANSPARENCY=40\r\nSHADOWCOLOR=7\r\n"
-                  "[CHILD]\r\nPARENTCLASS=BASE\r\nCOLOR=-1\r\nTRANSPARENCY=x\r\n"
-                  "[LONE]\r\nCOLOR=-1\r\nPARENTCLASS=LONE\r\n");
+  TMemIniFile ini(
+      "[BASE]\r\nCOLOR=255\r\nTRANSPARENCY=40\r\nSHADOWCOLOR=7\r\n"
+      "[CHILD]\r\nPARENTCLASS=BASE\r\nCOLOR=-1\r\nTRANSPARENCY=x\r\n"
+      "[LONE]\r\nCOLOR=-1\r\nPARENTCLASS=LONE\r\n");
   TsSkinModel model;
   Build(model, ini);
   const SectionRecord& child = model.Sections()[1];
   EXPECT_EQ(child.Color, 255);
-  EXPECT_EQ(child.Transparency, 40);  // not a number: read as missing
-  EXPECT_EQ(child.ShadowColor, 0);    // not inherited
+  EXPECT_EQ(child.Transparency, 40);               // not a number: read as missing
+  EXPECT_EQ(child.ShadowColor, 0);                 // not inherited
   EXPECT_EQ(model.Sections()[2].Color, 0xFFFFFF);  // itself as parent: the default
 }
 
 TEST(SkinModel, LoopingParentsEndTheLookups) {
-  TMemIniFile ini("[A]\r\nPARENTCLASS=B\r\n[B]\r\nPARENTCLASS=C\r\n[C]\r\nPARENTCLASS=A\r\n"
-                  "FONTCOLOR=9\r\n");
+  TMemIniFile ini(
+      "[A]\r\nPARENTCLASS=B\r\n[B]\r\nPARENTCLASS=C\r\n[C]\r\nPARENTCLASS=A\r\n"
+      "FONTCOLOR=9\r\n");
   TsSkinModel model;
   Build(model, ini);
   ASSERT_EQ(model.Sections().size(), 3u);
@@ -228,10 +232,12 @@ TEST(SkinModel, SystemColoursAreResolved) {
 }
 
 TEST(SkinModel, CommonSectionsOverrideKeyByKey) {
-  TMemIniFile ini("[GLOBALINFO]\r\nCOLOR=1\r\n[PANEL]\r\nCOLOR=2\r\nFONTCOLOR=3\r\n"
-                  "TRANSPARENCY=10\r\n");
-  TMemIniFile common("[GLOBALINFO]\r\nCOLOR=99\r\n[PANEL]\r\nFONTCOLOR=30\r\n"
-                     "[EXTRA]\r\nHOTCOLOR=5\r\n");
+  TMemIniFile ini(
+      "[GLOBALINFO]\r\nCOLOR=1\r\n[PANEL]\r\nCOLOR=2\r\nFONTCOLOR=3\r\n"
+      "TRANSPARENCY=10\r\n");
+  TMemIniFile common(
+      "[GLOBALINFO]\r\nCOLOR=99\r\n[PANEL]\r\nFONTCOLOR=30\r\n"
+      "[EXTRA]\r\nHOTCOLOR=5\r\n");
   TsSkinModel model;
   Build(model, ini, &common);
   ASSERT_EQ(model.Sections().size(), 3u);
@@ -282,9 +288,9 @@ TEST(SkinModel, MaskValues) {
 
 TEST(SkinModel, ShortOrBrokenMaskValuesAreConversionErrors) {
   MaskRecord m;
-  for (const char* bad : {"^", "^0000^0169^0135^0253^0008^0008^0008^0008^3^1^1", "@0000@0151@0045",
-                          "@0000@0151@0045@0169@3@", "~0120~0304~0126~0310~0", "^00x0",
-                          "@0000@0151@0045@0169@3@-"}) {
+  for (const char* bad :
+       {"^", "^0000^0169^0135^0253^0008^0008^0008^0008^3^1^1", "@0000@0151@0045",
+        "@0000@0151@0045@0169@3@", "~0120~0304~0126~0310~0", "^00x0", "@0000@0151@0045@0169@3@-"}) {
     EXPECT_THROW(ParseMaskValue(bad, m), EConvertError) << bad;
   }
   TMemIniFile ini("[EDIT]\r\nBORDERSMASK=^0045^0045\r\n");

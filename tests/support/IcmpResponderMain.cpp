@@ -6,8 +6,8 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
-#include <sys/prctl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>

@@ -19,7 +19,9 @@ extern char** environ;
 
 namespace sxtest {
 
-bool IsRoot() { return ::geteuid() == 0; }
+bool IsRoot() {
+  return ::geteuid() == 0;
+}
 
 int Shell(const std::string& command) {
   const int rc = std::system(command.c_str());
@@ -89,8 +91,8 @@ void TNetNs::RunInside(const std::function<void()>& fn) const {
   if (error) std::rethrow_exception(error);
 }
 
-bool Connect(const TNetNs& a, const std::string& a_if, const std::string& a_cidr,
-             const TNetNs& b, const std::string& b_if, const std::string& b_cidr) {
+bool Connect(const TNetNs& a, const std::string& a_if, const std::string& a_cidr, const TNetNs& b,
+             const std::string& b_if, const std::string& b_cidr) {
   // Made inside `a`, so the host's interface names never clash.
   const std::string na = a.Name(), nb = b.Name();
   return Shell("ip -n " + na + " link add " + a_if + " type veth peer name " + b_if + " netns " +
@@ -117,7 +119,7 @@ TIcmpResponder::TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent)
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
   const std::string delay = std::to_string(delay_ms), drop = std::to_string(drop_percent);
-  std::vector<std::string> args = {"ip", "netns", "exec", ns.Name(), SONARIX_ICMP_RESPONDER,
+  std::vector<std::string> args = {"ip",  "netns", "exec", ns.Name(), SONARIX_ICMP_RESPONDER,
                                    delay, drop};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());

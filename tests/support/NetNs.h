@@ -42,8 +42,8 @@ class TNetNs {
 
 // Joins two namespaces with a veth pair and gives each end an address
 // ("10.1.2.3/24").
-bool Connect(const TNetNs& a, const std::string& a_if, const std::string& a_cidr,
-             const TNetNs& b, const std::string& b_if, const std::string& b_cidr);
+bool Connect(const TNetNs& a, const std::string& a_if, const std::string& a_cidr, const TNetNs& b,
+             const std::string& b_if, const std::string& b_cidr);
 
 // client -- router -- target, each side a /24 of its own:
 //   client 10.77.1.1, router 10.77.1.254 | 10.77.2.254, target 10.77.2.1.
@@ -87,8 +87,8 @@ class TIcmpResponder {
 }  // namespace sxtest
 
 // Skips the current test when the process lacks what namespaces need.
-#define SX_REQUIRE_ROOT()                                                        \
-  do {                                                                           \
-    if (!::sxtest::IsRoot())                                                     \
+#define SX_REQUIRE_ROOT()                                                                 \
+  do {                                                                                    \
+    if (!::sxtest::IsRoot())                                                              \
       GTEST_SKIP() << "needs root (network namespaces and raw sockets); CI runs as root"; \
   } while (0)

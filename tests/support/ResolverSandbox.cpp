@@ -23,7 +23,9 @@ void Write(const std::filesystem::path& p, const std::string& text) {
 }
 }  // namespace
 
-bool InResolverSandbox() { return std::getenv(kEnv) != nullptr; }
+bool InResolverSandbox() {
+  return std::getenv(kEnv) != nullptr;
+}
 
 int RerunInResolverSandbox(const TResolverSetup& setup) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -48,19 +50,27 @@ int RerunInResolverSandbox(const TResolverSetup& setup) {
   std::string script =
       "set -e\n"
       "ip link set lo up\n"
-      "mount --bind " + d + "/hosts /etc/hosts\n"
-      "mount --bind " + d + "/resolv.conf /etc/resolv.conf\n"
-      "mount --bind " + d + "/nsswitch.conf /etc/nsswitch.conf\n"
-      "touch /etc/host.conf && mount --bind " + d + "/host.conf /etc/host.conf\n";
+      "mount --bind " +
+      d +
+      "/hosts /etc/hosts\n"
+      "mount --bind " +
+      d +
+      "/resolv.conf /etc/resolv.conf\n"
+      "mount --bind " +
+      d +
+      "/nsswitch.conf /etc/nsswitch.conf\n"
+      "touch /etc/host.conf && mount --bind " +
+      d + "/host.conf /etc/host.conf\n";
   if (dns) {
-    script += "dnsmasq --conf-file=/dev/null --no-resolv --no-hosts --user=root "
-              "--listen-address=127.0.0.1 --bind-interfaces --port=53 --local=/" +
-              std::string(kSandboxDomain) + "/ --addn-hosts=" + d + "/dns_hosts --pid-file=" + d +
-              "/dnsmasq.pid\n";
+    script +=
+        "dnsmasq --conf-file=/dev/null --no-resolv --no-hosts --user=root "
+        "--listen-address=127.0.0.1 --bind-interfaces --port=53 --local=/" +
+        std::string(kSandboxDomain) + "/ --addn-hosts=" + d + "/dns_hosts --pid-file=" + d +
+        "/dnsmasq.pid\n";
   }
-  script += "touch " + d + "/started\nset +e\n" + std::string(kEnv) + "=1 '" + exe + "' --gtest_filter='" + filter +
-            "'\nrc=$?\n[ -f " + d + "/dnsmasq.pid ] && kill $(cat " + d +
-            "/dnsmasq.pid)\nexit $rc\n";
+  script += "touch " + d + "/started\nset +e\n" + std::string(kEnv) + "=1 '" + exe +
+            "' --gtest_filter='" + filter + "'\nrc=$?\n[ -f " + d +
+            "/dnsmasq.pid ] && kill $(cat " + d + "/dnsmasq.pid)\nexit $rc\n";
   Write(dir / "run.sh", script);
   // Setting the sandbox up can fail while other tests mount or make
   // namespaces at the same moment: try again; a failing test is not retried.
