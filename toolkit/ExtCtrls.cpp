@@ -101,6 +101,14 @@ void TCustomPanel::Dispatch(TMessage& m) {
 
 // ---- TImage --------------------------------------------------------------------------
 
+void TPicture::Assign(const QImage& image) {
+  bitmap_.Assign(image);
+  translucent_ = image.hasAlphaChannel()
+                     ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                     : QImage();
+  OnChange(nullptr);
+}
+
 TImage::TImage(TComponent* owner) : TGraphicControl(owner) {
   picture_.OnChange = TNotifyEvent(this, &TImage::PictureChanged);
   SetBounds(0, 0, 105, 105);
@@ -167,11 +175,13 @@ void TImage::Paint() {
   if (picture_.Empty()) return;
   const TRect dest = DestRect();
   if (QPainter* p = c.Painter()) {
-    // Transparent images keep their alpha; others are copied as they are.
+    // A transparent image lets what lies behind show through its alpha;
+    // any other is copied as it is.
     p->save();
-    if (!transparent_) p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    const bool blend = transparent_ && picture_.HasAlpha();
     p->drawImage(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()),
-                 picture_.Bitmap().Image());
+                 blend ? picture_.Translucent() : picture_.Bitmap().Image());
     p->restore();
   } else {
     c.StretchDraw(dest, picture_.Bitmap());

@@ -55,12 +55,15 @@ class TPicture {
   const TBitmap& Bitmap() const { return bitmap_; }
   void Assign(const TBitmap& bitmap) {
     bitmap_.Assign(bitmap);
+    translucent_ = QImage();
     OnChange(nullptr);
   }
-  void Assign(const QImage& image) {
-    bitmap_.Assign(image);
-    OnChange(nullptr);
-  }
+  // A picture with an alpha channel keeps it for drawing (Bitmap() holds
+  // its colours without it).
+  void Assign(const QImage& image);
+  bool HasAlpha() const { return !translucent_.isNull(); }
+  // The picture with its alpha channel, premultiplied; null without one.
+  const QImage& Translucent() const { return translucent_; }
   int Width() const { return bitmap_.Width(); }
   int Height() const { return bitmap_.Height(); }
   bool Empty() const { return bitmap_.Empty(); }
@@ -68,6 +71,7 @@ class TPicture {
 
  private:
   TBitmap bitmap_{0, 0, TPixelFormat::pf32bit};
+  QImage translucent_;
 };
 
 class TImage : public TGraphicControl {
