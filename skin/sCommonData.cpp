@@ -7,13 +7,10 @@
 #include "skin/sSkinManager.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Forms.h"
+#include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 
 namespace {
-
-QRect ToQRect(const TRect& r) {
-  return QRect(r.Left, r.Top, r.Width(), r.Height());
-}
 
 std::intptr_t AsData(const void* p) {
   return reinterpret_cast<std::intptr_t>(p);
@@ -567,11 +564,12 @@ void TsCommonData::AnswerBackInfo(BackgroundInfo& info) {
       BackgroundInfo up = info;
       up.R = info.R.Offset(dx, dy);
       if (up.PleaseDraw && up.DrawDC != nullptr) {
-        up.DrawDC->save();
+        TPainterSave saved(up.DrawDC);
         up.DrawDC->translate(-dx, -dy);
+        AskParentBackground(c, up);
+      } else {
+        AskParentBackground(c, up);
       }
-      AskParentBackground(c, up);
-      if (up.PleaseDraw && up.DrawDC != nullptr) up.DrawDC->restore();
       info.Kind = up.Kind;
       info.Color = up.Color;
       info.Bitmap = up.Bitmap;
@@ -692,10 +690,9 @@ void TsCommonData::CopyCacheToScreen(HDC dc) {
       clip -= ToQRect(child->BoundsRect());
   }
   if (!clip.isEmpty()) {
-    dc->save();
+    TPainterSave saved(dc);
     dc->setClipRegion(clip, Qt::IntersectClip);
     dc->drawImage(-nc.Left, -nc.Top, DisplayBitmap().Image());
-    dc->restore();
   }
   win->PaintControls(dc);
 }
@@ -708,10 +705,9 @@ void TsCommonData::CopyFrameToScreen(HDC dc) {
   frame -= QRegion(nc.Left, nc.Top, std::max(0, win->Width() - nc.Left - nc.Right),
                    std::max(0, win->Height() - nc.Top - nc.Bottom));
   if (frame.isEmpty()) return;
-  dc->save();
+  TPainterSave saved(dc);
   dc->setClipRegion(frame, Qt::IntersectClip);
   dc->drawImage(0, 0, DisplayBitmap().Image());
-  dc->restore();
 }
 
 // ---- fades ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include "skin/SkinPainter.h"
 #include "skin/sSkinManager.h"
+#include "toolkit/Guards.h"
 
 TsPanel::TsPanel(TComponent* owner) : TPanel(owner) {
   skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckPanel);
@@ -110,17 +111,8 @@ void TsPanel::PaintPlain(HDC dc) {
   const TRect nc = FrameMargins();
   dc->drawImage(-nc.Left, -nc.Top, look.Image());
   if (OnPaint) {
-    TCanvas& canvas = Canvas();
-    canvas.Lock();
-    canvas.Attach(dc, ClientRect());
-    struct TRelease {
-      TCanvas& c;
-      ~TRelease() {
-        c.Detach();
-        c.Unlock();
-      }
-    } release{canvas};
-    OnPaint(this, canvas);
+    TCanvasPaint painting(Canvas(), dc, ClientRect());
+    OnPaint(this, Canvas());
   }
   skin_data_->CacheBuilt(0);
 }
