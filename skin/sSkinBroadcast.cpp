@@ -9,27 +9,9 @@
 
 namespace {
 
-// Forwards to the children in order, stopping at the first that is being
-// destroyed. Windowless controls and windows not made yet get a direct call;
-// skinned windows forward further themselves; other windows are descended.
-void ForwardToChildren(TWinControl* parent, std::uintptr_t wparam, std::intptr_t lparam) {
-  for (int i = 0; i < parent->ControlCount(); ++i) {
-    TControl* child = parent->Controls(i);
-    if (child->IsDestroying()) break;
-    auto* win = dynamic_cast<TWinControl*>(child);
-    if (win == nullptr || !win->HandleAllocated()) {
-      child->Perform(SM_LUMVEXCMD, wparam, lparam);
-    } else if (AnswersSkinned(win)) {
-      win->Perform(SM_LUMVEXCMD, wparam, lparam);
-    } else {
-      ForwardToChildren(win, wparam, lparam);
-    }
-  }
-}
-
 void DeliverToForm(TCustomForm* form, std::uintptr_t wparam, std::intptr_t lparam) {
   form->Perform(SM_LUMVEXCMD, wparam, lparam);
-  ForwardToChildren(form, wparam, lparam);
+  ForwardSkinCommand(form, wparam, lparam);
 }
 
 // The registered form entry, if `form` is one.
@@ -66,6 +48,21 @@ void ReportLoadError(const std::exception& e) {
 }
 
 // --- the manager's broadcasting -------------------------------------------
+
+void ForwardSkinCommand(TWinControl* parent, std::uintptr_t wparam, std::intptr_t lparam) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* child = parent->Controls(i);
+    if (child->IsDestroying()) break;
+    auto* win = dynamic_cast<TWinControl*>(child);
+    if (win == nullptr || !win->HandleAllocated()) {
+      child->Perform(SM_LUMVEXCMD, wparam, lparam);
+    } else if (AnswersSkinned(win)) {
+      win->Perform(SM_LUMVEXCMD, wparam, lparam);
+    } else {
+      ForwardSkinCommand(win, wparam, lparam);
+    }
+  }
+}
 
 void TsSkinManager::BroadcastCommand(TsCommand command) {
   const std::uintptr_t wparam = MakeSkinCommand(command);
