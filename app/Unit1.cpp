@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/AboutBox.h"
 #include "skin/SteamSkin.h"
 #include "toolkit/SysUtils.h"
 
@@ -406,7 +407,10 @@ void TForm1::SaveLogTo(const std::string& path) {
   if (written < text.size()) throw EWriteError();
 }
 
-void TForm1::sBitBtn5Click(TObject*) {}
+void TForm1::sBitBtn5Click(TObject*) {
+  // Modal: a series running underneath waits until the box is closed.
+  if (AboutBox != nullptr) AboutBox->ShowModal();
+}
 
 void TForm1::sBitBtn6Click(TObject* sender) {
   sBitBtn2Click(sender);
