@@ -92,10 +92,17 @@ void TCustomForm::ApplyWindowFlags() {
   // The program's own frame has the buttons: hints for the window system's
   // buttons would bring its frame back.
   if (own_frame_) f = (f & Qt::WindowType_Mask) | Qt::FramelessWindowHint;
-  const bool visible = w->isVisible();
-  w->setWindowFlags(f);
+  if (f != w->windowFlags()) {
+    if (w->isVisible() && w->windowHandle() != nullptr) {
+      // A window on the screen (or being shown) takes the new flags as it
+      // is, without being hidden and shown again.
+      w->overrideWindowFlags(f);
+      w->windowHandle()->setFlags(f);
+    } else {
+      w->setWindowFlags(f);
+    }
+  }
   UpdateWidgetGeometry();
-  if (visible) w->show();
 }
 
 void TCustomForm::UpdateWidgetGeometry() {
