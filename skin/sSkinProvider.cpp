@@ -31,6 +31,11 @@ TsSkinManager* TsFormSkinData::Manager() const {
 TsSkinProvider::TsSkinProvider(TComponent* owner) : TComponent(owner) {
   if (auto* form = dynamic_cast<TCustomForm*>(owner)) {
     Attach(form);
+    // Made while a skin is in force: it paints with it at once.
+    if (!IsLoading()) {
+      LookUp();
+      if (section_ >= 0) ApplyFrame();
+    }
   } else if (dynamic_cast<TWinControl*>(owner) != nullptr) {
     MessageDlg(kFormsOnly, mtWarning, mbOK);
   }
@@ -206,7 +211,7 @@ void TsSkinProvider::DropFrame() {
 }
 
 void TsSkinProvider::RecomputeFrame() {
-  MarkStale(true);
+  LookUp();
   if (section_ >= 0) ApplyFrame();
 }
 

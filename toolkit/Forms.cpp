@@ -777,7 +777,14 @@ bool TCustomForm::TranslateEvent(QObject* target, QEvent* e,
         window_state_ = (s & Qt::WindowMinimized)                     ? wsMinimized
                         : (s & Qt::WindowMaximized) || own_maximized_ ? wsMaximized
                                                                       : wsNormal;
-        return qt_default();
+        const bool r = qt_default();
+        // Minimising and restoring are a change of size for the window's
+        // handlers, as the window system tells it.
+        const std::uintptr_t kind = window_state_ == wsMinimized   ? SIZE_MINIMIZED
+                                    : window_state_ == wsMaximized ? SIZE_MAXIMIZED
+                                                                   : SIZE_RESTORED;
+        Perform(WM_SIZE, kind, MakeLParam(ClientWidth(), ClientHeight()));
+        return r;
       }
       default:
         break;
