@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
 
 // ---- TsFormSkinData ---------------------------------------------------------
@@ -189,7 +190,12 @@ void TsSkinProvider::ApplyFrame() {
   TsSkinManager* m = skin_data_.Manager();
   const SectionRecord& s = m->Model().Sections()[static_cast<std::size_t>(section_)];
   if (use_global_color_) form_->SetColor(s.Color);
-  if (adopted_) form_->Font().SetColor(s.FontColor[0]);
+  if (adopted_) {
+    form_->Font().SetColor(s.FontColor[0]);
+    // Plain push buttons keep their face, so they keep their own text colour.
+    for (int i = 0; i < form_->ControlCount(); ++i)
+      if (auto* b = dynamic_cast<TBitBtn*>(form_->Controls(i))) b->Font().SetColor(clBtnText);
+  }
   UpdateGeometry();
   if (form_->BorderStyle() != TFormBorderStyle::bsNone) {
     form_->SetOwnFrame(true);
