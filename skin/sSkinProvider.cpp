@@ -10,26 +10,10 @@
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
 
-// ---- TsFormSkinData ---------------------------------------------------------
-
-void TsFormSkinData::SetSkinSection(const std::string& value) {
-  std::string s = value.empty() ? "UNKNOWN" : value;
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  section_ = s;
-}
-
-void TsFormSkinData::SetSkinManager(TsSkinManager* manager) {
-  manager_ = manager == DefaultManager() ? nullptr : manager;
-}
-
-TsSkinManager* TsFormSkinData::Manager() const {
-  return manager_ != nullptr ? manager_ : DefaultManager();
-}
-
 // ---- TsSkinProvider -----------------------------------------------------------
 
-TsSkinProvider::TsSkinProvider(TComponent* owner) : TComponent(owner) {
+TsSkinProvider::TsSkinProvider(TComponent* owner)
+    : TComponent(owner), skin_data_(std::make_unique<TsCommonData>(this, nullptr, this, ckForm)) {
   if (auto* form = dynamic_cast<TCustomForm*>(owner)) {
     Attach(form);
     // Made while a skin is in force: it paints with it at once.
@@ -52,7 +36,7 @@ std::unique_ptr<TsSkinProvider> TsSkinProvider::Adopt(TCustomForm* form, TsSkinM
   std::unique_ptr<TsSkinProvider> p(new TsSkinProvider(nullptr));
   p->adopted_ = true;
   p->skin_menu_line_ = skin_menu_line;
-  p->skin_data_.SetSkinManager(manager);
+  p->skin_data_->SetSkinManager(manager);
   p->Attach(form);
   p->LookUp();
   p->ApplyFrame();
@@ -134,9 +118,10 @@ void TsSkinProvider::SetTitleSkin(const std::string& value) {
 }
 
 void TsSkinProvider::LookUp() {
-  TsSkinManager* m = skin_data_.Manager();
+  TsSkinManager* m = skin_data_->Manager();
   const bool have = m != nullptr && !m->Model().Sections().empty();
-  section_ = have ? m->SectionIndex(skin_data_.SkinSection()) : -1;
+  if (have) skin_data_->UpdateIndexes();
+  section_ = have && skin_data_->Skinned() ? skin_data_->SkinIndex() : -1;
   title_section_ =
       have ? m->SectionIndex(title_skin_.empty() ? std::string("FORMTITLE") : title_skin_) : -1;
   MarkStale(true);
@@ -167,7 +152,7 @@ void TsSkinProvider::UpdateGeometry() {
     const int size = IconSizeOf(CaptionHeightOf(form_->BorderStyle(), form_->WindowState()));
     icon_ = icon.isNull() || size == 0 ? QImage() : icon.pixmap(size, size).toImage();
   }
-  TsSkinManager* m = skin_data_.Manager();
+  TsSkinManager* m = skin_data_->Manager();
   if (m == nullptr) return;
   const std::size_t old_count = geometry_.Buttons.size();
   geometry_ = FrameGeometryOf(m->Model(), FactsNow());
@@ -187,7 +172,7 @@ void TsSkinProvider::ApplyFrame() {
     DropFrame();
     return;
   }
-  TsSkinManager* m = skin_data_.Manager();
+  TsSkinManager* m = skin_data_->Manager();
   const SectionRecord& s = m->Model().Sections()[static_cast<std::size_t>(section_)];
   if (use_global_color_) form_->SetColor(s.Color);
   if (adopted_) {
@@ -211,7 +196,7 @@ void TsSkinProvider::DropFrame() {
   if (form_ == nullptr) return;
   cuts_.clear();
   form_->SetOwnFrame(false);
-  cache_.SetSize(0, 0);
+  skin_data_->CacheBmp().SetSize(0, 0);
   frame_band_.SetSize(0, 0);
   form_->Invalidate();
 }
@@ -228,7 +213,7 @@ void TsSkinProvider::MarkStale(bool whole) {
 
 TsFramePaint TsSkinProvider::PaintInput() const {
   TsFramePaint p;
-  TsSkinManager* m = skin_data_.Manager();
+  TsSkinManager* m = skin_data_->Manager();
   p.Model = m != nullptr ? &m->Model() : nullptr;
   p.Section = section_;
   p.TitleSection = title_section_;
@@ -251,13 +236,28 @@ TsFramePaint TsSkinProvider::PaintInput() const {
 }
 
 const TBitmap& TsSkinProvider::WindowCache() {
-  if (section_ >= 0 && (stale_ || band_stale_)) {
-    if (stale_) OnSkinItem(this, skin_data_.SkinSection());
-    PaintWindowCache(cache_, PaintInput(), &frame_band_, !stale_);
-    stale_ = false;
-    band_stale_ = false;
-  }
-  return cache_;
+  if (section_ >= 0 && (stale_ || band_stale_)) PrepareCache();
+  return skin_data_->CacheBmp();
+}
+
+void TsSkinProvider::PrepareCache() {
+  if (section_ < 0) return;
+  if (stale_) OnSkinItem(this, skin_data_->SkinSection());
+  PaintWindowCache(skin_data_->CacheBmp(), PaintInput(), &frame_band_, !stale_);
+  stale_ = false;
+  band_stale_ = false;
+  skin_data_->CacheBuilt(CurrentSkinState());
+}
+
+void TsSkinProvider::SkinSectionChanged() {
+  // The cached title bitmap goes with the old section.
+  frame_band_.SetSize(0, 0);
+  if (form_ == nullptr || IsLoading()) return;
+  LookUp();
+  if (section_ >= 0)
+    ApplyFrame();
+  else
+    DropFrame();
 }
 
 QRegion TsSkinProvider::Region() const {
@@ -269,7 +269,7 @@ QRegion TsSkinProvider::Region() const {
 
 void TsSkinProvider::UpdateRegion() {
   if (form_ == nullptr) return;
-  TsSkinManager* m = skin_data_.Manager();
+  TsSkinManager* m = skin_data_->Manager();
   cuts_.clear();
   if (section_ >= 0 && m != nullptr && form_->BorderStyle() != TFormBorderStyle::bsNone &&
       form_->WindowState() != wsMinimized)
@@ -331,19 +331,20 @@ bool TsSkinProvider::SkinCommand(TMessage& m) {
       m.Result = 1;
       return true;
     case TsCommand::ApplySkin:
-      if (reinterpret_cast<TsSkinManager*>(m.LParam) != skin_data_.Manager()) return true;
+      if (reinterpret_cast<TsSkinManager*>(m.LParam) != skin_data_->Manager()) return true;
       LookUp();
       // While the form's settings are read the frame waits for Loaded.
       if (!IsLoading()) ApplyFrame();
       return true;
     case TsCommand::DropSkin:
-      if (reinterpret_cast<TsSkinManager*>(m.LParam) != skin_data_.Manager()) return true;
+      if (reinterpret_cast<TsSkinManager*>(m.LParam) != skin_data_->Manager()) return true;
+      skin_data_->HandleCommand(m);
       section_ = -1;
       title_section_ = -1;
       DropFrame();
       return true;
     case TsCommand::RepaintSkin:
-      if (reinterpret_cast<TsSkinManager*>(m.LParam) != skin_data_.Manager()) return true;
+      if (reinterpret_cast<TsSkinManager*>(m.LParam) != skin_data_->Manager()) return true;
       if (section_ < 0) LookUp();
       MarkStale(true);
       ApplyFrame();
@@ -351,7 +352,9 @@ bool TsSkinProvider::SkinCommand(TMessage& m) {
     case TsCommand::HaltFade:
       return true;
     default:
-      return false;
+      // The commands every skinned control answers: what lies behind the
+      // form's children, the fill colour, the section index, ...
+      return skin_data_->HandleCommand(m);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "skin/sCommonData.h"
 #include "skin/sSkinFrame.h"
 #include "skin/sSkinManager.h"
 #include "toolkit/Forms.h"
@@ -40,23 +41,7 @@ class TsTitleIcon {
   int Width = 0;
 };
 
-// The provider's tie to the skin: its section and manager.
-class TsFormSkinData {
- public:
-  const std::string& SkinSection() const { return section_; }
-  // Stored upper-cased; an empty value is stored as "UNKNOWN".
-  void SetSkinSection(const std::string& value);
-  // None means the default manager, which is never stored here.
-  TsSkinManager* SkinManager() const { return manager_; }
-  void SetSkinManager(TsSkinManager* manager);
-  TsSkinManager* Manager() const;
-
- private:
-  std::string section_ = "FORM";
-  TsSkinManager* manager_ = nullptr;
-};
-
-class TsSkinProvider : public TComponent, public TsFormSkinLink {
+class TsSkinProvider : public TComponent, public TsFormSkinLink, public TsSkinHost {
  public:
   static constexpr const char* kFormsOnly =
       "TsSkinProvider component must be used with forms only!\r\nFor frames skinning may be used "
@@ -78,7 +63,8 @@ class TsSkinProvider : public TComponent, public TsFormSkinLink {
   // Published properties.
   TAlignment CaptionAlignment() const { return caption_alignment_; }
   void SetCaptionAlignment(TAlignment value);
-  TsFormSkinData& SkinData() { return skin_data_; }
+  // The form's skin state: section "FORM", its indexes, the window cache.
+  TsCommonData& SkinData() { return *skin_data_; }
   TsGripMode GripMode() const { return grip_mode_; }
   void SetGripMode(TsGripMode value);
   bool MakeSkinMenu() const { return make_skin_menu_; }
@@ -112,8 +98,13 @@ class TsSkinProvider : public TComponent, public TsFormSkinLink {
   QRegion Region() const;
 
   // TsFormSkinLink.
-  TsSkinManager* LinkedManager() const override { return skin_data_.Manager(); }
+  TsSkinManager* LinkedManager() const override { return skin_data_->Manager(); }
   void RecomputeFrame() override;
+
+  // TsSkinHost: the form's look is the hot one while it is active.
+  int CurrentSkinState() const override { return active_ ? 1 : 0; }
+  void PrepareCache() override;
+  void SkinSectionChanged() override;
 
  protected:
   void Notification(TComponent* component, TOperation operation) override;
@@ -144,7 +135,7 @@ class TsSkinProvider : public TComponent, public TsFormSkinLink {
   bool skin_menu_line_ = true;
 
   TAlignment caption_alignment_ = taLeftJustify;
-  TsFormSkinData skin_data_;
+  std::unique_ptr<TsCommonData> skin_data_;
   TsGripMode grip_mode_ = gmNone;
   bool make_skin_menu_ = false;
   std::string menu_line_skin_;
@@ -162,7 +153,6 @@ class TsSkinProvider : public TComponent, public TsFormSkinLink {
   bool active_ = false;
   TsFrameGeometry geometry_;
   TsTitleButtonStates buttons_;
-  TBitmap cache_;
   TBitmap frame_band_;
   bool stale_ = true;
   bool band_stale_ = true;
