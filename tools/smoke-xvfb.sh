@@ -77,7 +77,7 @@ rows() {
 wait_window() {
   local w=""
   for _ in $(seq 1 100); do
-    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    w=$(timeout 5 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
     [ -n "$w" ] && break
     alive
     sleep 0.1
@@ -116,7 +116,7 @@ echo "corners cut"
 # The caption: white text while active, the title colour (0xA2ACA6 as
 # 0x00BBGGRR, #A6ACA2 on the screen) when not.
 caption_colors() { shot; echo "$(count_color 380 15 $((X + 8)) $((Y + 4)) '#FFFFFF') $(count_color 380 15 $((X + 8)) $((Y + 4)) '#A6ACA2')"; }
-xdotool windowfocus --sync "$win" 2>/dev/null || true
+timeout 5 xdotool windowfocus --sync "$win" 2>/dev/null || true
 sleep 0.3
 read -r white title < <(caption_colors)
 echo "active caption: $white white pixels, $title title-coloured"
@@ -128,7 +128,7 @@ read -r white title < <(caption_colors)
 echo "inactive caption: $white white pixels, $title title-coloured"
 [ "$white" -eq 0 ] && [ "$title" -gt 0 ] || fail "inactive caption not in the title colour"
 picture "$X" "$Y" "$WIDTH" "$HEIGHT" main-inactive.png
-xdotool windowfocus --sync "$win" 2>/dev/null || true
+timeout 5 xdotool windowfocus --sync "$win" 2>/dev/null || true
 sleep 0.3
 
 # The host box has the focus when the window opens: Enter pings.
@@ -244,7 +244,7 @@ setpriv --bounding-set=-net_raw --inh-caps=-net_raw -- "$sonarix" >"$out/failed-
 pid=$!
 box=""
 for _ in $(seq 1 100); do
-  box=$(xdotool search --onlyvisible --name '^Sonarix - a Ping Utility$' 2>/dev/null | head -n 1 || true)
+  box=$(timeout 5 xdotool search --onlyvisible --name '^Sonarix - a Ping Utility$' 2>/dev/null | head -n 1 || true)
   [ -n "$box" ] && break
   kill -0 $pid 2>/dev/null || break
   sleep 0.1
@@ -252,8 +252,8 @@ done
 [ -n "$box" ] || { cat "$out/failed-start.log"; fail "no error box at a failed start-up"; }
 sleep 0.5
 import -window root "$out/failed-start.png"
-if xdotool search --name '^Sonarix 1\.0$' >/dev/null 2>&1; then fail "main window shown"; fi
-xdotool windowfocus --sync "$box" 2>/dev/null || true
+if timeout 5 xdotool search --name '^Sonarix 1\.0$' >/dev/null 2>&1; then fail "main window shown"; fi
+timeout 5 xdotool windowfocus --sync "$box" 2>/dev/null || true
 xdotool key Return
 status=0
 for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
