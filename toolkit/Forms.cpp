@@ -217,7 +217,13 @@ void TCustomForm::SetFrameKeepingClient(const TRect& margins) {
     Realign();
     return;
   }
+  const int w0 = Width(), h0 = Height();
   SetClientSize(cw, ch);
+  // A window already placed in the middle of the screen stays there.
+  const bool centred = position_ == poScreenCenter || position_ == poDesktopCenter ||
+                       position_ == poMainFormCenter || position_ == poOwnerFormCenter;
+  if (placed_ && centred)
+    SetBounds(Left() - (Width() - w0) / 2, Top() - (Height() - h0) / 2, Width(), Height());
 }
 
 void TCustomForm::SetWindowRegion(const QRegion& region) {

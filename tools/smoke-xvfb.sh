@@ -35,6 +35,8 @@ fi
 ip link set lo up
 export QT_QPA_PLATFORM=xcb
 
+fail() { echo "FAIL: $*"; exit 1; }
+
 # A display of our own, its number chosen by the server; a white root window
 # shows where the program's window is cut away.
 displayfd=$(mktemp)
@@ -44,14 +46,16 @@ pid=""
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
   rm -f "$displayfd"
 }
 trap cleanup EXIT
 for _ in $(seq 1 100); do [ -s "$displayfd" ] && break; sleep 0.1; done
 [ -s "$displayfd" ] || { echo "FAIL: Xvfb did not start"; cat "$out/xvfb.log"; exit 1; }
 export DISPLAY=":$(head -n 1 "$displayfd")"
+for _ in $(seq 1 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+xwininfo -root >/dev/null 2>&1 || fail "cannot connect to $DISPLAY"
 
-fail() { echo "FAIL: $*"; exit 1; }
 echo_counters() { awk '/^IcmpMsg:/ { if (!h) { split($0, names); h = 1 } else { split($0, v); for (i = 2; i <= NF; i++) c[names[i]] = v[i] } } END { printf "%d %d\n", c["OutType8"], c["InType0"] }' /proc/net/snmp; }
 alive() { kill -0 "$pid" 2>/dev/null || { cat "$out/sonarix.log"; fail "the program ended"; }; }
 geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }

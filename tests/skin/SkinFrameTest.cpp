@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -478,7 +479,16 @@ TEST_F(SkinFrameTest, TheSaveDialogIsShownInTheDialogSection) {
               EXPECT_NE(Px(cache, w->width() / 2, 30), Px(cache, w->width() / 2, w->height() - 10));
               checked = true;
             },
-            [](QWidget* w) { static_cast<QFileDialog*>(w)->reject(); });
+            [](QWidget* w) {
+              // Pressed and released on its close button, the dialog closes.
+              const QPoint close(w->width() - 4 - 7, 13);
+              for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QMouseEvent e(type, QPointF(close), QPointF(w->mapToGlobal(close)), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+                QApplication::sendEvent(w, &e);
+              }
+            });
   TSaveDialog dialog(nullptr);
   dialog.SetTitle("Save Log");
   dialog.SetFileName("SonarixLog.txt");
