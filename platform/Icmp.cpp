@@ -331,17 +331,23 @@ DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, void* request_data,
   };
 
   char control[512];
+  // On loopback the reply is usually queued before sendto returns: look
+  // once before waiting.
+  bool look_first = true;
   for (;;) {
-    const std::int64_t left = deadline - Now(CLOCK_MONOTONIC);
-    if (left <= 0) break;
-    pollfd pfd{s->fd, POLLIN, 0};
-    timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
-    const int n = ::ppoll(&pfd, 1, &wait, nullptr);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return finish(Fail(&record, IP_GENERAL_FAILURE));
+    pollfd pfd{s->fd, POLLIN, POLLIN};
+    if (!look_first) {
+      const std::int64_t left = deadline - Now(CLOCK_MONOTONIC);
+      if (left <= 0) break;
+      timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+      const int n = ::ppoll(&pfd, 1, &wait, nullptr);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return finish(Fail(&record, IP_GENERAL_FAILURE));
+      }
+      if (n == 0) break;
     }
-    if (n == 0) break;
+    look_first = false;
 
     if ((pfd.revents & POLLERR) && s->raw) {
       // A raw socket keeps a hard ICMP error as a pending socket error while
