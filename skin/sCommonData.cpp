@@ -735,6 +735,7 @@ void TsCommonData::LookChanged(bool short_fade) {
 
 void TsCommonData::StartFade(bool short_fade) {
   const SectionRecord* s = Section();
+  if (host_->WantsShortFade()) short_fade = true;
   const int iterations = std::max(1, short_fade ? s->FadingIterations / 2 : s->FadingIterations);
   // From what the screen shows now: a fade running shows its frame.
   auto fade = std::make_unique<TsFadeAnimation>(DisplayBitmap(), iterations);
