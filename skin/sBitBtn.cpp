@@ -68,6 +68,36 @@ void TsBitBtn::SetDisabledKind(TsDisabledKinds value) {
   ButtonChanged();
 }
 
+void TsBitBtn::PushChanged() {
+  if (skin_data_->Skinned() && CurrentSkinState() != skin_data_->CacheState())
+    skin_data_->LookChanged();
+}
+
+void TsBitBtn::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TBitBtn::MouseDown(button, shift, x, y);
+  PushChanged();
+}
+
+void TsBitBtn::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  TBitBtn::MouseUp(button, shift, x, y);
+  PushChanged();
+}
+
+void TsBitBtn::MouseMove(TShiftState shift, int x, int y) {
+  TBitBtn::MouseMove(shift, x, y);
+  PushChanged();
+}
+
+void TsBitBtn::KeyDown(std::uint16_t& key, TShiftState shift) {
+  TBitBtn::KeyDown(key, shift);
+  PushChanged();
+}
+
+void TsBitBtn::KeyUp(std::uint16_t& key, TShiftState shift) {
+  TBitBtn::KeyUp(key, shift);
+  PushChanged();
+}
+
 int TsBitBtn::CurrentSkinState() const {
   if (Pushed() || down_) return 2;
   if (Default() || skin_data_->FocusedFlag() || skin_data_->MouseAbove()) return 1;

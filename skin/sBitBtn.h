@@ -49,8 +49,15 @@ class TsBitBtn : public TBitBtn, public TsSkinHost {
   void Dispatch(TMessage& message) override;
   void Loaded() override;
   void ButtonChanged() override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void KeyDown(std::uint16_t& key, TShiftState shift) override;
+  void KeyUp(std::uint16_t& key, TShiftState shift) override;
 
  private:
+  // After a press, a release or a cancel: fades to the new state.
+  void PushChanged();
   void DrawContent(TBitmap& cache, int state);
 
   std::unique_ptr<TsCommonData> skin_data_;

@@ -48,6 +48,8 @@ void TsMemoFrame::WndProc(TMessage& m) {
 
 TsMemo::TsMemo(TComponent* owner) : TMemo(owner) {
   skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckEdit);
+  // Made while a skin is on (and not read from a window's settings).
+  if (!IsLoading() && skin_data_->Skinned()) AttachFrame();
 }
 
 TsMemo::~TsMemo() {

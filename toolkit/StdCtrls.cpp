@@ -59,6 +59,13 @@ std::string FromQLines(const QString& text) {
   return out;
 }
 
+// Reserves a frame `width` pixels wide around a scrolling editor's viewport
+// and bars; the control paints the frame over Qt's (WM_NCPAINT).
+void SetEditorFrame(QFrame* editor, int width) {
+  editor->setFrameStyle(width > 0 ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
+  editor->setLineWidth(width);
+}
+
 }  // namespace
 
 void DrawSunkenEdge(HDC dc, const TRect& rect) {
@@ -402,8 +409,7 @@ void TMemoLines::SetText(const std::string& text) {
 
 TMemo::TMemo(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QPlainTextEdit>()) {
   QPlainTextEdit* e = Editor();
-  e->setFrameStyle(QFrame::NoFrame);
-  e->setContentsMargins(2, 2, 2, 2);
+  SetEditorFrame(e, 2);
   e->document()->setUndoRedoEnabled(false);
   e->document()->setDocumentMargin(1);
   e->setTabChangesFocus(true);
@@ -440,8 +446,7 @@ void TMemo::PaintFrame(HDC dc) {
 void TMemo::SetBorderStyle(TBorderStyle style) {
   if (style == border_style_) return;
   border_style_ = style;
-  const int m = style == TBorderStyle::bsSingle ? 2 : 0;
-  Editor()->setContentsMargins(m, m, m, m);
+  SetEditorFrame(Editor(), style == TBorderStyle::bsSingle ? 2 : 0);
   Invalidate();
 }
 
@@ -605,12 +610,19 @@ class TComboListWatcher : public QObject {
         combo_->ListShown(false);
         break;
       case QEvent::MouseButtonPress: {
+        combo_->swallow_release_ = false;
         auto* w = static_cast<QWidget*>(watched);
         const QPoint at = combo_->Handle()->mapFromGlobal(
             static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
         if (combo_->ButtonRect().Contains({at.x(), at.y()})) w->setAttribute(Qt::WA_NoMouseReplay);
         break;
       }
+      case QEvent::MouseButtonRelease:
+        if (combo_->swallow_release_) {
+          combo_->swallow_release_ = false;
+          return true;
+        }
+        break;
       default:
         break;
     }
@@ -763,7 +775,9 @@ void TComboBox::Dispatch(TMessage& m) {
       // The button opens and closes the list; Qt's own hit test of its
       // style's arrow does not apply to the face painted here.
       if (CanFocus() && !Focused()) SetFocus();
-      SetDroppedDown(!list_showing_);
+      const bool drop = !list_showing_;
+      SetDroppedDown(drop);
+      swallow_release_ = drop && list_showing_;
       return;
     }
   }

@@ -289,6 +289,9 @@ class TComboBox : public TWinControl {
   bool in_edit_ = false;
   bool deleting_ = false;
   bool list_showing_ = false;
+  // The list was dropped by a press on the button: that press's release
+  // must not close it again.
+  bool swallow_release_ = false;
   std::unique_ptr<QObject> list_watcher_;
 };
 

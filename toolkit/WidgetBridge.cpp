@@ -255,6 +255,13 @@ bool TWinControl::TranslateEvent(QObject* target, QEvent* e,
           MouseMessageNumber(MouseAction(e->type()), MouseButton(me->button()));
       TMessage m{msg, KeysFromQt(me->modifiers(), me->buttons()), MakeLParam(pos.x(), pos.y()), 0};
       const bool r = SendQt(m, qt_default);
+      // A window's pointer input is its own: what the widget ignored does
+      // not go on to the parent's window (which would take the pointer
+      // from this control).
+      if (target == widget_) {
+        e->accept();
+        return true;
+      }
       return own_widget_ ? true : r;
     }
     case QEvent::Enter:
