@@ -2,24 +2,15 @@
 
 #include "skin/sEdit.h"
 
-namespace {
-
-TsScrollBarAttacher& Attacher() {
-  static TsScrollBarAttacher attacher;
-  return attacher;
-}
-
-}  // namespace
-
-void SetScrollBarAttacher(TsScrollBarAttacher attacher) {
-  Attacher() = std::move(attacher);
-}
-
 // ---- TsMemoFrame ---------------------------------------------------------------
 
 TsMemoFrame::TsMemoFrame(TsMemo* memo) : TsWindowHandler(memo), memo_(memo) {
-  // The place of the skinned scroll bars: made with the skin, freed with it.
-  if (Attacher()) scroll_bars_ = Attacher()(memo, memo->SkinData());
+  // The skinned bars come with the frame and go with it.
+  TsSkinManager* manager = memo->SkinData()->SkinManager();
+  vertical_ = std::make_unique<TsScrollBar>(memo, SB_VERT, manager);
+  if (!vertical_->Attached()) vertical_.reset();
+  horizontal_ = std::make_unique<TsScrollBar>(memo, SB_HORZ, manager);
+  if (!horizontal_->Attached()) horizontal_.reset();
   memo->Invalidate();
 }
 
@@ -27,8 +18,15 @@ TsMemoFrame::~TsMemoFrame() {
   DetachAll();
 }
 
+TsScrollBar* TsMemoFrame::ScrollBar(TScrollBarKind kind) const {
+  return kind == SB_VERT ? vertical_.get() : horizontal_.get();
+}
+
 void TsMemoFrame::DetachAll() {
-  if (scroll_bars_ != nullptr) scroll_bars_->Detach();
+  // A bar's handler is not in the message chain: it goes at once, and the
+  // memo's own bar is back.
+  vertical_.reset();
+  horizontal_.reset();
   Detach();
 }
 
@@ -85,7 +83,7 @@ void TsMemo::AttachFrame() {
 
 void TsMemo::DetachFrame() {
   if (frame_ == nullptr) return;
-  // The handlers may be on the call stack (they passed this message on).
+  // The handler may be on the call stack (it passed this message on).
   frame_->DetachAll();
   retired_frame_ = std::move(frame_);
   Invalidate();

@@ -18,6 +18,7 @@
 #include "platform/SystemMetrics.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guards.h"
+#include "toolkit/ScrollBars.h"
 #include "toolkit/SysUtils.h"
 #include "toolkit/WidgetBridge.h"
 
@@ -57,13 +58,6 @@ std::string FromQLines(const QString& text) {
     out += c;
   }
   return out;
-}
-
-// Reserves a frame `width` pixels wide around a scrolling editor's viewport
-// and bars; the control paints the frame over Qt's (WM_NCPAINT).
-void SetEditorFrame(QFrame* editor, int width) {
-  editor->setFrameStyle(width > 0 ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
-  editor->setLineWidth(width);
 }
 
 }  // namespace
@@ -409,11 +403,16 @@ void TMemoLines::SetText(const std::string& text) {
 
 TMemo::TMemo(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QPlainTextEdit>()) {
   QPlainTextEdit* e = Editor();
-  SetEditorFrame(e, 2);
+  // The frame is the control's to paint (WM_NCPAINT), but Qt must lay the
+  // text and the scroll bars out inside it, as a window's client area and
+  // bars lie inside its border: a Qt frame of the same width does that.
+  e->setFrameStyle(QFrame::Box | QFrame::Plain);
+  e->setLineWidth(2);
   e->document()->setUndoRedoEnabled(false);
   e->document()->setDocumentMargin(1);
   e->setTabChangesFocus(true);
   e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  InstallScrollBars(e);
   e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   e->viewport()->setAutoFillBackground(true);
@@ -446,7 +445,7 @@ void TMemo::PaintFrame(HDC dc) {
 void TMemo::SetBorderStyle(TBorderStyle style) {
   if (style == border_style_) return;
   border_style_ = style;
-  SetEditorFrame(Editor(), style == TBorderStyle::bsSingle ? 2 : 0);
+  Editor()->setLineWidth(style == TBorderStyle::bsSingle ? 2 : 0);
   Invalidate();
 }
 

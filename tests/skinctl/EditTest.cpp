@@ -21,31 +21,10 @@ using namespace skinctltest;
 
 namespace {
 
-// Counts what a scroll bar attacher made and what became of it.
-struct TBars {
-  int made = 0;
-  int alive = 0;
-  TWinControl* window = nullptr;
-};
-
-class TFakeBars : public TsWindowHandler {
- public:
-  TFakeBars(TWinControl* w, TBars& bars) : TsWindowHandler(w), bars_(bars) { ++bars_.alive; }
-  ~TFakeBars() override { --bars_.alive; }
-
- private:
-  TBars& bars_;
-};
-
 class Edits : public SkinFixture {
  protected:
   void SetUp() override {
     SkinFixture::SetUp();
-    SetScrollBarAttacher([this](TWinControl* w, TsCommonData*) {
-      ++bars.made;
-      bars.window = w;
-      return std::make_unique<TFakeBars>(w, bars);
-    });
     panel = AddPanel(form, form, "PANEL", Bounds(0, 0, 320, 240));
     edit = new TsEdit(form);
     edit->SetParent(panel);
@@ -69,10 +48,6 @@ class Edits : public SkinFixture {
     manager->RepaintForms();
     Pump(30);
   }
-  void TearDown() override {
-    SkinFixture::TearDown();
-    SetScrollBarAttacher(nullptr);
-  }
   // The frame's pixels on the screen are the cache's.
   void ExpectFrameFromCache(TWinControl* c, TsCommonData* d) {
     const QImage shot = Grab(c);
@@ -92,7 +67,6 @@ class Edits : public SkinFixture {
     return LoadPixel(SourcePixelsOf(*Model().MasterBitmap()).At(x, y));
   }
 
-  TBars bars;
   TsPanel* panel = nullptr;
   TsEdit* edit = nullptr;
   TsComboBox* combo = nullptr;
@@ -189,13 +163,14 @@ TEST_F(Edits, ClickOnTheButtonDropsTheListDown) {
   EXPECT_TRUE(combo->Focused());
 }
 
-TEST_F(Edits, MemoFrameHandlerComesWithTheSkinAndGoesWithIt) {
+TEST_F(Edits, MemoFrameHandlerAndScrollBarsComeWithTheSkinAndGoWithIt) {
   ASSERT_NE(memo->Frame(), nullptr);
   EXPECT_TRUE(memo->Frame()->Attached());
-  EXPECT_EQ(memo->WindowProc().Data(), memo->Frame()->ScrollBars());
-  EXPECT_EQ(bars.made, 1);
-  EXPECT_EQ(bars.window, memo);
-  // The log works as before with the handlers in its chain.
+  EXPECT_EQ(memo->WindowProc().Data(), memo->Frame());
+  TsScrollBar* bar = memo->Frame()->ScrollBar(SB_VERT);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(ScrollBarHandler(memo, SB_VERT), bar);
+  // The log works as before with the handler in its chain.
   memo->Lines().Add("Resolving host '127.0.0.1'");
   memo->AppendText("typed");
   EXPECT_EQ(memo->Text(), "Resolving host '127.0.0.1'\r\ntyped");
@@ -206,7 +181,7 @@ TEST_F(Edits, MemoFrameHandlerComesWithTheSkinAndGoesWithIt) {
   Pump(20);
   EXPECT_EQ(memo->Frame(), nullptr);
   EXPECT_EQ(memo->WindowProc().Data(), memo);
-  EXPECT_EQ(bars.alive, 1);  // detached, freed with the next change
+  EXPECT_EQ(ScrollBarHandler(memo, SB_VERT), nullptr);
   EXPECT_EQ(memo->Color(), clWindow);
   // The plain sunken frame is back.
   const QImage plain = Grab(memo);
@@ -216,13 +191,12 @@ TEST_F(Edits, MemoFrameHandlerComesWithTheSkinAndGoesWithIt) {
   manager->SetActive(true);
   Pump(20);
   ASSERT_NE(memo->Frame(), nullptr);
-  EXPECT_EQ(bars.made, 2);
-  EXPECT_EQ(bars.alive, 2);
+  ASSERT_NE(memo->Frame()->ScrollBar(SB_VERT), nullptr);
+  EXPECT_EQ(ScrollBarHandler(memo, SB_VERT), memo->Frame()->ScrollBar(SB_VERT));
   EXPECT_EQ(memo->Color(), 0x494E49);
   ExpectFrameFromCache(memo, memo->SkinData());
   delete memo;
   memo = nullptr;
-  EXPECT_EQ(bars.alive, 0);
 }
 
 TEST_F(Edits, DropSkinGivesThePlainLookAndColoursBackUnlessCustom) {
