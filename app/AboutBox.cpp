@@ -127,9 +127,10 @@ void TAboutBox::CreateControls() {
   Image1->OnMouseMove = TMouseMoveEvent(this, &TAboutBox::Image1MouseMove);
   Image1->OnMouseLeave = TNotifyEvent(this, &TAboutBox::Image1MouseLeave);
 
-  sBitBtn1 = new TBitBtn(this);
+  sBitBtn1 = new TsBitBtn(this);
   sBitBtn1->SetName("sBitBtn1");
   sBitBtn1->SetParent(this);
+  sBitBtn1->SkinData()->SetSkinSection("BUTTON");
   sBitBtn1->SetBounds(117, 232, 75, 33);
   sBitBtn1->SetTabOrder(1);
   sBitBtn1->SetKind(bkOK);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "skin/sBitBtn.h"
 #include "skin/sLabel.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/ExtCtrls.h"
@@ -26,7 +27,7 @@ class TAboutBox : public TForm {
   TsLabel* sLabel1 = nullptr;
   TLabel* Comments = nullptr;
   TImage* Image1 = nullptr;
-  TBitBtn* sBitBtn1 = nullptr;
+  TsBitBtn* sBitBtn1 = nullptr;
 
   void CommentsClick(TObject* sender);
   void Image1Click(TObject* sender);
