@@ -105,6 +105,13 @@ bool FileCapabilityGrants(std::string_view xattr, int cap) {
   return (magic & kEffective) != 0 && (permitted >> (cap % 32) & 1) != 0;
 }
 
+bool FileCarriesCapability(const std::string& path, int cap) {
+  char value[64];
+  const ssize_t size = ::getxattr(path.c_str(), "security.capability", value, sizeof value);
+  return size > 0 &&
+         FileCapabilityGrants(std::string_view(value, static_cast<std::size_t>(size)), cap);
+}
+
 bool CapabilityMaskHas(std::string_view hex_mask, int cap) {
   hex_mask = Trim(hex_mask);
   if (hex_mask.empty() || cap < 0) return false;
@@ -156,11 +163,7 @@ TEchoPermissions ReadEchoPermissions() {
   const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
   if (n > 0) p.program.assign(path, static_cast<std::size_t>(n));
   if (!p.program.empty()) {
-    char value[64];
-    const ssize_t size = ::getxattr(p.program.c_str(), "security.capability", value, sizeof value);
-    if (size > 0)
-      p.file_has_net_raw =
-          FileCapabilityGrants(std::string_view(value, static_cast<std::size_t>(size)), kCapNetRaw);
+    p.file_has_net_raw = FileCarriesCapability(p.program, kCapNetRaw);
     struct statvfs fs {};
     if (::statvfs(p.program.c_str(), &fs) == 0) p.program_on_nosuid = (fs.f_flag & ST_NOSUID) != 0;
   }

@@ -35,6 +35,10 @@ std::optional<TGroupRange> ParseGroupRange(std::string_view text);
 // flag set, so that the program has it as soon as it starts.
 bool FileCapabilityGrants(std::string_view xattr, int cap);
 
+// The same for a file on disk (false when it carries no capabilities or
+// its file system keeps none).
+bool FileCarriesCapability(const std::string& path, int cap);
+
 // True when a capability mask as /proc/PID/status shows it ("CapEff:" and
 // the like: hexadecimal, highest bit first) holds `cap`.
 bool CapabilityMaskHas(std::string_view hex_mask, int cap);
