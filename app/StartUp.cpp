@@ -3,12 +3,15 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QMessageLogContext>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
 
+#include "app/ProgramIcon.h"
 #include "app/ProgramInfo.h"
 
 namespace {
@@ -197,11 +200,11 @@ void SetProgramIdentity() {
 
 void SetProgramWindowIcon() {
   QIcon icon;
-  for (int size : {16, 32, 48, 64, 128})
-    icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/apps/%2.png")
-                     .arg(size)
-                     .arg(QString::fromLatin1(kProgramAppId)),
-                 QSize(size, size));
+  for (int i = 0; i < kProgramIconImageCount; ++i) {
+    const TProgramIconImage& image = kProgramIconImages[i];
+    icon.addPixmap(QPixmap::fromImage(QImage(reinterpret_cast<const uchar*>(image.argb), image.size,
+                                             image.size, image.size * 4, QImage::Format_ARGB32)));
+  }
   QGuiApplication::setWindowIcon(icon);
 }
 
