@@ -21,7 +21,9 @@ fi
 
 ip link set lo up
 export QT_QPA_PLATFORM=xcb
-echo_counters() { awk '/^IcmpMsg:/ { if (!h) { split($0, names); h = 1 } else { split($0, v); for (i = 2; i <= NF; i++) c[names[i]] = v[i] } } END { printf "%d %d\n", c["OutType8"], c["InType0"] }' /proc/net/snmp; }
+# echo_counters
+# shellcheck source=../tests/support/x11.sh
+. "$(dirname "$(realpath "$0")")/../tests/support/x11.sh"
 
 "$sonarix" >"$out/sonarix.log" 2>&1 &
 pid=$!
