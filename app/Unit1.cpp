@@ -84,8 +84,9 @@ void TForm1::CreateControls() {
   SetShowHint(true);
 
   auto make_panel = [this](const char* name, TAlign align, int top, int height) {
-    auto* p = new TPanel(this);
+    auto* p = new TsPanel(this);
     p->SetName(name);
+    p->SkinData()->SetSkinSection("PANEL");
     p->SetParent(this);
     p->SetBounds(0, top, 431, height);
     p->SetAlign(align);

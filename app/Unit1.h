@@ -7,6 +7,7 @@
 
 #include "ping/Ping.h"
 #include "scope/GrScope.h"
+#include "skin/sPanel.h"
 #include "skin/sSkinManager.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
@@ -27,18 +28,18 @@ class TForm1 : public TForm {
   explicit TForm1(TComponent* owner);
   ~TForm1() override;
 
-  TPanel* sPanel1 = nullptr;
+  TsPanel* sPanel1 = nullptr;
   TEdit* sEdit1 = nullptr;
   TComboBox* sComboBox4 = nullptr;
   TComboBox* sComboBox1 = nullptr;
   TComboBox* sComboBox2 = nullptr;
   TComboBox* sComboBox3 = nullptr;
   TComboBox* sComboBox5 = nullptr;
-  TPanel* sPanel3 = nullptr;
+  TsPanel* sPanel3 = nullptr;
   TMemo* sMemo1 = nullptr;
-  TPanel* sPanel4 = nullptr;
+  TsPanel* sPanel4 = nullptr;
   TGrScope* GrScope1 = nullptr;
-  TPanel* sPanel2 = nullptr;
+  TsPanel* sPanel2 = nullptr;
   TBitBtn* sBitBtn1 = nullptr;
   TBitBtn* sBitBtn2 = nullptr;
   TBitBtn* sBitBtn3 = nullptr;

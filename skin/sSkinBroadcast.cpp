@@ -1,43 +1,17 @@
 // Delivering skin commands to forms and controls, the registered forms'
-// redraw, the window hook and the warning box: the manager's side that
-// talks to the toolkit.
-#include <QPointer>
-#include <QWidget>
-
+// redraw and the warning box: the manager's side that talks to the toolkit.
 #include <algorithm>
 
-#include "skin/sSkinHook.h"
 #include "skin/sSkinManager.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Forms.h"
 
 namespace {
-bool AnswersSkinned(TControl* control) {
-  return control->Perform(SM_LUMVEXCMD, MakeSkinCommand(TsCommand::QuerySkinned), 0) == 1;
-}
-
-// Forwards to the children in order, stopping at the first that is being
-// destroyed. Windowless controls and windows not made yet get a direct call;
-// skinned windows forward further themselves; other windows are descended.
-void ForwardToChildren(TWinControl* parent, std::uintptr_t wparam, std::intptr_t lparam) {
-  for (int i = 0; i < parent->ControlCount(); ++i) {
-    TControl* child = parent->Controls(i);
-    if (child->IsDestroying()) break;
-    auto* win = dynamic_cast<TWinControl*>(child);
-    if (win == nullptr || !win->HandleAllocated()) {
-      child->Perform(SM_LUMVEXCMD, wparam, lparam);
-    } else if (AnswersSkinned(win)) {
-      win->Perform(SM_LUMVEXCMD, wparam, lparam);
-    } else {
-      ForwardToChildren(win, wparam, lparam);
-    }
-  }
-}
 
 void DeliverToForm(TCustomForm* form, std::uintptr_t wparam, std::intptr_t lparam) {
   form->Perform(SM_LUMVEXCMD, wparam, lparam);
-  ForwardToChildren(form, wparam, lparam);
+  ForwardSkinCommand(form, wparam, lparam);
 }
 
 // The registered form entry, if `form` is one.
@@ -59,110 +33,10 @@ std::vector<TsRegisteredForm> FormsOf(TsSkinManager* manager) {
   }
   return r;
 }
-
-// --- the hook ---------------------------------------------------------------
-
-struct THookState {
-  int handle = 0;
-  TsSkinManager* manager = nullptr;
-  std::vector<TsAdoptedWindow> adopted;
-  TsAdopter adopter;
-};
-THookState& Hook() {
-  static THookState state;
-  return state;
-}
-
-void OnWindowHook(TWindowHookKind kind, QWidget* window) {
-  THookState& h = Hook();
-  switch (kind) {
-    case TWindowHookKind::whCreate:
-      // Popup menus are the only windows skinned at creation, and only on
-      // older platforms; the program's windows have no menus.
-      break;
-    case TWindowHookKind::whActivate: {
-      if (h.manager == nullptr || window == nullptr) return;
-      for (const TsAdoptedWindow& a : h.adopted) {
-        if (a.Window == window) return;
-      }
-      const TsAdoption kind_of = AdoptionFor(WindowFactsOf(window), h.manager->SkinningRules());
-      if (kind_of == TsAdoption::None) return;
-      TsAdoptedWindow entry;
-      entry.Window = window;
-      entry.Kind = kind_of;
-      if (h.adopter) entry.Provider = h.adopter(window, kind_of, h.manager);
-      // Reuse an emptied slot first.
-      auto slot = std::find_if(h.adopted.begin(), h.adopted.end(),
-                               [](const TsAdoptedWindow& a) { return a.Window == nullptr; });
-      if (slot != h.adopted.end()) {
-        *slot = std::move(entry);
-      } else {
-        h.adopted.push_back(std::move(entry));
-      }
-      break;
-    }
-    case TWindowHookKind::whDestroy:
-      for (TsAdoptedWindow& a : h.adopted) {
-        if (a.Window == window) {
-          a.Provider.reset();
-          a.Window = nullptr;
-          a.Kind = TsAdoption::None;
-        }
-      }
-      break;
-  }
-}
 }  // namespace
 
-TsAdoption AdoptionFor(const TsWindowFacts& w, TsSkinningRules rules) {
-  if (w.Skinned || w.IsApplicationWindow) return TsAdoption::None;
-  if (w.IsMessageForm)
-    return (rules & srStdDialogs) != 0 ? TsAdoption::MessageForm : TsAdoption::None;
-  if (w.IsToolkitForm) {
-    return (rules & srStdForms) != 0 && w.Tag != kNoAdoptionTag ? TsAdoption::Form
-                                                                : TsAdoption::None;
-  }
-  return (rules & srStdDialogs) != 0 ? TsAdoption::PlatformDialog : TsAdoption::None;
-}
-
-TsWindowFacts WindowFactsOf(QWidget* window) {
-  TsWindowFacts f;
-  f.IsApplicationWindow = Application != nullptr && window == Application->Handle();
-  if (auto* form = dynamic_cast<TCustomForm*>(FindControl(window))) {
-    f.IsToolkitForm = true;
-    f.IsMessageForm = dynamic_cast<TMessageForm*>(form) != nullptr;
-    f.Tag = form->Tag();
-    f.Skinned = AnswersSkinned(form);
-  }
-  return f;
-}
-
-void SetWindowAdopter(TsAdopter adopter) {
-  Hook().adopter = std::move(adopter);
-}
-
-const std::vector<TsAdoptedWindow>& AdoptedWindows() {
-  return Hook().adopted;
-}
-
-bool SkinHookInstalled() {
-  return Hook().handle != 0;
-}
-
-void InstallSkinHook(TsSkinManager* manager) {
-  THookState& h = Hook();
-  h.manager = manager;
-  if (h.handle != 0 || Application == nullptr) return;
-  h.handle = Application->HookWindows(OnWindowHook);
-}
-
-void UninstallSkinHook() {
-  THookState& h = Hook();
-  if (h.handle != 0 && Application != nullptr) Application->UnhookWindows(h.handle);
-  h.handle = 0;
-  h.manager = nullptr;
-  // The adopted windows' providers go; the windows themselves stay.
-  h.adopted.clear();
+bool AnswersSkinned(TControl* control) {
+  return control->Perform(SM_LUMVEXCMD, MakeSkinCommand(TsCommand::QuerySkinned), 0) == 1;
 }
 
 void ShowSkinWarning(const std::string& text) {
@@ -174,6 +48,21 @@ void ReportLoadError(const std::exception& e) {
 }
 
 // --- the manager's broadcasting -------------------------------------------
+
+void ForwardSkinCommand(TWinControl* parent, std::uintptr_t wparam, std::intptr_t lparam) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* child = parent->Controls(i);
+    if (child->IsDestroying()) break;
+    auto* win = dynamic_cast<TWinControl*>(child);
+    if (win == nullptr || !win->HandleAllocated()) {
+      child->Perform(SM_LUMVEXCMD, wparam, lparam);
+    } else if (AnswersSkinned(win)) {
+      win->Perform(SM_LUMVEXCMD, wparam, lparam);
+    } else {
+      ForwardSkinCommand(win, wparam, lparam);
+    }
+  }
+}
 
 void TsSkinManager::BroadcastCommand(TsCommand command) {
   const std::uintptr_t wparam = MakeSkinCommand(command);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 
 namespace {
@@ -17,19 +18,6 @@ std::vector<TsRegisteredForm> g_registered_forms;
 bool g_skin_loading = false;
 bool g_applying_skin = false;
 bool g_skin_change_animation = false;
-
-// Sets a flag for the length of a scope, also when the scope ends by an error.
-class TFlagScope {
- public:
-  explicit TFlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-  ~TFlagScope() { flag_ = old_; }
-  TFlagScope(const TFlagScope&) = delete;
-  TFlagScope& operator=(const TFlagScope&) = delete;
-
- private:
-  bool& flag_;
-  bool old_;
-};
 
 bool IsDirectory(const std::string& path) {
   struct stat st {};

@@ -20,6 +20,7 @@
 
 class TControl;
 class TCustomForm;
+class TWinControl;
 class TsSkinManager;
 
 // --- stored skins ---------------------------------------------------------
@@ -309,6 +310,10 @@ class TsSkinManager : public TComponent {
   // and, through them, to every control.
   void BroadcastCommand(TsCommand command);
 
+  // The skinned control the pointer entered last (cleared when it goes).
+  TControl* HotControl() const { return hot_control_; }
+  void SetHotControl(TControl* control) { hot_control_ = control; }
+
  protected:
   void Loaded() override;
 
@@ -337,7 +342,15 @@ class TsSkinManager : public TComponent {
   TsSkinModel model_;
   bool packed_ = false;
   int menu_border_width_ = -1;  // the menu painter's cached border width
+  TControl* hot_control_ = nullptr;
 };
+
+// Hands a skin command on to `parent`'s children, as the broadcast does:
+// windowless controls and windows not made yet get a direct call, skinned
+// windows get the message (they forward further themselves), other windows
+// are descended into. Stops at the first child being destroyed. A skinned
+// container calls it for the commands the manager broadcasts.
+void ForwardSkinCommand(TWinControl* parent, std::uintptr_t wparam, std::intptr_t lparam);
 
 // --- process-wide state ---------------------------------------------------
 
@@ -361,6 +374,9 @@ bool SkinLoading();
 bool ApplyingSkin();
 // Set by the default manager's refresh when skin-change animation is active.
 bool SkinChangeAnimation();
+
+// Whether `control` is skinned: it answers the QuerySkinned command with 1.
+bool AnswersSkinned(TControl* control);
 
 // Shows a skin warning (the archive's "not packed" message) in a warning
 // message box with an OK button.

@@ -8,10 +8,12 @@
 #include <fstream>
 #include <unordered_map>
 
+#include "skin/HueSaturation.h"
 #include "skin/MemIniFile.h"
 #include "skin/sImages.h"
 #include "skin/sSkinArchive.h"
 #include "toolkit/Graphics.h"
+#include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 
 namespace {
@@ -252,6 +254,81 @@ double ReadReal(const std::string& text) {
   const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
   return r.ec == std::errc() && std::isfinite(v) ? v : 0;
 }
+
+// The notations a piece's value may use, told apart by the first character,
+// then by a "#" or ".BMP" anywhere in it.
+enum class TsValueKind { None, Fixed, External, Hash, PlainBitmap };
+
+TsValueKind ValueKind(const std::string& value) {
+  if (value.empty()) return TsValueKind::None;
+  if (value[0] == '^' || value[0] == '@' || value[0] == '~') return TsValueKind::Fixed;
+  if (value[0] == '!') return TsValueKind::External;
+  const std::string upper = UpperCase(value);
+  if (Contains(upper, "#")) return TsValueKind::Hash;
+  if (Contains(upper, ".BMP")) return TsValueKind::PlainBitmap;
+  return TsValueKind::None;
+}
+
+// Gives the mask its own bitmap from `file`; false when the file is missing,
+// unreadable or empty.
+bool OwnBitmap(const TsModelSource& source, const std::string& file, MaskRecord& m) {
+  m.Bitmap = LoadBmp(source, file);
+  return m.Bitmap && !m.Bitmap->Empty();
+}
+
+// A whole bitmap file as the mask's image: its rectangle is the whole image.
+bool WholeBitmapMask(const TsModelSource& source, const std::string& file, MaskRecord& m) {
+  if (!OwnBitmap(source, file, m)) return false;
+  m.SourceRect = {0, 0, m.Bitmap->Width(), m.Bitmap->Height()};
+  return true;
+}
+
+// A whole bitmap file as a border mask of three state frames side by side,
+// each with its mask below it.
+bool ThreeFrameMask(const TsModelSource& source, const std::string& file, MaskRecord& m) {
+  if (!WholeBitmapMask(source, file, m)) return false;
+  m.ImageCount = 3;
+  m.MaskType = 1;
+  m.ImageType = itisaBorder;
+  DefaultWidths(m);
+  return true;
+}
+
+// Fills `m` from one section value; false when the value names no piece or
+// its image cannot be had.
+bool ReadMask(const TsModelSource& source, const std::string& value, MaskRecord& m) {
+  switch (ValueKind(value)) {
+    case TsValueKind::Fixed:
+      return ParseMaskValue(value, m);
+    case TsValueKind::External: {
+      TsExternalMask ext;
+      if (!ParseExternalMask(value, ext) || !WholeBitmapMask(source, ext.FileName, m)) return false;
+      m.ImageCount = static_cast<std::int16_t>(ext.ImageCount);
+      m.MaskType = static_cast<std::int16_t>(ext.MaskType);
+      m.ImageType = ext.ImageType;
+      m.DrawMode = kDrawCentre;
+      if (ext.HasWidths) {
+        m.LeftWidth = static_cast<std::int16_t>(ext.Widths[0]);
+        m.TopWidth = static_cast<std::int16_t>(ext.Widths[1]);
+        m.RightWidth = static_cast<std::int16_t>(ext.Widths[2]);
+        m.BottomWidth = static_cast<std::int16_t>(ext.Widths[3]);
+      } else {
+        DefaultWidths(m);
+      }
+      return true;
+    }
+    case TsValueKind::Hash: {
+      std::string image;
+      if (!ParseHashMask(value, m, image)) return false;
+      return image.empty() || OwnBitmap(source, image, m);
+    }
+    case TsValueKind::PlainBitmap:
+      return ThreeFrameMask(source, value, m);
+    case TsValueKind::None:
+      break;
+  }
+  return false;
+}
 }  // namespace
 
 std::vector<GradientStep> ParseGradient(const std::string& value) {
@@ -370,167 +447,121 @@ void TsSkinModel::Assign(std::vector<SectionRecord> sections, std::vector<MaskRe
 }
 
 void TsSkinModel::Build(const TsModelSource& source) {
-  masks_.clear();
-  patterns_.clear();
-  sections_.clear();
   master_.reset();
+  Clear();
   const bool active = data_.Active;
   data_ = TsSkinData{};
   data_.Active = active;
   data_.SkinPath = source.SkinPath;
-  try {
-    if (source.Options != nullptr) {
-      const TMemIniFile& ini = *source.Options;
-      const std::vector<std::string> names = ini.ReadSections();
-
-      // 1. The master bitmap, then every piece named in any section.
-      const std::string master_name = ini.ReadString(kGlobalInfo, "MASTERBITMAP", "");
-      if (!Trim(master_name).empty()) master_ = LoadBmp(source, Trim(master_name));
-      for (const std::string& section : names) {
-        const bool global = SameText(section, kGlobalInfo);
-        for (const std::string& key : ini.ReadSection(section)) {
-          const std::string upper_key = UpperCase(key);
-          if (global && upper_key == "MASTERBITMAP") continue;
-          const std::string value = Trim(ini.ReadString(section, key, ""));
-          if (value.empty()) continue;
-          MaskRecord m;
-          m.SectionName = UpperCase(section);
-          m.PropertyName = upper_key;
-          m.Model = this;
-          const std::string upper_value = UpperCase(value);
-          if (value[0] == '^' || value[0] == '@' || value[0] == '~') {
-            if (ParseMaskValue(value, m)) masks_.push_back(std::move(m));
-          } else if (value[0] == '!') {
-            TsExternalMask ext;
-            if (!ParseExternalMask(value, ext)) continue;
-            m.Bitmap = LoadBmp(source, ext.FileName);
-            if (!m.Bitmap || m.Bitmap->Empty()) continue;
-            m.SourceRect = {0, 0, m.Bitmap->Width(), m.Bitmap->Height()};
-            m.ImageCount = static_cast<std::int16_t>(ext.ImageCount);
-            m.MaskType = static_cast<std::int16_t>(ext.MaskType);
-            m.ImageType = ext.ImageType;
-            m.DrawMode = kDrawModeCentre;
-            if (ext.HasWidths) {
-              m.LeftWidth = static_cast<std::int16_t>(ext.Widths[0]);
-              m.TopWidth = static_cast<std::int16_t>(ext.Widths[1]);
-              m.RightWidth = static_cast<std::int16_t>(ext.Widths[2]);
-              m.BottomWidth = static_cast<std::int16_t>(ext.Widths[3]);
-            } else {
-              DefaultWidths(m);
-            }
-            masks_.push_back(std::move(m));
-          } else if (Contains(upper_value, "#")) {
-            std::string image;
-            if (!ParseHashMask(value, m, image)) continue;
-            if (!image.empty()) {
-              m.Bitmap = LoadBmp(source, image);
-              if (!m.Bitmap || m.Bitmap->Empty()) continue;
-            }
-            masks_.push_back(std::move(m));
-          } else if (Contains(upper_value, ".BMP")) {
-            m.Bitmap = LoadBmp(source, value);
-            if (!m.Bitmap || m.Bitmap->Empty()) continue;
-            m.SourceRect = {0, 0, m.Bitmap->Width(), m.Bitmap->Height()};
-            m.ImageCount = 3;
-            m.MaskType = 1;
-            m.ImageType = itisaBorder;
-            DefaultWidths(m);
-            masks_.push_back(std::move(m));
-          }
-        }
-      }
-
-      // 2. Picture patterns.
-      for (const std::string& section : names) {
-        for (const char* key : {"PATTERN", "HOTPATTERN"}) {
-          const std::string value = Trim(ini.ReadString(section, key, ""));
-          const std::string upper = UpperCase(value);
-          if (!Contains(upper, ".JPG") && !Contains(upper, ".JPEG")) continue;
-          const std::vector<std::uint8_t> bytes = ImageBytes(source, value);
-          TsPixels px;
-          if (bytes.empty() || !DecodeJpeg(bytes.data(), bytes.size(), px)) continue;
-          patterns_.push_back({UpperCase(section), key, PixelsToBitmap(px)});
-        }
-      }
-
-      // 3. The global values, then one record per section.
-      data_.Version = ReadReal(ini.ReadString(kGlobalInfo, "VERSION", "0"));
-      data_.Author = ini.ReadString(kGlobalInfo, "AUTHOR", "");
-      data_.Description = ini.ReadString(kGlobalInfo, "DESCRIPTION", "");
-      data_.Shadow1Color = ini.ReadInteger(kGlobalInfo, "SHADOW1COLOR", 0);
-      data_.Shadow1Offset = StrToInt(ini.ReadString(kGlobalInfo, "SHADOW1OFFSET", "0"));
-      data_.Shadow1Blur = StrToInt(ini.ReadString(kGlobalInfo, "SHADOW1BLUR", "-1"));
-      data_.Shadow1Transparency = StrToInt(ini.ReadString(kGlobalInfo, "SHADOW1TRANSPARENCY", "0"));
-      data_.BISpacing = ini.ReadInteger(kGlobalInfo, "BISPACE", 0);
-      data_.BIVAlign = ini.ReadInteger(kGlobalInfo, "BIVALIGN", 0);
-      data_.BorderColor = ini.ReadInteger(kGlobalInfo, "BORDERCOLOR", 0);
-      sections_.reserve(names.size());
-      for (const std::string& section : names) {
-        SectionRecord r;
-        r.SectionName = section;
-        TFieldReader reader(ini, section, false);
-        ReadSectionRecord(r, reader);
-        sections_.push_back(std::move(r));
-      }
-    }
-
-    // 4. Common sections, laid over the skin's key by key.
-    if (source.CommonSections != nullptr && !source.CommonSections->Empty()) {
-      const TMemIniFile& common = *source.CommonSections;
-      for (const std::string& section : common.ReadSections()) {
-        if (SameText(section, kGlobalInfo)) continue;
-        int index = -1;
-        for (std::size_t i = 0; i < sections_.size(); ++i) {
-          if (SameText(sections_[i].SectionName, section)) {
-            index = static_cast<int>(i);
-            break;
-          }
-        }
-        if (index >= 0) {
-          TFieldReader reader(common, section, true);
-          ReadSectionRecord(sections_[static_cast<std::size_t>(index)], reader);
-        } else {
-          SectionRecord r;
-          r.SectionName = UpperCase(section);
-          TFieldReader reader(common, section, false);
-          ReadSectionRecord(r, reader);
-          sections_.push_back(std::move(r));
-        }
-        for (const std::string& key : common.ReadSection(section)) {
-          const std::string value = Trim(common.ReadString(section, key, ""));
-          const std::string upper_value = UpperCase(value);
-          if (value.empty() || !Contains(upper_value, ".BMP") || Contains(upper_value, "#") ||
-              value[0] == '^' || value[0] == '@' || value[0] == '~' || value[0] == '!') {
-            continue;
-          }
-          MaskRecord m;
-          m.SectionName = UpperCase(section);
-          m.PropertyName = UpperCase(key);
-          m.Model = this;
-          m.Bitmap = LoadBmp(source, value);
-          if (!m.Bitmap || m.Bitmap->Empty()) continue;
-          m.SourceRect = {0, 0, m.Bitmap->Width(), m.Bitmap->Height()};
-          m.ImageCount = 3;
-          m.MaskType = 1;
-          DefaultWidths(m);
-          masks_.push_back(std::move(m));
-        }
-      }
-    }
-
-    // 5. Hue and saturation.
-    if (source.HueOffset != 0 || source.Saturation != 0) {
-      ShiftHueSaturation(source.HueOffset, source.Saturation);
-    }
-  } catch (...) {
-    masks_.clear();
-    patterns_.clear();
-    sections_.clear();
+  // A build that fails leaves the model empty.
+  TScopeExit discard([this] {
     master_.reset();
-    UpdateCache();
-    throw;
+    Clear();
+  });
+  if (source.Options != nullptr) {
+    const TMemIniFile& ini = *source.Options;
+    ReadMasks(ini, source);
+    ReadPatterns(ini, source);
+    ReadGlobalValues(ini);
+    ReadSections(ini);
   }
+  if (source.CommonSections != nullptr && !source.CommonSections->Empty()) {
+    LayCommonSections(*source.CommonSections, source);
+  }
+  ShiftHueSaturation(source.HueOffset, source.Saturation);
+  discard.Dismiss();
   UpdateCache();
+}
+
+// The master bitmap, then every piece named in any section.
+void TsSkinModel::ReadMasks(const TMemIniFile& ini, const TsModelSource& source) {
+  const std::string master_name = Trim(ini.ReadString(kGlobalInfo, "MASTERBITMAP", ""));
+  if (!master_name.empty()) master_ = LoadBmp(source, master_name);
+  for (const std::string& section : ini.ReadSections()) {
+    const bool global = SameText(section, kGlobalInfo);
+    for (const std::string& key : ini.ReadSection(section)) {
+      const std::string upper_key = UpperCase(key);
+      if (global && upper_key == "MASTERBITMAP") continue;
+      const std::string value = Trim(ini.ReadString(section, key, ""));
+      if (value.empty()) continue;
+      MaskRecord m;
+      m.SectionName = UpperCase(section);
+      m.PropertyName = upper_key;
+      m.Model = this;
+      if (ReadMask(source, value, m)) masks_.push_back(std::move(m));
+    }
+  }
+}
+
+// Picture patterns: JPEG images named by "PATTERN" and "HOTPATTERN".
+void TsSkinModel::ReadPatterns(const TMemIniFile& ini, const TsModelSource& source) {
+  for (const std::string& section : ini.ReadSections()) {
+    for (const char* key : {"PATTERN", "HOTPATTERN"}) {
+      const std::string value = Trim(ini.ReadString(section, key, ""));
+      const std::string upper = UpperCase(value);
+      if (!Contains(upper, ".JPG") && !Contains(upper, ".JPEG")) continue;
+      const std::vector<std::uint8_t> bytes = ImageBytes(source, value);
+      TsPixels px;
+      if (bytes.empty() || !DecodeJpeg(bytes.data(), bytes.size(), px)) continue;
+      patterns_.push_back({UpperCase(section), key, PixelsToBitmap(px)});
+    }
+  }
+}
+
+void TsSkinModel::ReadGlobalValues(const TMemIniFile& ini) {
+  data_.Version = ReadReal(ini.ReadString(kGlobalInfo, "VERSION", "0"));
+  data_.Author = ini.ReadString(kGlobalInfo, "AUTHOR", "");
+  data_.Description = ini.ReadString(kGlobalInfo, "DESCRIPTION", "");
+  data_.Shadow1Color = ini.ReadInteger(kGlobalInfo, "SHADOW1COLOR", 0);
+  data_.Shadow1Offset = StrToInt(ini.ReadString(kGlobalInfo, "SHADOW1OFFSET", "0"));
+  data_.Shadow1Blur = StrToInt(ini.ReadString(kGlobalInfo, "SHADOW1BLUR", "-1"));
+  data_.Shadow1Transparency = StrToInt(ini.ReadString(kGlobalInfo, "SHADOW1TRANSPARENCY", "0"));
+  data_.BISpacing = ini.ReadInteger(kGlobalInfo, "BISPACE", 0);
+  data_.BIVAlign = ini.ReadInteger(kGlobalInfo, "BIVALIGN", 0);
+  data_.BorderColor = ini.ReadInteger(kGlobalInfo, "BORDERCOLOR", 0);
+}
+
+// One record per section, in the text's order.
+void TsSkinModel::ReadSections(const TMemIniFile& ini) {
+  const std::vector<std::string> names = ini.ReadSections();
+  sections_.reserve(names.size());
+  for (const std::string& section : names) {
+    SectionRecord r;
+    r.SectionName = section;
+    TFieldReader reader(ini, section, false);
+    ReadSectionRecord(r, reader);
+    sections_.push_back(std::move(r));
+  }
+}
+
+// Common sections are laid over the skin's key by key; a section the skin
+// lacks is added. Their plain ".BMP" values become three-frame masks.
+void TsSkinModel::LayCommonSections(const TMemIniFile& common, const TsModelSource& source) {
+  for (const std::string& section : common.ReadSections()) {
+    if (SameText(section, kGlobalInfo)) continue;
+    auto found = std::find_if(sections_.begin(), sections_.end(), [&](const SectionRecord& r) {
+      return SameText(r.SectionName, section);
+    });
+    if (found != sections_.end()) {
+      TFieldReader reader(common, section, true);
+      ReadSectionRecord(*found, reader);
+    } else {
+      SectionRecord r;
+      r.SectionName = UpperCase(section);
+      TFieldReader reader(common, section, false);
+      ReadSectionRecord(r, reader);
+      sections_.push_back(std::move(r));
+    }
+    for (const std::string& key : common.ReadSection(section)) {
+      const std::string value = Trim(common.ReadString(section, key, ""));
+      if (ValueKind(value) != TsValueKind::PlainBitmap) continue;
+      MaskRecord m;
+      m.SectionName = UpperCase(section);
+      m.PropertyName = UpperCase(key);
+      m.Model = this;
+      if (ThreeFrameMask(source, value, m)) masks_.push_back(std::move(m));
+    }
+  }
 }
 
 int TsSkinModel::SectionIndex(const std::string& name) const {
@@ -655,101 +686,6 @@ void TsSkinModel::UpdateCache() {
   cache_.ScrollSliders[TsCachedIndexes::slH] = part("SCROLLSLIDERH", true, true, true);
   const char* const bars[4] = {"SCROLLBAR1H", "SCROLLBAR1V", "SCROLLBAR2H", "SCROLLBAR2V"};
   for (int i = 0; i < 4; ++i) cache_.ScrollBars[i] = part(bars[i], true, false, true);
-}
-
-// --- hue and saturation ---------------------------------------------------
-
-namespace {
-struct THsl {
-  double h, s, l;
-};
-
-THsl RgbToHsl(int r, int g, int b) {
-  const double rf = r / 255.0, gf = g / 255.0, bf = b / 255.0;
-  const double mx = std::max({rf, gf, bf}), mn = std::min({rf, gf, bf});
-  THsl c{0, 0, (mx + mn) / 2};
-  const double d = mx - mn;
-  if (d <= 0) return c;
-  c.s = c.l > 0.5 ? d / (2 - mx - mn) : d / (mx + mn);
-  if (mx == rf) {
-    c.h = (gf - bf) / d + (gf < bf ? 6 : 0);
-  } else if (mx == gf) {
-    c.h = (bf - rf) / d + 2;
-  } else {
-    c.h = (rf - gf) / d + 4;
-  }
-  c.h *= 60;
-  return c;
-}
-
-double HueToChannel(double p, double q, double t) {
-  if (t < 0) t += 1;
-  if (t > 1) t -= 1;
-  if (t < 1.0 / 6) return p + (q - p) * 6 * t;
-  if (t < 0.5) return q;
-  if (t < 2.0 / 3) return p + (q - p) * (2.0 / 3 - t) * 6;
-  return p;
-}
-
-void HslToRgb(const THsl& c, int& r, int& g, int& b) {
-  double rf = c.l, gf = c.l, bf = c.l;
-  if (c.s > 0) {
-    const double q = c.l < 0.5 ? c.l * (1 + c.s) : c.l + c.s - c.l * c.s;
-    const double p = 2 * c.l - q;
-    const double h = c.h / 360;
-    rf = HueToChannel(p, q, h + 1.0 / 3);
-    gf = HueToChannel(p, q, h);
-    bf = HueToChannel(p, q, h - 1.0 / 3);
-  }
-  r = std::clamp(static_cast<int>(std::lround(rf * 255)), 0, 255);
-  g = std::clamp(static_cast<int>(std::lround(gf * 255)), 0, 255);
-  b = std::clamp(static_cast<int>(std::lround(bf * 255)), 0, 255);
-}
-
-void ShiftPixel(std::uint8_t* bgr, int hue_offset, int saturation) {
-  const int b = bgr[0], g = bgr[1], r = bgr[2];
-  if (r == g && g == b) return;                // grey (the masks' halves, too)
-  if (r == 255 && g == 0 && b == 255) return;  // the transparent key
-  THsl c = RgbToHsl(r, g, b);
-  c.h = std::fmod(c.h + hue_offset, 360.0);
-  if (c.h < 0) c.h += 360;
-  c.s = std::clamp(c.s * (100.0 + std::clamp(saturation, -100, 100)) / 100.0, 0.0, 1.0);
-  int nr, ng, nb;
-  HslToRgb(c, nr, ng, nb);
-  bgr[0] = static_cast<std::uint8_t>(nb);
-  bgr[1] = static_cast<std::uint8_t>(ng);
-  bgr[2] = static_cast<std::uint8_t>(nr);
-}
-
-void ShiftBitmap(TBitmap& bitmap, int hue_offset, int saturation) {
-  // Skin images have few distinct colours: each is converted once.
-  std::unordered_map<std::uint32_t, std::uint32_t> done;
-  const int bpp = bitmap.BytesPerPixel();
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    std::uint8_t* p = bitmap.ScanLine(y);
-    for (int x = 0; x < bitmap.Width(); ++x, p += bpp) {
-      const std::uint32_t key = p[0] | (p[1] << 8) | (p[2] << 16);
-      auto it = done.find(key);
-      if (it == done.end()) {
-        std::uint8_t q[3] = {p[0], p[1], p[2]};
-        ShiftPixel(q, hue_offset, saturation);
-        it = done.emplace(key, q[0] | (q[1] << 8) | (q[2] << 16)).first;
-      }
-      p[0] = it->second & 0xFF;
-      p[1] = (it->second >> 8) & 0xFF;
-      p[2] = (it->second >> 16) & 0xFF;
-    }
-  }
-}
-}  // namespace
-
-TColor ShiftColor(TColor color, int hue_offset, int saturation) {
-  if (color == -1 || color == clFuchsia || (color & 0xFF000000) != 0) return color;
-  std::uint8_t bgr[3] = {static_cast<std::uint8_t>(GetBValue(color)),
-                         static_cast<std::uint8_t>(GetGValue(color)),
-                         static_cast<std::uint8_t>(GetRValue(color))};
-  ShiftPixel(bgr, hue_offset, saturation);
-  return RGB(bgr[2], bgr[1], bgr[0]);
 }
 
 void TsSkinModel::ShiftHueSaturation(int hue_offset, int saturation) {

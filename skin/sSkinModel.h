@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "skin/DrawMode.h"
 #include "toolkit/Types.h"
 
 class TBitmap;
@@ -20,11 +21,6 @@ class TsSkinModel;
 enum TsControlBevel : int { cbNone, cbRaisedSoft, cbLoweredSoft, cbRaisedHard, cbLoweredHard };
 
 enum TsImageType : std::uint8_t { itisaBorder = 0, itisaTexture = 1, itisaGlyph = 2 };
-
-// Border mask draw-mode bits.
-constexpr int kDrawModeStretch = 1;     // stretch edges instead of tiling
-constexpr int kDrawModeSkipNormal = 2;  // do not draw in state 0
-constexpr int kDrawModeCentre = 4;      // draw the centre piece
 
 struct GradientStep {
   TColor Color1 = 0;
@@ -87,7 +83,7 @@ struct MaskRecord {
   std::int16_t ImageCount = 1;
   std::int16_t MaskType = 0;
   std::int16_t BorderWidth = 0;
-  std::int16_t DrawMode = 0;  // border: kDrawMode* bits; texture: fill mode (0 tile, 1 stretch)
+  std::int16_t DrawMode = 0;  // border: kDraw* bits; texture: a TsTextureFill
   TsImageType ImageType = itisaBorder;
   TsSkinModel* Model = nullptr;  // the model the mask belongs to (its master bitmap, its manager)
   std::int16_t LeftWidth = 0;
@@ -236,6 +232,12 @@ class TsSkinModel {
   enum class TsLookupKind { Any, Texture, Pattern };
   int FindMask(int section_index, const std::string& section, const std::string& key,
                TsLookupKind kind) const;
+  // The steps of Build.
+  void ReadMasks(const TMemIniFile& ini, const TsModelSource& source);
+  void ReadPatterns(const TMemIniFile& ini, const TsModelSource& source);
+  void ReadGlobalValues(const TMemIniFile& ini);
+  void ReadSections(const TMemIniFile& ini);
+  void LayCommonSections(const TMemIniFile& common, const TsModelSource& source);
 
   TsSkinManager* manager_;
   std::vector<SectionRecord> sections_;
@@ -267,7 +269,3 @@ struct TsExternalMask {
 // in the file name, or fewer than four fields); raises EConvertError for a
 // field that is not a number in range.
 bool ParseExternalMask(const std::string& value, TsExternalMask& mask);
-
-// Shifts one colour (0x00BBGGRR): hue by `hue_offset` degrees, saturation by
-// `saturation` percent of itself. Greys, -1 and 0xFF00FF are left alone.
-TColor ShiftColor(TColor color, int hue_offset, int saturation);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,22 @@ enum TShiftStateFlags : std::uint8_t {
   ssDouble = 64,
 };
 using TShiftState = std::uint8_t;
+
+// What a mouse message says: a button pressed, released or double-clicked,
+// or the pointer moved, with the keys held and the position in the
+// receiver's client coordinates. Moves name mbLeft as their button.
+enum class TMouseAction : std::uint8_t { maMove, maDown, maUp, maDoubleClick };
+using enum TMouseAction;
+struct TMouseMessage {
+  TMouseAction Action = maMove;
+  TMouseButton Button = mbLeft;
+  TShiftState Shift = 0;  // a double click adds ssDouble
+  TPoint Pos;
+};
+// The mouse message in `message`, or nothing when it is another message.
+std::optional<TMouseMessage> DecodeMouseMessage(const TMessage& message);
+// The message number of `button` doing `action`.
+std::uint32_t MouseMessageNumber(TMouseAction action, TMouseButton button);
 
 enum class TBorderStyle : std::uint8_t { bsNone, bsSingle };
 
@@ -256,7 +273,7 @@ class TControl : public TComponent {
  private:
   friend class TWinControl;
   void FontChangedHandler(TObject*);
-  void UpdateAnchorOrigin();
+  void MouseMessage(const TMouseMessage& mouse);
 
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;

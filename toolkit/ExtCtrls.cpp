@@ -1,9 +1,11 @@
 #include "toolkit/ExtCtrls.h"
 
 #include <QPainter>
+#include <QTimer>
 
 #include <algorithm>
 
+#include "toolkit/Forms.h"
 #include "toolkit/StdCtrls.h"
 
 // ---- TCustomPanel ----------------------------------------------------------------
@@ -99,6 +101,14 @@ void TCustomPanel::Dispatch(TMessage& m) {
 
 // ---- TImage --------------------------------------------------------------------------
 
+void TPicture::Assign(const QImage& image) {
+  bitmap_.Assign(image);
+  translucent_ = image.hasAlphaChannel()
+                     ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                     : QImage();
+  OnChange(nullptr);
+}
+
 TImage::TImage(TComponent* owner) : TGraphicControl(owner) {
   picture_.OnChange = TNotifyEvent(this, &TImage::PictureChanged);
   SetBounds(0, 0, 105, 105);
@@ -165,13 +175,81 @@ void TImage::Paint() {
   if (picture_.Empty()) return;
   const TRect dest = DestRect();
   if (QPainter* p = c.Painter()) {
-    // Transparent images keep their alpha; others are copied as they are.
+    // A transparent image lets what lies behind show through its alpha;
+    // any other is copied as it is.
     p->save();
-    if (!transparent_) p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    const bool blend = transparent_ && picture_.HasAlpha();
     p->drawImage(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()),
-                 picture_.Bitmap().Image());
+                 blend ? picture_.Translucent() : picture_.Bitmap().Image());
     p->restore();
   } else {
     c.StretchDraw(dest, picture_.Bitmap());
   }
+}
+
+// ---- TTimer --------------------------------------------------------------------------
+
+TTimer::TTimer(TComponent* owner) : TComponent(owner) {}
+
+TTimer::~TTimer() {
+  Destroying();
+  if (!timer_) return;
+  timer_->stop();
+  // Freed from its own OnTimer: the Qt timer is still delivering its signal.
+  if (*in_timer_) {
+    *in_timer_ = false;
+    timer_.release()->deleteLater();
+  }
+}
+
+void TTimer::SetEnabled(bool value) {
+  if (value == enabled_) return;
+  enabled_ = value;
+  UpdateTimer();
+}
+
+void TTimer::SetInterval(unsigned value) {
+  if (value == interval_) return;
+  interval_ = value;
+  UpdateTimer();
+}
+
+void TTimer::SetOnTimer(TNotifyEvent event) {
+  on_timer_ = std::move(event);
+  UpdateTimer();
+}
+
+bool TTimer::Running() const {
+  return timer_ && timer_->isActive();
+}
+
+void TTimer::Loaded() {
+  TComponent::Loaded();
+  UpdateTimer();
+}
+
+void TTimer::Timer() {
+  on_timer_(this);
+}
+
+void TTimer::UpdateTimer() {
+  if (timer_) timer_->stop();
+  if (IsLoading() || IsDestroying() || !enabled_ || interval_ == 0 || !on_timer_) return;
+  if (!timer_) {
+    timer_ = std::make_unique<QTimer>();
+    timer_->setTimerType(Qt::PreciseTimer);
+    std::shared_ptr<bool> in_timer = in_timer_;
+    QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(), [this, in_timer] {
+      *in_timer = true;
+      try {
+        Timer();
+      } catch (...) {
+        // The handler may have freed the timer: only a live one is the sender.
+        Application->HandleException(*in_timer ? this : nullptr);
+      }
+      *in_timer = false;
+    });
+  }
+  timer_->start(static_cast<int>(interval_));
 }

@@ -1,7 +1,11 @@
-// Panel and image: controls the program paints itself.
+// Panel and image: controls the program paints itself; the timer.
 #pragma once
 
+#include <memory>
+
 #include "toolkit/Controls.h"
+
+class QTimer;
 
 enum class TBevelCut : std::uint8_t { bvNone, bvLowered, bvRaised, bvSpace };
 using enum TBevelCut;
@@ -51,12 +55,15 @@ class TPicture {
   const TBitmap& Bitmap() const { return bitmap_; }
   void Assign(const TBitmap& bitmap) {
     bitmap_.Assign(bitmap);
+    translucent_ = QImage();
     OnChange(nullptr);
   }
-  void Assign(const QImage& image) {
-    bitmap_.Assign(image);
-    OnChange(nullptr);
-  }
+  // A picture with an alpha channel keeps it for drawing (Bitmap() holds
+  // its colours without it).
+  void Assign(const QImage& image);
+  bool HasAlpha() const { return !translucent_.isNull(); }
+  // The picture with its alpha channel, premultiplied; null without one.
+  const QImage& Translucent() const { return translucent_; }
   int Width() const { return bitmap_.Width(); }
   int Height() const { return bitmap_.Height(); }
   bool Empty() const { return bitmap_.Empty(); }
@@ -64,6 +71,7 @@ class TPicture {
 
  private:
   TBitmap bitmap_{0, 0, TPixelFormat::pf32bit};
+  QImage translucent_;
 };
 
 class TImage : public TGraphicControl {
@@ -93,4 +101,39 @@ class TImage : public TGraphicControl {
   bool center_ = false;
   bool proportional_ = false;
   bool transparent_ = false;
+};
+
+// A timer on the GUI thread: OnTimer runs from the event loop every
+// Interval milliseconds while Enabled, Interval is above 0 and OnTimer is
+// assigned. While its owner's settings are read it starts nothing; it starts
+// once they are all applied. An exception from OnTimer goes to the
+// application's top-level handler.
+class TTimer : public TComponent {
+ public:
+  explicit TTimer(TComponent* owner);
+  ~TTimer() override;
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool value);
+  unsigned Interval() const { return interval_; }
+  void SetInterval(unsigned value);
+  TNotifyEvent OnTimer() const { return on_timer_; }
+  void SetOnTimer(TNotifyEvent event);
+  // Whether the timer is counting now.
+  bool Running() const;
+
+ protected:
+  void Loaded() override;
+  virtual void Timer();
+
+ private:
+  void UpdateTimer();
+
+  bool enabled_ = true;
+  unsigned interval_ = 1000;
+  TNotifyEvent on_timer_;
+  std::unique_ptr<QTimer> timer_;
+  // True while OnTimer runs; shared with the Qt timer's handler, which may
+  // outlive this object when OnTimer frees it.
+  std::shared_ptr<bool> in_timer_ = std::make_shared<bool>(false);
 };

@@ -3,6 +3,7 @@
 
 #include <QCursor>
 #include <QPointer>
+#include <QRegion>
 
 #include <atomic>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "toolkit/Controls.h"
+#include "toolkit/WindowDrag.h"
 
 class QApplication;
 class QWidget;
@@ -116,10 +118,29 @@ class TCustomForm : public TWinControl {
   // Suspends (false) or resumes (true) painting of the whole form.
   void SetRedraw(bool redraw);
 
-  // Lets the window system move or size the window from a pointer press
-  // (a frame the program paints itself).
-  void StartSystemMove();
-  void StartSystemResize(Qt::Edges edges);
+  // The program paints the window's frame: the window system's frame is
+  // off whatever the border style and icons, and the frame margins are the
+  // program's (see SetFrameKeepingClient).
+  bool OwnFrame() const { return own_frame_; }
+  void SetOwnFrame(bool value);
+  // New frame margins around the same client size: the window grows or
+  // shrinks by the difference.
+  void SetFrameKeepingClient(const TRect& margins);
+  // The window's outline in window coordinates (a shaped window); an empty
+  // region gives the whole rectangle back.
+  void SetWindowRegion(const QRegion& region);
+  QRegion WindowRegion() const;
+
+  // Moves or sizes the window from a pointer press at `global_pos` (a frame
+  // the program paints itself): the window system when it takes over, else
+  // the program follows the pointer. Returns which of them does it.
+  TDragResult StartSystemMove(QPoint global_pos);
+  TDragResult StartSystemResize(Qt::Edges edges, QPoint global_pos);
+  // The bounds the window goes back to from maximised.
+  TRect RestoredBounds() const { return restored_bounds_; }
+  // Shows the window menu (restore, move, size, minimise, maximise, close)
+  // at `global_pos`; its choices arrive as WM_SYSCOMMAND.
+  void ShowSystemMenu(QPoint global_pos);
 
   bool Showing() const override { return Visible(); }
   TPoint ClientOrigin() const override;
@@ -135,6 +156,11 @@ class TCustomForm : public TWinControl {
 
  protected:
   void Dispatch(TMessage& message) override;
+  // What a window without a handler of its own does with the frame's
+  // messages: hit testing by the frame margins, resize cursors, moving and
+  // sizing from caption and borders, maximising on a caption double-click,
+  // the system commands.
+  void DefaultHandler(TMessage& message) override;
   bool TranslateEvent(QObject* target, QEvent* event,
                       const std::function<bool()>& qt_default) override;
   void VisibleChanged() override;
@@ -151,6 +177,14 @@ class TCustomForm : public TWinControl {
  private:
   void PlaceOnFirstShow();
   bool CloseModal();
+  // Pointer events over the frame become non-client messages; true when
+  // the event was the frame's.
+  bool FrameMouseEvent(QEvent* event);
+  void LeaveFrame();
+  int DefaultHitTest(TPoint window_pos) const;
+  void SetFrameCursor(int hit);
+  void MaximizeOwnFrame();
+  void RestoreOwnFrame();
 
   TFormBorderStyle border_style_ = TFormBorderStyle::bsSizeable;
   TBorderIcons border_icons_ = biSystemMenu | biMinimize | biMaximize;
@@ -163,7 +197,30 @@ class TCustomForm : public TWinControl {
   bool active_ = false;
   bool placed_ = false;
   bool updating_geometry_ = false;
+  bool own_frame_ = false;
+  bool own_maximized_ = false;
+  TRect restored_bounds_;
+  QRegion region_;
+  // The pointer is over the frame (a leave is due), and where a button
+  // went down: over the frame (its messages stay non-client until the
+  // release) or in the client area.
+  bool pointer_in_frame_ = false;
+  bool frame_pressed_ = false;
+  bool client_pressed_ = false;
+  bool frame_cursor_ = false;
+  bool drag_started_ = false;
 };
+
+// Hit testing of a window frame the program paints: `margins` around the
+// client area, borders `frame` pixels thick; with `sizeable` the borders
+// and corners size the window, else they are plain border. The top margin
+// inside the border is caption.
+int FrameHitTest(TPoint window_pos, int width, int height, const TRect& margins, int frame,
+                 bool sizeable);
+// Edges a sizing hit-test code moves (none for other codes).
+Qt::Edges EdgesOfHitTest(int hit);
+// The cursor shape the pointer takes over a hit-test code.
+TCursor CursorOfHitTest(int hit);
 
 class TForm : public TCustomForm {
  public:

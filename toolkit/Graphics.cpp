@@ -261,11 +261,11 @@ std::uint32_t ApplyMode(TPenMode mode, std::uint32_t pen, std::uint32_t dst) {
   return pen;
 }
 
+}  // namespace
+
 QRect ToQRect(const TRect& r) {
   return QRect(r.Left, r.Top, r.Width(), r.Height());
 }
-
-}  // namespace
 
 void TCanvas::Attach(QPainter* painter, const TRect& bounds) {
   painter_ = painter;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
@@ -22,6 +23,7 @@ class TBitmap;
 QString ToQString(const std::string& text);
 std::string FromQString(const QString& text);
 QColor ToQColor(TColor color);
+QRect ToQRect(const TRect& rect);
 
 // Makes the faces the windows name known to Qt: Tahoma and MS Sans Serif
 // from the metric-compatible faces installed with the program's packages.

@@ -64,9 +64,17 @@ enum : std::uint32_t {
   WM_NCHITTEST = 0x0084,
   WM_NCPAINT = 0x0085,
   WM_NCACTIVATE = 0x0086,
+  WM_NCMOUSEMOVE = 0x00A0,
+  WM_NCLBUTTONDOWN = 0x00A1,
+  WM_NCLBUTTONUP = 0x00A2,
+  WM_NCLBUTTONDBLCLK = 0x00A3,
+  WM_NCRBUTTONDOWN = 0x00A4,
+  WM_NCRBUTTONUP = 0x00A5,
+  WM_NCRBUTTONDBLCLK = 0x00A6,
   WM_KEYDOWN = 0x0100,
   WM_KEYUP = 0x0101,
   WM_CHAR = 0x0102,
+  WM_SYSCOMMAND = 0x0112,
   WM_TIMER = 0x0113,
   WM_HSCROLL = 0x0114,
   WM_VSCROLL = 0x0115,
@@ -81,6 +89,7 @@ enum : std::uint32_t {
   WM_MBUTTONUP = 0x0208,
   WM_MBUTTONDBLCLK = 0x0209,
   WM_MOUSEWHEEL = 0x020A,
+  WM_NCMOUSELEAVE = 0x02A2,
   WM_MOUSELEAVE = 0x02A3,
   WM_PRINTCLIENT = 0x0318,
   WM_USER = 0x0400,
@@ -89,6 +98,47 @@ enum : std::uint32_t {
 
 // WM_ACTIVATE's low word.
 enum : std::uint16_t { WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2 };
+
+// What lies under a point of a window: WM_NCHITTEST's answer, and the
+// WParam of the non-client pointer messages and the low word of
+// WM_SETCURSOR's LParam.
+enum : int {
+  HTERROR = -2,
+  HTTRANSPARENT = -1,
+  HTNOWHERE = 0,
+  HTCLIENT = 1,
+  HTCAPTION = 2,
+  HTSYSMENU = 3,
+  HTGROWBOX = 4,
+  HTMENU = 5,
+  HTHSCROLL = 6,
+  HTVSCROLL = 7,
+  HTMINBUTTON = 8,
+  HTMAXBUTTON = 9,
+  HTLEFT = 10,
+  HTRIGHT = 11,
+  HTTOP = 12,
+  HTTOPLEFT = 13,
+  HTTOPRIGHT = 14,
+  HTBOTTOM = 15,
+  HTBOTTOMLEFT = 16,
+  HTBOTTOMRIGHT = 17,
+  HTBORDER = 18,
+  HTCLOSE = 20,
+  HTHELP = 21,
+};
+
+// WM_SYSCOMMAND's WParam.
+enum : std::uintptr_t {
+  SC_SIZE = 0xF000,
+  SC_MOVE = 0xF010,
+  SC_MINIMIZE = 0xF020,
+  SC_MAXIMIZE = 0xF030,
+  SC_CLOSE = 0xF060,
+  SC_KEYMENU = 0xF100,
+  SC_RESTORE = 0xF120,
+  SC_CONTEXTHELP = 0xF180,
+};
 
 // WM_SIZE's WParam.
 enum : std::uintptr_t { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };

@@ -49,5 +49,8 @@ class TQtWindow : public QWidget, public TBridgeBase {
   void mouseMoveEvent(QMouseEvent*) override {}
 };
 
-// Detaches whichever bridge `widget` is.
+// Links `widget` to `control` (FindControl finds it from then on) and, when
+// the widget is a bridge, sends its events to the control.
+void AttachBridge(QWidget* widget, TWinControl* control);
+// Undoes AttachBridge.
 void DetachBridge(QWidget* widget);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "skin/HueSaturation.h"
 #include "skin/SteamSkin.h"
 #include "skin/sSkinManager.h"
 #include "toolkit/SysUtils.h"

@@ -1,10 +1,16 @@
 // The skin model built from the internal skin and from small options texts.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "skin/HueSaturation.h"
 #include "skin/MemIniFile.h"
 #include "skin/SteamSkin.h"
+#include "skin/sImages.h"
 #include "skin/sSkinArchive.h"
 #include "skin/sSkinModel.h"
 #include "toolkit/Graphics.h"
@@ -119,7 +125,7 @@ TEST_F(SteamModel, ButtonHasThreeMaskedFrames) {
   const MaskRecord& m = model.Masks().at(static_cast<std::size_t>(i));
   EXPECT_EQ(m.ImageCount, 3);
   EXPECT_EQ(m.MaskType, 1);
-  EXPECT_EQ(m.DrawMode, kDrawModeStretch);
+  EXPECT_EQ(m.DrawMode, kDrawStretch);
   EXPECT_EQ(model.MaskFrameSize(i), Point(45, 42));
   const TsBorderWidths b = model.MaskBorderWidths(i);
   EXPECT_EQ(b.Left, 8);
@@ -142,7 +148,7 @@ TEST_F(SteamModel, HugeButtonComesFromItsOwnImage) {
   EXPECT_EQ(m.Bitmap->Width(), 288);
   EXPECT_EQ(m.Bitmap->Height(), 192);
   EXPECT_EQ(m.SourceRect, Rect(0, 0, 288, 192));
-  EXPECT_EQ(m.DrawMode, kDrawModeCentre);
+  EXPECT_EQ(m.DrawMode, kDrawCentre);
   EXPECT_EQ(model.MaskFrameSize(i), Point(96, 96));
   const TsBorderWidths b = model.MaskBorderWidths(i);
   EXPECT_EQ(b.Left, 32);
@@ -258,6 +264,90 @@ TEST(SkinModel, ShadowValuesMustBeNumbers) {
   TsSkinModel model;
   EXPECT_THROW(Build(model, ini), EConvertError);
   EXPECT_TRUE(model.Sections().empty());
+}
+
+// A skin folder on disk with one 60 x 40 image, "piece.bmp" (the options
+// name it in upper case).
+class SkinFolder : public testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/sonarix-model-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = std::string(tmpl) + "/";
+    TsPixels px;
+    px.Width = 60;
+    px.Height = 40;
+    px.Bgr.assign(60 * 40 * 3, 0x80);
+    const std::vector<std::uint8_t> bmp = EncodeBmp24(px);
+    std::ofstream(dir_ + "piece.bmp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void BuildFrom(const TMemIniFile& ini, const TMemIniFile* common = nullptr) {
+    TsModelSource s;
+    s.Options = &ini;
+    s.SkinPath = dir_;
+    s.CommonSections = common;
+    model.Build(s);
+  }
+  const MaskRecord* Find(const std::string& section, const std::string& key) {
+    const int i = model.MaskIndex(model.SectionIndex(section), section, key);
+    return i < 0 ? nullptr : &model.Masks()[static_cast<std::size_t>(i)];
+  }
+
+  std::string dir_;
+  TsSkinModel model;
+};
+
+TEST_F(SkinFolder, AWholeBitmapIsAThreeFrameMaskInTheSkinAndInCommonSections) {
+  TMemIniFile ini(
+      "[A]\r\nBORDERSMASK=PIECE.BMP\r\nMISSING=GONE.BMP\r\n"
+      "OWN=!PIECE.BMP!2!0!0\r\nCUT=PIECE.BMP#0#0#30#20#1#0\r\n");
+  TMemIniFile common("[B]\r\nBORDERSMASK=PIECE.BMP\r\nCUT=PIECE.BMP#0#0#30#20#1#0\r\n");
+  BuildFrom(ini, &common);
+  for (const char* section : {"A", "B"}) {
+    const MaskRecord* m = Find(section, "BORDERSMASK");
+    ASSERT_NE(m, nullptr) << section;
+    ASSERT_TRUE(m->Bitmap);
+    EXPECT_EQ(m->SourceRect, Rect(0, 0, 60, 40));
+    EXPECT_EQ(m->ImageCount, 3);
+    EXPECT_EQ(m->MaskType, 1);
+    EXPECT_EQ(m->ImageType, itisaBorder);
+    // A third of a 20 x 20 frame.
+    EXPECT_EQ(m->LeftWidth, 6);
+    EXPECT_EQ(m->TopWidth, 6);
+  }
+  EXPECT_EQ(Find("A", "MISSING"), nullptr);
+  // "!": the whole image with the value's own counts, centre drawn.
+  const MaskRecord* own = Find("A", "OWN");
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(own->SourceRect, Rect(0, 0, 60, 40));
+  EXPECT_EQ(own->ImageCount, 2);
+  EXPECT_EQ(own->DrawMode, kDrawCentre);
+  EXPECT_EQ(own->LeftWidth, 10);
+  // "#": a piece cut from the named image; common sections take only plain names.
+  const MaskRecord* cut = Find("A", "CUT");
+  ASSERT_NE(cut, nullptr);
+  ASSERT_TRUE(cut->Bitmap);
+  EXPECT_EQ(cut->SourceRect, Rect(0, 0, 30, 20));
+  EXPECT_EQ(Find("B", "CUT"), nullptr);
+}
+
+TEST_F(SkinFolder, ABuildThatFailsLeavesNothingBehind) {
+  TMemIniFile good("[GLOBALINFO]\r\nMASTERBITMAP=PIECE.BMP\r\n[A]\r\nBORDERSMASK=PIECE.BMP\r\n");
+  BuildFrom(good);
+  ASSERT_NE(model.MasterBitmap(), nullptr);
+  ASSERT_EQ(model.Masks().size(), 1u);
+  ASSERT_GE(model.Cache().GlobalInfo, 0);
+  // The master bitmap and the first piece are read before the broken value.
+  TMemIniFile broken(
+      "[GLOBALINFO]\r\nMASTERBITMAP=PIECE.BMP\r\n[A]\r\nBORDERSMASK=PIECE.BMP\r\n"
+      "[B]\r\nBORDERSMASK=^00x0\r\n");
+  EXPECT_THROW(BuildFrom(broken), EConvertError);
+  EXPECT_EQ(model.MasterBitmap(), nullptr);
+  EXPECT_TRUE(model.Masks().empty());
+  EXPECT_TRUE(model.Sections().empty());
+  EXPECT_EQ(model.Cache().GlobalInfo, -1);
 }
 
 TEST(SkinModel, MaskValues) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/SystemMetrics.h"
 #include "skin/MemIniFile.h"
 #include "skin/SkinPainter.h"
 #include "skin/SteamSkin.h"
@@ -22,10 +23,10 @@
 
 namespace {
 
-// Classic platform metrics at 96 dpi.
-constexpr int kFrame = 4;       // sizing frame
-constexpr int kCaption = 19;    // caption bar
-constexpr int kScrollBar = 17;  // vertical scroll bar width, arrow height
+// The desktop's metrics the main window is laid out against.
+const int kFrame = platform::GetSystemMetrics(platform::SM_CXFRAME);
+const int kCaption = platform::GetSystemMetrics(platform::SM_CYCAPTION);
+const int kScrollBar = platform::GetSystemMetrics(platform::SM_CXVSCROLL);
 constexpr TColor kDesktop = 0x6D5A3A;
 
 class TSheet {

@@ -1,0 +1,40 @@
+// The skinned panel: its look (the section's background, border and
+// caption) is kept in a cache of its size, which its children take as what
+// lies behind them.
+#pragma once
+
+#include <memory>
+
+#include "skin/sCommonData.h"
+#include "toolkit/ExtCtrls.h"
+
+// Draws on a skinned control's look after the skin (on the cache, or on the
+// window for a look of one colour).
+using TsPaintEvent = TEvent<TObject* /*Sender*/, TCanvas& /*Canvas*/>;
+
+class TsPanel : public TPanel, public TsSkinHost {
+ public:
+  explicit TsPanel(TComponent* owner);
+  ~TsPanel() override;
+
+  TsCommonData* SkinData() const { return skin_data_.get(); }
+  TsPaintEvent OnPaint;
+
+  // TsSkinHost: a panel shows no hot state.
+  int CurrentSkinState() const override { return 0; }
+  void PrepareCache() override;
+
+ protected:
+  void Dispatch(TMessage& message) override;
+  void Loaded() override;
+
+ private:
+  void SkinMessage(TMessage& message);
+  void PaintSkinned(HDC dc);
+  // A look of one colour: no cache, painted straight onto the window.
+  void PaintPlain(HDC dc);
+  // The section's caption over `bitmap`, inside the bevels and border.
+  void DrawCaption(TBitmap& bitmap);
+
+  std::unique_ptr<TsCommonData> skin_data_;
+};

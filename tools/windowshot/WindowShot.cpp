@@ -1,0 +1,65 @@
+// The main window rendered offscreen to PNG, optionally with "Ping !" hot,
+// pressed or disabled (after its fade has run), and scaled up without
+// smoothing so single pixels can be seen.
+//
+//   sonarix_windowshot OUT.png [SCALE] [normal|hot|pressed|disabled]
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPixmap>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/Unit1.h"
+#include "ping/MsgWndControl.h"
+#include "scope/GrGraphicControl.h"
+
+namespace {
+
+void Settle(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s OUT.png [SCALE] [normal|hot|pressed|disabled]\n", argv[0]);
+    return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  const int scale = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+  const std::string mode = argc > 3 ? argv[3] : "normal";
+  MsgWndStartup();
+  Application->Initialize(argc, argv);
+  RegisterGrCursors();
+  Application->SetTitle("Sonarix - a Ping Utility");
+  Application->CreateForm(Form1);
+  Form1->Show();
+  Settle(50);
+  TBitBtn* ping = Form1->sBitBtn1;
+  if (mode == "hot") {
+    Application->SetMouseControl(ping);
+  } else if (mode == "pressed") {
+    ping->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 10));
+  } else if (mode == "disabled") {
+    ping->SetEnabled(false);
+  }
+  Settle(400);
+  QImage shot = Form1->Handle()->grab().toImage();
+  if (scale > 1)
+    shot = shot.scaled(shot.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  const bool ok = shot.save(QString::fromLocal8Bit(argv[1]));
+  Application->DestroyForms();
+  MsgWndShutdown();
+  Application->Finalize();
+  if (!ok) {
+    std::fprintf(stderr, "cannot write %s\n", argv[1]);
+    return 1;
+  }
+  return 0;
+}
