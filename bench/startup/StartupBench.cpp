@@ -220,9 +220,8 @@ void BM_StartToFirstPaint(benchmark::State& state) {
   std::vector<double> sonarix, label;
   for (auto _ : state) {
     // Interleaved, so that both see the same machine.
-    for (const auto& [program, times] :
-         {std::pair{std::string(SONARIX_PROGRAM), &sonarix},
-          std::pair{std::string(SONARIX_LABEL_WINDOW), &label}}) {
+    for (const auto& [program, times] : {std::pair{std::string(SONARIX_PROGRAM), &sonarix},
+                                         std::pair{std::string(SONARIX_LABEL_WINDOW), &label}}) {
       const auto s = StartAndWaitPaint(*rig.watch, rig.xvfb.Display(), program);
       if (!s) {
         state.SkipWithError(("no painted window from " + program).c_str());
@@ -248,9 +247,8 @@ void BM_IdleResidentMemory(benchmark::State& state) {
   }
   std::vector<double> sonarix, label;
   for (auto _ : state) {
-    for (const auto& [program, sizes] :
-         {std::pair{std::string(SONARIX_PROGRAM), &sonarix},
-          std::pair{std::string(SONARIX_LABEL_WINDOW), &label}}) {
+    for (const auto& [program, sizes] : {std::pair{std::string(SONARIX_PROGRAM), &sonarix},
+                                         std::pair{std::string(SONARIX_LABEL_WINDOW), &label}}) {
       const auto s = StartAndWaitPaint(*rig.watch, rig.xvfb.Display(), program);
       if (!s) {
         state.SkipWithError(("no painted window from " + program).c_str());
@@ -288,8 +286,7 @@ std::pair<long, long> EchoCounters() {
 }
 
 bool Xdotool(const std::string& display, const std::string& args) {
-  return std::system(("DISPLAY=" + display + " xdotool " + args + " >/dev/null 2>&1").c_str()) ==
-         0;
+  return std::system(("DISPLAY=" + display + " xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 void BM_ResidentMemoryAfter1000Echoes(benchmark::State& state) {
