@@ -1,13 +1,9 @@
 #include "app/Unit1.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <thread>
 
+#include "app/LogFile.h"
 #include "skin/SteamSkin.h"
 #include "toolkit/SysUtils.h"
 
@@ -386,24 +382,7 @@ void TForm1::sBitBtn4Click(TObject*) {
 }
 
 void TForm1::SaveLogTo(const std::string& path) {
-  const std::string text = sMemo1->Text();
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    const int error = errno;
-    throw EFCreateError(
-        Format("Cannot create file \"%s\". %s", path.c_str(), SysErrorMessage(error).c_str()));
-  }
-  // Exclusive while we write; another writer holding the file is not waited for.
-  ::flock(fd, LOCK_EX | LOCK_NB);
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  if (written < text.size()) throw EWriteError();
+  SaveTextFile(path, sMemo1->Text());
 }
 
 void TForm1::sBitBtn5Click(TObject*) {}

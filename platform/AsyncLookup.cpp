@@ -1,5 +1,7 @@
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -14,30 +16,78 @@ struct TRequest {
   UINT msg = 0;
   char* buffer = nullptr;
   int length = 0;
+  std::string name;
+  // Taken when the request is made: a resolver thread reads nothing of the
+  // layer's settings, which may be gone by the time it resolves.
+  THostResolver resolver;
   bool posted = false;  // its completion is queued (or was taken already)
 };
 
+// The requests and the threads that resolve them. A resolver cannot be
+// interrupted: a cancelled request that is being resolved keeps its thread
+// until the resolver gives up. So no more than kMaxResolvers threads resolve
+// at once, and later requests wait their turn in `waiting` (where a cancel
+// simply drops them); many cancelled lookups to a silent server can no
+// longer pile up threads.
+//
+// Made once and never destroyed: a resolver thread may come back while the
+// program ends, and the only thing it touches then is this object.
 // Lock order: this lock, then the message queues' own.
-std::mutex g_mutex;
-std::map<std::uintptr_t, TRequest> g_requests;
-std::uintptr_t g_next_handle = 1;
+struct TLookups {
+  std::mutex mutex;
+  std::map<std::uintptr_t, TRequest> requests;
+  std::deque<std::uintptr_t> waiting;
+  std::uintptr_t next_handle = 1;
+  int resolvers = 0;
+  bool ending = false;  // the program has begun to end
+};
 
-// Forgets requests whose completion has left the queue.
-void PurgeLocked() {
-  for (auto it = g_requests.begin(); it != g_requests.end();) {
+constexpr int kMaxResolvers = 4;
+
+void EndLookups();
+
+TLookups& Lookups() {
+  static TLookups* lookups = [] {
+    auto* l = new TLookups;
+    // Registered after every static object of the layer exists, so this runs
+    // before any of them is destroyed.
+    std::atexit(&EndLookups);
+    return l;
+  }();
+  return *lookups;
+}
+
+// Forgets every request; no completion is posted for any of them any more.
+// Caller holds the lock.
+void AbandonLocked(TLookups& l) {
+  for (auto& [handle, r] : l.requests)
+    if (r.posted) RecallTaggedMessage(handle);
+  l.requests.clear();
+  l.waiting.clear();
+}
+
+void EndLookups() {
+  TLookups& l = Lookups();
+  std::lock_guard lock(l.mutex);
+  l.ending = true;
+  AbandonLocked(l);
+}
+
+// Forgets requests whose completion has left the queue. Caller holds the lock.
+void PurgeLocked(TLookups& l) {
+  for (auto it = l.requests.begin(); it != l.requests.end();) {
     if (it->second.posted && !IsTaggedMessageQueued(it->first))
-      it = g_requests.erase(it);
+      it = l.requests.erase(it);
     else
       ++it;
   }
 }
 
-void Complete(std::uintptr_t handle, std::string name) {
-  THostEnt entry;
-  int error = ResolveHost(name, entry);
-  std::lock_guard lock(g_mutex);
-  auto it = g_requests.find(handle);
-  if (it == g_requests.end()) return;  // cancelled while resolving
+// Packs the answer into the request's buffer and posts the completion.
+// Caller holds the lock.
+void CompleteLocked(TLookups& l, std::uintptr_t handle, int error, const THostEnt& entry) {
+  auto it = l.requests.find(handle);
+  if (it == l.requests.end()) return;  // cancelled while resolving
   TRequest& r = it->second;
   int needed = 0;
   if (error == 0) {
@@ -54,10 +104,40 @@ void Complete(std::uintptr_t handle, std::string name) {
   const LPARAM lparam = static_cast<LPARAM>((static_cast<std::uint32_t>(error) & 0xFFFF) << 16 |
                                             (static_cast<std::uint32_t>(needed) & 0xFFFF));
   r.posted = true;
-  if (!PostTaggedMessage(r.hwnd, r.msg, handle, lparam, handle)) g_requests.erase(it);
+  if (!PostTaggedMessage(r.hwnd, r.msg, handle, lparam, handle)) l.requests.erase(it);
+}
+
+// A resolver thread: takes waiting requests one after another and ends when
+// none is left, or as soon as the program has begun to end.
+void Resolve(TLookups* l) {
+  std::unique_lock lock(l->mutex);
+  for (;;) {
+    if (l->ending || l->waiting.empty()) break;
+    const std::uintptr_t handle = l->waiting.front();
+    l->waiting.pop_front();
+    auto it = l->requests.find(handle);
+    if (it == l->requests.end()) continue;
+    const std::string name = it->second.name;
+    const THostResolver resolver = it->second.resolver;
+    lock.unlock();
+    THostEnt entry;
+    const int error = ResolveHostWith(resolver, name, entry);
+    lock.lock();
+    if (l->ending) break;
+    CompleteLocked(*l, handle, error, entry);
+  }
+  --l->resolvers;
 }
 
 }  // namespace
+
+// Called when the layer's last user cleans up: outstanding requests end
+// without a completion.
+void AbandonAsyncLookups() {
+  TLookups& l = Lookups();
+  std::lock_guard lock(l.mutex);
+  AbandonLocked(l);
+}
 
 std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char* buffer,
                                      int length) {
@@ -73,35 +153,47 @@ std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char
     WSASetLastError(WSAEINVAL);
     return 0;
   }
-  std::uintptr_t handle;
-  {
-    std::lock_guard lock(g_mutex);
-    PurgeLocked();
-    do {
-      handle = g_next_handle++;
-    } while (handle == 0 || g_requests.count(handle));
-    g_requests[handle] = TRequest{hwnd, msg, buffer, length, false};
-  }
-  try {
-    std::thread(Complete, handle, std::string(name)).detach();
-  } catch (const std::system_error&) {
-    std::lock_guard lock(g_mutex);
-    g_requests.erase(handle);
-    WSASetLastError(WSAENOBUFS);
+  TLookups& l = Lookups();
+  std::lock_guard lock(l.mutex);
+  if (l.ending) {
+    WSASetLastError(WSANOTINITIALISED);
     return 0;
+  }
+  PurgeLocked(l);
+  std::uintptr_t handle;
+  do {
+    handle = l.next_handle++;
+  } while (handle == 0 || l.requests.count(handle));
+  l.requests[handle] = TRequest{hwnd, msg, buffer, length, name, InstalledHostResolver(), false};
+  l.waiting.push_back(handle);
+  if (l.resolvers < kMaxResolvers) {
+    try {
+      std::thread(Resolve, &l).detach();
+      ++l.resolvers;
+    } catch (const std::system_error&) {
+      if (l.resolvers == 0) {
+        // Nobody would ever take it.
+        l.requests.erase(handle);
+        l.waiting.pop_back();
+        WSASetLastError(WSAENOBUFS);
+        return 0;
+      }
+    }
   }
   return handle;
 }
 
 int WSACancelAsyncRequest(std::uintptr_t handle) {
-  std::lock_guard lock(g_mutex);
-  auto it = g_requests.find(handle);
-  if (it == g_requests.end() || (it->second.posted && !RecallTaggedMessage(handle))) {
-    if (it != g_requests.end()) g_requests.erase(it);
+  TLookups& l = Lookups();
+  std::lock_guard lock(l.mutex);
+  auto it = l.requests.find(handle);
+  if (it == l.requests.end() || (it->second.posted && !RecallTaggedMessage(handle))) {
+    if (it != l.requests.end()) l.requests.erase(it);
     WSASetLastError(WSAEINVAL);
     return SOCKET_ERROR;
   }
-  g_requests.erase(it);
+  l.requests.erase(it);
+  std::erase(l.waiting, handle);
   return 0;
 }
 

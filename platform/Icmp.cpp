@@ -8,6 +8,7 @@
 #include <unistd.h>
 // After <time.h>: these kernel headers use struct timespec.
 #include <linux/errqueue.h>
+#include <linux/filter.h>
 #include <linux/icmp.h>
 
 #include <atomic>
@@ -133,6 +134,56 @@ TReceived Receive(TEchoSocket& s, bool error_queue, char (&control)[512]) {
   return r;
 }
 
+// Lets a raw socket's queue take only what may be ours: echo replies with
+// our identifier, and errors that quote an echo request with it. Everything
+// else the host receives is dropped in the kernel, so a busy machine cannot
+// fill the queue while we are idle. Returns false where the kernel refuses;
+// draining before each request keeps the answers right then.
+bool AttachIdentifierFilter(int fd, std::uint16_t id_network_order) {
+  const std::uint32_t id = ntohs(id_network_order);  // filters load in host order
+  // The packet starts with its IP header; X holds offsets into it.
+  sock_filter code[] = {
+      BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // X = outer header length
+      BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),   // A = ICMP type
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_ECHOREPLY, 0, 2),
+      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),  // reply: its identifier
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 7, 8),
+      BPF_STMT(BPF_LD | BPF_B | BPF_IND, 8),      // error: quoted header's
+      BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0x0F),  //   length
+      BPF_STMT(BPF_ALU | BPF_LSH | BPF_K, 2),
+      BPF_STMT(BPF_ALU | BPF_ADD | BPF_X, 0),
+      BPF_STMT(BPF_MISC | BPF_TAX, 0),            // X = both headers
+      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 8 + 4),  // quoted identifier
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFF),  // keep all of it
+      BPF_STMT(BPF_RET | BPF_K, 0),           // drop
+  };
+  sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+  return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+}
+
+// Throws away whatever is queued: nothing that arrived before a request is
+// sent can answer it. Bounded, so that a flood cannot hold us here.
+void Drain(const TEchoSocket& s) {
+  char byte;
+  for (int i = 0; i < 100000; ++i) {
+    if (::recv(s.fd, &byte, 1, MSG_DONTWAIT | MSG_TRUNC) >= 0) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+    // Otherwise a pending socket error was handed over (and so cleared).
+  }
+  if (s.raw) return;
+  for (int i = 0; i < 100000; ++i)
+    if (::recv(s.fd, &byte, 1, MSG_DONTWAIT | MSG_TRUNC | MSG_ERRQUEUE) < 0) break;
+}
+
+// Whether a message from `source` may answer a request sent to
+// `destination`: only the host we pinged answers for itself.
+bool AnswersFor(IPAddr source, IPAddr destination) {
+  if (source == destination) return true;
+  // Every member of a multicast group answers for the group.
+  return IN_MULTICAST(ntohl(destination));
+}
+
 DWORD Fail(ICMP_ECHO_REPLY* record, std::uint32_t status, IPAddr from = 0) {
   if (record) {
     record->Address = from;
@@ -165,6 +216,7 @@ HANDLE IcmpCreateFile() {
           (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
     ::setsockopt(s->fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
     s->id = NewIdentifier();
+    AttachIdentifierFilter(s->fd, s->id);
   } else {
     // Errors about our requests arrive on the error queue.
     SetIntOption(s->fd, IPPROTO_IP, IP_RECVERR, 1);
@@ -248,7 +300,11 @@ DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, void* request_data,
     std::memcpy(p + 2, &sum, 2);
   }
 
+  // The kernel sends a datagram for 0.0.0.0 to the loopback address, which
+  // then answers.
+  const IPAddr answerer = destination == INADDR_ANY ? htonl(INADDR_LOOPBACK) : destination;
   TEchoRequestKey key;
+  key.destination = answerer;
   key.id = s->id;
   key.seq = seq;
   key.check_id = s->raw;
@@ -258,36 +314,52 @@ DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, void* request_data,
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = destination;
+  Drain(*s);
   const std::int64_t deadline = Now(CLOCK_MONOTONIC) + static_cast<std::int64_t>(timeout) * 1000000;
   const std::int64_t sent_mono = Now(CLOCK_MONOTONIC);
   const std::int64_t sent = Now(CLOCK_REALTIME);
   if (::sendto(s->fd, p, s->packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0)
     return finish(Fail(&record, SendErrorStatus(errno)));
 
+  // A message the kernel received before we sent cannot be about our request
+  // (it slipped in between draining and sending).
+  auto before_send = [&](std::int64_t stamp) { return stamp != 0 && stamp < sent; };
   auto round_trip = [&](std::int64_t stamp) -> std::uint32_t {
-    std::int64_t ns = stamp ? stamp - sent : -1;
-    // Without a stamp, or after a step of the wall clock, fall back to now.
-    if (ns < 0) ns = Now(CLOCK_MONOTONIC) - sent_mono;
+    // Without a stamp, fall back to now.
+    const std::int64_t ns = stamp ? stamp - sent : Now(CLOCK_MONOTONIC) - sent_mono;
     return static_cast<std::uint32_t>(ns / 1000000);
   };
 
   char control[512];
+  // On loopback the reply is usually queued before sendto returns: look
+  // once before waiting.
+  bool look_first = true;
   for (;;) {
-    const std::int64_t left = deadline - Now(CLOCK_MONOTONIC);
-    if (left <= 0) break;
-    pollfd pfd{s->fd, POLLIN, 0};
-    timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
-    const int n = ::ppoll(&pfd, 1, &wait, nullptr);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return finish(Fail(&record, IP_GENERAL_FAILURE));
+    pollfd pfd{s->fd, POLLIN, POLLIN};
+    if (!look_first) {
+      const std::int64_t left = deadline - Now(CLOCK_MONOTONIC);
+      if (left <= 0) break;
+      timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+      const int n = ::ppoll(&pfd, 1, &wait, nullptr);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return finish(Fail(&record, IP_GENERAL_FAILURE));
+      }
+      if (n == 0) break;
     }
-    if (n == 0) break;
+    look_first = false;
 
-    if (pfd.revents & POLLERR) {
+    if ((pfd.revents & POLLERR) && s->raw) {
+      // A raw socket keeps a hard ICMP error as a pending socket error while
+      // the error message itself arrives as a datagram: clear the former.
+      int error = 0;
+      socklen_t length = sizeof error;
+      ::getsockopt(s->fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    } else if (pfd.revents & POLLERR) {
       const TReceived r = Receive(*s, true, control);
-      if (r.size >= 0 && r.error) {
-        // The error queue hands back our own message: match its sequence.
+      // The error queue hands back our own message and, as its address, the
+      // destination of the datagram the error quotes.
+      if (r.size >= 0 && r.error && r.from == answerer && !before_send(r.stamp)) {
         if (QuotesRequest(s->receive.data(), static_cast<std::size_t>(r.size), key)) {
           std::uint32_t status = IP_GENERAL_FAILURE;
           if (r.error->ee_origin == SO_EE_ORIGIN_ICMP)
@@ -304,11 +376,15 @@ DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, void* request_data,
     }
     if (!(pfd.revents & POLLIN)) continue;
     const TReceived r = Receive(*s, false, control);
-    if (r.size < 0) continue;
+    if (r.size < 0 || before_send(r.stamp)) continue;
     const TIcmpParse parsed =
         ParseIcmpPacket(s->receive.data(), static_cast<std::size_t>(r.size), s->raw, key);
     if (parsed.verdict == TIcmpVerdict::kUnrelated) continue;
-    record.Address = s->raw ? parsed.source : r.from;
+    const IPAddr source = s->raw ? parsed.source : r.from;
+    // Anyone who saw the request can copy it into a reply; only the host we
+    // pinged may give one.
+    if (parsed.verdict == TIcmpVerdict::kEchoReply && !AnswersFor(source, answerer)) continue;
+    record.Address = source;
     record.RoundTripTime = round_trip(r.stamp);
     if (parsed.verdict == TIcmpVerdict::kError)
       return finish(Fail(&record, parsed.status, record.Address));

@@ -117,6 +117,9 @@ TIcmpParse ParseIcmpPacket(const std::uint8_t* data, std::size_t size, bool ip_h
   const std::size_t inner_size = icmp_size - 8;
   const std::size_t inner_ihl = IpHeaderLength(inner, inner_size);
   if (inner_ihl == 0 || inner[9] != 1) return out;
+  // Identifier, sequence and payload can be copied from a request seen on
+  // the way; the request we sent went to one host only.
+  if (std::memcmp(inner + 16, &key.destination, 4) != 0) return out;
   if (!QuotesRequest(inner + inner_ihl, inner_size - inner_ihl, key)) return out;
   out.verdict = TIcmpVerdict::kError;
   out.status = status;

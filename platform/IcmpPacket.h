@@ -41,9 +41,10 @@ constexpr std::uint8_t kIcmpParameterProblem = 12;
 
 // The request we wait for.
 struct TEchoRequestKey {
-  std::uint16_t id = 0;   // network order as sent
-  std::uint16_t seq = 0;  // network order as sent
-  bool check_id = true;   // a ping socket's identifier is the kernel's, not ours
+  std::uint32_t destination = 0;  // network order: where the request went
+  std::uint16_t id = 0;           // network order as sent
+  std::uint16_t seq = 0;          // network order as sent
+  bool check_id = true;           // a ping socket's identifier is the kernel's, not ours
   const std::uint8_t* payload = nullptr;
   std::size_t payload_size = 0;
 };
@@ -64,8 +65,10 @@ struct TIcmpParse {
 std::uint32_t IcmpErrorStatus(std::uint8_t type, std::uint8_t code);
 
 // Parses one message. With `ip_header` the data starts with the IPv4 header
-// (raw sockets); without it, with the ICMP header (ping sockets). Never reads
-// outside [data, data + size).
+// (raw sockets); without it, with the ICMP header (ping sockets). An error
+// counts only when the datagram it quotes went to the key's destination;
+// who sent a reply is the caller's to check (`source`). Never reads outside
+// [data, data + size).
 TIcmpParse ParseIcmpPacket(const std::uint8_t* data, std::size_t size, bool ip_header,
                            const TEchoRequestKey& key);
 

@@ -22,6 +22,9 @@ bool Started() {
 
 }  // namespace
 
+// AsyncLookup.cpp
+void AbandonAsyncLookups();
+
 int WSAStartup(WORD version_requested, WSADATA* data) {
   const int major = version_requested & 0xFF;
   const int minor = version_requested >> 8;
@@ -42,12 +45,16 @@ int WSAStartup(WORD version_requested, WSADATA* data) {
 }
 
 int WSACleanup() {
-  std::lock_guard lock(g_mutex);
-  if (g_startups <= 0) {
-    SetLastError(WSANOTINITIALISED);
-    return SOCKET_ERROR;
+  {
+    std::lock_guard lock(g_mutex);
+    if (g_startups <= 0) {
+      SetLastError(WSANOTINITIALISED);
+      return SOCKET_ERROR;
+    }
+    if (--g_startups > 0) return 0;
   }
-  --g_startups;
+  // The last user is gone: pending lookups end without a completion.
+  AbandonAsyncLookups();
   return 0;
 }
 
@@ -186,15 +193,19 @@ THostResolver SetHostResolver(THostResolver resolver) {
   return previous;
 }
 
-int ResolveHost(const std::string& name, THostEnt& entry) {
-  THostResolver resolver;
-  {
-    std::lock_guard lock(g_mutex);
-    resolver = g_resolver;
-  }
+THostResolver InstalledHostResolver() {
+  std::lock_guard lock(g_mutex);
+  return g_resolver;
+}
+
+int ResolveHostWith(const THostResolver& resolver, const std::string& name, THostEnt& entry) {
   int error = resolver ? resolver(name, entry) : SystemResolveHost(name, entry);
   if (error == 0 && entry.addresses.empty()) error = WSANO_DATA;
   return error;
+}
+
+int ResolveHost(const std::string& name, THostEnt& entry) {
+  return ResolveHostWith(InstalledHostResolver(), name, entry);
 }
 
 std::optional<THostEnt> gethostbyname(const char* name) {

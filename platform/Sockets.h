@@ -86,18 +86,26 @@ int SystemResolveHost(const std::string& name, THostEnt& entry);
 // Installs `resolver` (an empty one restores the system's) and returns the
 // previous one.
 THostResolver SetHostResolver(THostResolver resolver);
+// The installed resolver (empty: the system's).
+THostResolver InstalledHostResolver();
 
-// Resolves through the installed resolver (the system's by default).
+// Resolves through the installed resolver (the system's by default), or
+// through `resolver` (empty: the system's).
 int ResolveHost(const std::string& name, THostEnt& entry);
+int ResolveHostWith(const THostResolver& resolver, const std::string& name, THostEnt& entry);
 
 // Asynchronous lookup. Returns a non-zero request handle, or 0 with the
-// reason in WSAGetLastError. The name is resolved on a thread of its own;
-// the completion is posted to `hwnd` as `msg` with the handle as first
+// reason in WSAGetLastError. The name is resolved off the calling thread,
+// with the resolver installed when the request was made; a few threads
+// resolve at once and further requests wait their turn. The completion is
+// posted to `hwnd` as `msg` with the handle as first
 // parameter and, in the second, the error (0 = success) in the high 16
 // bits and the buffer size the entry needs in the low 16 bits. On success
 // `buffer` holds the entry as PackHostEnt lays it out; an entry larger than
 // `length` gives WSAENOBUFS and leaves the buffer alone. The buffer is not
-// touched after a successful cancel.
+// touched after a successful cancel, nor once the last WSACleanup has run
+// or the program has begun to end: outstanding requests then end without a
+// completion.
 std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char* buffer,
                                      int length);
 // Cancels a request that has not completed, or whose completion is still

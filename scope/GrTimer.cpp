@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QTimerEvent>
+#include <utility>
 
 #include "toolkit/Forms.h"
 #include "toolkit/SysUtils.h"
@@ -103,7 +104,21 @@ TGrTimer::~TGrTimer() {
   // The worker is ended before the handler is cleared: with SyncEvent off it
   // may be inside OnTimer right now.
   ReleaseTimer();
-  on_timer_ = nullptr;
+  SetOnTimer(nullptr);
+}
+
+TNotifyEvent TGrTimer::OnTimer() const {
+  std::lock_guard lock(on_timer_mutex_);
+  return on_timer_;
+}
+
+void TGrTimer::SetOnTimer(TNotifyEvent handler) {
+  TNotifyEvent old;
+  {
+    std::lock_guard lock(on_timer_mutex_);
+    old = std::exchange(on_timer_, std::move(handler));
+  }
+  // `old` (and whatever it holds) goes outside the lock.
 }
 
 void TGrTimer::SetEnabled(bool value) {
@@ -139,7 +154,7 @@ void TGrTimer::Loaded() {
 void TGrTimer::UpdateTimer() {
   if (IsDesigning()) return;
   if (!timer_allocated_) AllocateTimer();
-  const bool runs = interval_ != 0 && Enabled() && on_timer_.Assigned();
+  const bool runs = interval_ != 0 && Enabled() && OnTimer().Assigned();
   if (timer_type_ == TGrTimerType::ttThread) {
     TGrTimerThread& worker = *timer_thread_;
     if (!worker.Paused()) worker.Pause();
@@ -173,8 +188,11 @@ void TGrTimer::ReleaseTimer() {
 }
 
 void TGrTimer::FireTimer() {
-  if (!Enabled() || !on_timer_.Assigned()) return;
-  const TNotifyEvent handler = on_timer_;  // the handler may reassign OnTimer
+  if (!Enabled()) return;
+  // A copy: the handler may reassign OnTimer, and on the worker the GUI
+  // thread may do so meanwhile.
+  const TNotifyEvent handler = OnTimer();
+  if (!handler.Assigned()) return;
   try {
     handler(this);
   } catch (...) {

@@ -73,10 +73,10 @@ class TGrTimer : public TGrComponent {
   void SetTimerType(TGrTimerType value);
   TThreadPriority Priority() const { return priority_; }
   void SetPriority(TThreadPriority value);
-  // With SyncEvent off the handler runs on the worker: change OnTimer only
-  // while the timer is disabled or released then.
-  const TNotifyEvent& OnTimer() const { return on_timer_; }
-  void SetOnTimer(TNotifyEvent handler) { on_timer_ = std::move(handler); }
+  // With SyncEvent off the worker reads OnTimer while the GUI thread may set
+  // it: both go through a lock, and a tick calls the handler it found.
+  TNotifyEvent OnTimer() const;
+  void SetOnTimer(TNotifyEvent handler);
 
   bool TimerAllocated() const { return timer_allocated_; }
   TGrTimerThread* TimerThread() const { return timer_thread_.get(); }
@@ -98,7 +98,8 @@ class TGrTimer : public TGrComponent {
   std::atomic<bool> sync_event_{true};
   TGrTimerType timer_type_ = TGrTimerType::ttThread;
   TThreadPriority priority_ = TThreadPriority::tpNormal;
-  TNotifyEvent on_timer_;
+  mutable std::mutex on_timer_mutex_;
+  TNotifyEvent on_timer_;  // guarded by on_timer_mutex_
   bool timer_allocated_ = false;
   std::unique_ptr<TGrTimerThread> timer_thread_;
   std::unique_ptr<TGrTimerWindow> timer_window_;

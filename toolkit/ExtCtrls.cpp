@@ -253,3 +253,29 @@ void TTimer::UpdateTimer() {
   }
   timer_->start(static_cast<int>(interval_));
 }
+
+// ---- TAutoRepeat -----------------------------------------------------------------
+
+TAutoRepeat::TAutoRepeat(unsigned first_delay, unsigned interval)
+    : first_delay_(first_delay), interval_(interval) {
+  timer_.SetEnabled(false);
+  timer_.SetOnTimer(TNotifyEvent(this, &TAutoRepeat::Tick));
+}
+
+void TAutoRepeat::Start(TNotifyEvent on_repeat) {
+  on_repeat_ = std::move(on_repeat);
+  timer_.SetEnabled(false);
+  timer_.SetInterval(first_delay_);
+  timer_.SetEnabled(true);
+}
+
+void TAutoRepeat::Stop() {
+  timer_.SetEnabled(false);
+}
+
+void TAutoRepeat::Tick(TObject*) {
+  timer_.SetInterval(interval_);
+  // The action may stop the repeat (or start another): it runs last.
+  const TNotifyEvent action = on_repeat_;
+  action(nullptr);
+}

@@ -137,3 +137,25 @@ class TTimer : public TComponent {
   // outlive this object when OnTimer frees it.
   std::shared_ptr<bool> in_timer_ = std::make_shared<bool>(false);
 };
+
+// Repeats an action while something is held down (a scroll bar's arrow):
+// OnRepeat runs first `first_delay` milliseconds after Start, then every
+// `interval` milliseconds, until Stop. The action itself for the press is
+// the caller's; this only repeats it.
+class TAutoRepeat {
+ public:
+  TAutoRepeat(unsigned first_delay, unsigned interval);
+  void Start(TNotifyEvent on_repeat);
+  void Stop();
+  bool Active() const { return timer_.Enabled(); }
+  unsigned FirstDelay() const { return first_delay_; }
+  unsigned Interval() const { return interval_; }
+
+ private:
+  void Tick(TObject* sender);
+
+  unsigned first_delay_;
+  unsigned interval_;
+  TNotifyEvent on_repeat_;
+  TTimer timer_{nullptr};
+};

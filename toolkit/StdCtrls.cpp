@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "toolkit/Forms.h"
+#include "toolkit/ScrollBars.h"
 #include "toolkit/SysUtils.h"
 #include "toolkit/WidgetBridge.h"
 
@@ -398,12 +399,16 @@ void TMemoLines::SetText(const std::string& text) {
 
 TMemo::TMemo(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QPlainTextEdit>()) {
   QPlainTextEdit* e = Editor();
-  e->setFrameStyle(QFrame::NoFrame);
-  e->setContentsMargins(2, 2, 2, 2);
+  // The frame is the control's to paint (WM_NCPAINT), but Qt must lay the
+  // text and the scroll bars out inside it, as a window's client area and
+  // bars lie inside its border: a Qt frame of the same width does that.
+  e->setFrameStyle(QFrame::Box | QFrame::Plain);
+  e->setLineWidth(2);
   e->document()->setUndoRedoEnabled(false);
   e->document()->setDocumentMargin(1);
   e->setTabChangesFocus(true);
   e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  InstallScrollBars(e);
   e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   e->viewport()->setAutoFillBackground(true);
@@ -436,8 +441,7 @@ void TMemo::PaintFrame(HDC dc) {
 void TMemo::SetBorderStyle(TBorderStyle style) {
   if (style == border_style_) return;
   border_style_ = style;
-  const int m = style == TBorderStyle::bsSingle ? 2 : 0;
-  Editor()->setContentsMargins(m, m, m, m);
+  Editor()->setLineWidth(style == TBorderStyle::bsSingle ? 2 : 0);
   Invalidate();
 }
 

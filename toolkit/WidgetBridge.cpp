@@ -194,6 +194,16 @@ void DetachBridge(QWidget* widget) {
   widget->setProperty(kControlProperty, QVariant());
 }
 
+TMouseMessage MouseMessageOf(const QMouseEvent& event, QPoint pos) {
+  TMouseMessage m;
+  m.Action = MouseAction(event.type());
+  m.Button = MouseButton(event.button());
+  m.Shift = ShiftFromQt(event.modifiers(), event.buttons());
+  if (m.Action == maDoubleClick) m.Shift |= ssDouble;
+  m.Pos = {pos.x(), pos.y()};
+  return m;
+}
+
 TWinControl* FindControl(const QWidget* widget) {
   if (!widget) return nullptr;
   const QVariant v = widget->property(kControlProperty);

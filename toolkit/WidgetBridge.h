@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 #include "toolkit/Controls.h"
@@ -54,3 +55,6 @@ class TQtWindow : public QWidget, public TBridgeBase {
 void AttachBridge(QWidget* widget, TWinControl* control);
 // Undoes AttachBridge.
 void DetachBridge(QWidget* widget);
+
+// A Qt mouse event as the toolkit's mouse message, at `pos`.
+TMouseMessage MouseMessageOf(const QMouseEvent& event, QPoint pos);

@@ -12,6 +12,7 @@
 #include "toolkit/Controls.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guards.h"
+#include "toolkit/ScrollBars.h"
 #include "toolkit/SysUtils.h"
 #include "toolkit/WidgetBridge.h"
 
@@ -433,6 +434,11 @@ void TWinControl::Dispatch(TMessage& m) {
       m.Result = ch == 0 ? 1 : 0;
       return;
     }
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      ScrollControl(this, m.Msg == WM_VSCROLL ? SB_VERT : SB_HORZ, LoWord(m.WParam),
+                    static_cast<int>(m.LParam));
+      return;
     case WM_SETREDRAW:
       if (m.WParam == 0)
         SetControlState(ControlState() | csRedrawSuspended);

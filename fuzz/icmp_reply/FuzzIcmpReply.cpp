@@ -7,16 +7,18 @@
 #include "platform/IcmpPacket.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 6) return 0;
-  // Header of the input: mode, identifier, sequence, payload length.
+  if (size < 10) return 0;
+  // Header of the input: mode, identifier, sequence, payload length,
+  // destination.
   const bool ip_header = data[0] & 1;
   platform::TEchoRequestKey key;
   key.check_id = data[0] & 2;
   std::memcpy(&key.id, data + 1, 2);
   std::memcpy(&key.seq, data + 3, 2);
   const std::size_t payload_size = data[5];
-  data += 6;
-  size -= 6;
+  std::memcpy(&key.destination, data + 6, 4);
+  data += 10;
+  size -= 10;
   if (payload_size > size) return 0;
   key.payload = data;
   key.payload_size = payload_size;
@@ -35,6 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (p.verdict == platform::TIcmpVerdict::kError && (p.status < 11001 || p.status > 11050))
     std::abort();
+  // An error counts only for a datagram quoted as sent to the destination.
+  if (p.verdict == platform::TIcmpVerdict::kError) {
+    const std::size_t outer = ip_header ? static_cast<std::size_t>(copy[0] & 0x0F) * 4 : 0;
+    if (std::memcmp(copy + outer + 8 + 16, &key.destination, 4) != 0) std::abort();
+  }
   platform::QuotesRequest(copy, packet_size, key);
   std::free(copy);
   return 0;

@@ -277,6 +277,113 @@ TEST_F(MainFormTest, SaveFailuresShowTheErrorBox) {
   EXPECT_EQ(answers.captions[1], "Sonarix - a Ping Utility");
 }
 
+// A small file system of the test's own, unmounted with the object.
+class TSmallDisk {
+ public:
+  TSmallDisk(const std::filesystem::path& at, const std::string& size) : at_(at) {
+    std::filesystem::create_directories(at_);
+    mounted_ = std::system(("mount -t tmpfs -o size=" + size + " sonarix-test " + at_.string() +
+                            " 2>/dev/null")
+                               .c_str()) == 0;
+  }
+  ~TSmallDisk() {
+    if (mounted_) std::system(("umount -l " + at_.string()).c_str());
+  }
+  bool Ok() const { return mounted_; }
+
+ private:
+  std::filesystem::path at_;
+  bool mounted_ = false;
+};
+
+std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(MainFormTest, ASaveThatFailsMidwayLeavesTheOldFileByteForByte) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a small file system; CI runs as root";
+  const std::filesystem::path small = dir_ / "small";
+  TSmallDisk disk(small, "64k");
+  ASSERT_TRUE(disk.Ok());
+  TWindowAnswers answers;
+  const std::string log = (small / "log.txt").string();
+  std::string old_log;
+  for (int i = 0; i < 60; ++i)
+    old_log += "Received 56 bytes from 127.0.0.1 in " + std::to_string(i) + " msecs\r\n";
+  std::ofstream(log, std::ios::binary) << old_log;
+  // Fill the disk, then give two pages back: less than the new log needs.
+  {
+    std::ofstream filler(small / "filler", std::ios::binary);
+    const std::string page(4096, 'f');
+    while (filler.write(page.data(), page.size()) && filler.flush()) {
+    }
+  }
+  std::filesystem::resize_file(small / "filler",
+                               std::filesystem::file_size(small / "filler") - 8192);
+
+  for (int i = 0; i < 400; ++i)
+    form_->sMemo1->Lines().Add("line " + std::to_string(i) + std::string(90, '.'));
+  const std::string text = form_->sMemo1->Text();
+  ASSERT_GT(text.size(), 30000u);
+  answers.save_as = log;
+  ClickButton(form_->sBitBtn4);
+  ASSERT_EQ(answers.messages.size(), 1u);
+  EXPECT_EQ(answers.messages[0], "Stream write error.");
+  EXPECT_TRUE(ReadFile(log) == old_log) << "the old log is whole";
+  EXPECT_EQ(FolderNames(small), (std::vector<std::string>{"filler", "log.txt"}))
+      << "nothing half-written is left behind";
+
+  // With room again the same save goes through.
+  std::filesystem::remove(small / "filler");
+  ClickButton(form_->sBitBtn4);
+  EXPECT_EQ(answers.messages.size(), 1u);
+  EXPECT_TRUE(ReadFile(log) == text);
+  EXPECT_EQ(FolderNames(small), std::vector<std::string>{"log.txt"});
+}
+
+TEST_F(MainFormTest, SavingThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
+  TWindowAnswers answers;
+  // logs/current.txt -> archive/today.txt -> ../store/ping.txt
+  std::filesystem::create_directories(dir_ / "logs");
+  std::filesystem::create_directories(dir_ / "archive");
+  std::filesystem::create_directories(dir_ / "store");
+  const std::filesystem::path real = dir_ / "store" / "ping.txt";
+  std::ofstream(real, std::ios::binary) << "the old log\r\n";
+  std::filesystem::permissions(real, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::owner_write |
+                                         std::filesystem::perms::group_read);
+  std::filesystem::create_symlink("../store/ping.txt", dir_ / "archive" / "today.txt");
+  std::filesystem::create_symlink("../archive/today.txt", dir_ / "logs" / "current.txt");
+
+  form_->sMemo1->Lines().Add("Resolving host '127.0.0.1'");
+  form_->sMemo1->Lines().Add("");
+  answers.save_as = (dir_ / "logs" / "current.txt").string();
+  ClickButton(form_->sBitBtn4);
+  EXPECT_TRUE(answers.messages.empty());
+  EXPECT_EQ(answers.questions, 1) << "replacing asks first";
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "logs" / "current.txt"));
+  EXPECT_EQ(std::filesystem::read_symlink(dir_ / "logs" / "current.txt"), "../archive/today.txt");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "archive" / "today.txt"));
+  EXPECT_EQ(ReadFile(real.string()), "Resolving host '127.0.0.1'\r\n\r\n");
+  EXPECT_EQ(std::filesystem::status(real).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                std::filesystem::perms::group_read)
+      << "the replacement keeps the file's mode";
+  EXPECT_EQ(FolderNames(dir_ / "store"), std::vector<std::string>{"ping.txt"});
+
+  // A link whose target does not exist yet: the target is created.
+  std::filesystem::create_symlink("../store/new.txt", dir_ / "logs" / "next.txt");
+  answers.save_as = (dir_ / "logs" / "next.txt").string();
+  ClickButton(form_->sBitBtn4);
+  EXPECT_TRUE(answers.messages.empty());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "logs" / "next.txt"));
+  EXPECT_EQ(ReadFile((dir_ / "store" / "new.txt").string()), "Resolving host '127.0.0.1'\r\n\r\n");
+}
+
 TEST_F(MainFormTest, WindowMatchesItsStoredLayout) {
   EXPECT_EQ(form_->Caption(), "Sonarix 1.0");
   EXPECT_EQ(form_->ClientWidth(), 431);

@@ -6,6 +6,9 @@
 
 #include <QCoreApplication>
 #include <chrono>
+#include <filesystem>
+#include <iterator>
+#include <string>
 #include <thread>
 
 #include "ping/Ping.h"
@@ -181,6 +184,32 @@ TEST(LookupTest, ANameWhoseServerNeverAnswersStaysOutstandingUntilCancelled) {
   }
   ASSERT_EQ(done.events.size(), 2u);
   EXPECT_EQ(done.events[1], std::make_pair(10004, std::string("doomed")));
+  ::close(silent);
+}
+
+int ThreadCount() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                        std::filesystem::directory_iterator()));
+}
+
+TEST(LookupTest, LookupsCancelledWhileTheServerIsSilentLeaveOnlyAFewThreads) {
+  SX_IN_SANDBOX("", "");
+  const int silent = sxtest::BindSilentDnsPort("127.0.0.2");
+  ASSERT_GE(silent, 0);
+  TPing ping(nullptr);
+  TDone done;
+  done.Bind(ping);
+  const int before = ThreadCount();
+  // Ping, a moment, Cancel: thirty times. The resolver keeps each lookup it
+  // has begun until its own time-out, far beyond this test.
+  for (int i = 0; i < 30; ++i) {
+    ping.LookupHost("slow" + std::to_string(i) + ".sonarix.test");
+    PumpUntil([] { return false; }, 20);
+    ping.CancelLookup();
+  }
+  EXPECT_EQ(done.events.size(), 30u);
+  for (const auto& e : done.events) EXPECT_EQ(e.first, 10004);
+  EXPECT_LE(ThreadCount() - before, 4);
   ::close(silent);
 }
 

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,6 +42,25 @@ void ExpectThirtyMs(std::vector<std::uint32_t> rtts) {
   std::sort(rtts.begin(), rtts.end());
   const std::uint32_t median = rtts[rtts.size() / 2];
   EXPECT_TRUE(median == 30 || median == 31) << median;
+}
+
+// Bytes waiting in the receive queues of all ICMP sockets (raw and ping) of
+// a namespace, from the kernel's socket tables.
+long QueuedIcmpBytes(const TNetNs& ns) {
+  const std::string table =
+      sxtest::ShellOutput("ip netns exec " + ns.Name() + " cat /proc/net/raw /proc/net/icmp");
+  long total = 0;
+  std::istringstream lines(table);
+  std::string line;
+  while (std::getline(lines, line)) {
+    // "sl local rem st tx_queue:rx_queue ...", the queues in hex.
+    std::istringstream fields(line);
+    std::string sl, local, rem, st, queues;
+    if (!(fields >> sl >> local >> rem >> st >> queues) || sl == "sl") continue;
+    const auto colon = queues.find(':');
+    if (colon != std::string::npos) total += std::stol(queues.substr(colon + 1), nullptr, 16);
+  }
+  return total;
 }
 
 const TIcmpSocketKind kKinds[] = {TIcmpSocketKind::kPing, TIcmpSocketKind::kRaw};
@@ -80,6 +102,11 @@ TEST_P(EchoTest, ThreeEchoesToLoopback) {
     }
     EXPECT_EQ(requests, 3);
     EXPECT_EQ(icmp.TargetIP(), "127.0.0.1");
+    // The kernel sends a request for 0.0.0.0 to the loopback address, which
+    // is then the one host that answers it.
+    icmp.SetAddress("0.0.0.0");
+    ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
+    EXPECT_EQ(icmp.LastReply().Address, inet_addr("127.0.0.1"));
   });
 }
 
@@ -279,6 +306,117 @@ TEST_P(EchoTest, TwoEnginesAtOnceEachGetOnlyTheirOwnReplies) {
   second.join();
   EXPECT_EQ(a, 8);
   EXPECT_EQ(b, 8);
+}
+
+// Someone on the path sees our request and answers it first, claiming to be
+// a third host: that is not the reply of the host we pinged.
+TEST_P(EchoTest, AForgedReplyFromAThirdHostIsIgnored) {
+  SX_REQUIRE_ROOT();
+  TPingLab lab;
+  ASSERT_TRUE(lab.Ok());
+  Admit(lab.client);
+  sxtest::TIcmpResponder responder(lab.target, 30, 0, "spoof", "10.77.2.99");
+  ASSERT_TRUE(responder.Ok());
+  lab.client.RunInside([&] {
+    TICMP icmp;
+    icmp.SetAddress(TPingLab::kTargetIp);
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
+      EXPECT_EQ(inet_ntoa(icmp.LastReply().Address), TPingLab::kTargetIp);
+      EXPECT_GE(icmp.LastReply().RoundTripTime, 30u) << "the forged copy came at once";
+    }
+  });
+}
+
+// A reply for the next sequence number that arrives between two echoes is
+// not the answer to the request sent after it.
+TEST_P(EchoTest, AReplyForgedAheadForTheNextSequenceIsIgnored) {
+  SX_REQUIRE_ROOT();
+  TPingLab lab;
+  ASSERT_TRUE(lab.Ok());
+  Admit(lab.client);
+  sxtest::TIcmpResponder responder(lab.target, 30, 0, "ahead");
+  ASSERT_TRUE(responder.Ok());
+  lab.client.RunInside([&] {
+    TICMP icmp;
+    icmp.SetAddress(TPingLab::kTargetIp);
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
+      EXPECT_GE(icmp.LastReply().RoundTripTime, 30u) << "echo " << i;
+      // The pause between echoes, during which the forged reply arrives.
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    }
+  });
+}
+
+// An error that quotes our identifier, sequence and payload, but a datagram
+// sent to some other host, is not about our request.
+TEST_P(EchoTest, AnErrorQuotingADatagramToAnotherHostIsIgnored) {
+  SX_REQUIRE_ROOT();
+  TPingLab lab;
+  ASSERT_TRUE(lab.Ok());
+  Admit(lab.client);
+  sxtest::TIcmpResponder responder(lab.target, 30, 0, "error", "10.77.2.77");
+  ASSERT_TRUE(responder.Ok());
+  lab.client.RunInside([&] {
+    TICMP icmp;
+    icmp.SetAddress(TPingLab::kTargetIp);
+    // Host unreachable, then port unreachable and administratively
+    // prohibited, which the kernel also keeps as a pending socket error.
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
+      EXPECT_EQ(icmp.StatusText(), "No error");
+      EXPECT_GE(icmp.LastReply().RoundTripTime, 30u);
+    }
+  });
+}
+
+// Another pinger floods loopback while the engine sits idle between echoes;
+// the engine's next echo still gets its reply.
+TEST_P(EchoTest, AfterAnotherPingersFloodTheNextEchoSucceeds) {
+  SX_REQUIRE_ROOT();
+  TNetNs ns("flood");
+  ASSERT_TRUE(ns.Ok());
+  Admit(ns);
+  std::unique_ptr<TICMP> icmp;
+  ns.RunInside([&] { icmp = std::make_unique<TICMP>(); });
+  Expect(*icmp);
+  icmp->SetAddress("127.0.0.1");
+  icmp->SetTimeout(1000);
+  ASSERT_EQ(icmp->SendEcho(), 1) << icmp->StatusText();
+  ASSERT_EQ(ns.Exec("ping -f -q -c 2000 127.0.0.1 >/dev/null"), 0);
+  // The other pinger is gone; ours is the namespace's only ICMP socket, and
+  // the kernel kept the flood's replies out of its queue.
+  EXPECT_EQ(QueuedIcmpBytes(ns), 0);
+  EXPECT_EQ(icmp->SendEcho(), 1) << icmp->StatusText();
+  EXPECT_EQ(icmp->SendEcho(), 1) << icmp->StatusText();
+  icmp.reset();
+}
+
+// Replies that carry our identifier but none of our sequence numbers pass
+// any filter on the identifier. A flood of them while the engine is idle
+// fills its receive queue; the next echo's reply, which the kernel gives at
+// once on loopback, must still find room.
+TEST_P(EchoTest, StrayRepliesWithOurIdentifierAreDrainedBeforeTheNextEcho) {
+  SX_REQUIRE_ROOT();
+  TNetNs ns("stray");
+  ASSERT_TRUE(ns.Ok());
+  Admit(ns);
+  sxtest::TIcmpResponder flooder(ns, 0, 0, "flood", "2000");
+  ASSERT_TRUE(flooder.Ok());
+  ASSERT_TRUE(ns.Sysctl("net.ipv4.icmp_echo_ignore_all", "0")) << "the kernel answers for real";
+  ns.RunInside([&] {
+    TICMP icmp;
+    Expect(icmp);
+    icmp.SetAddress("127.0.0.1");
+    icmp.SetTimeout(1000);
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(icmp.SendEcho(), 1) << "echo " << i << ": " << icmp.StatusText();
+      EXPECT_LT(icmp.LastReply().RoundTripTime, 100u);
+      // Idle while the flood that each request sets off arrives.
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoTest, ::testing::ValuesIn(kKinds),

@@ -3,8 +3,12 @@
 // (The system resolver itself is exercised by the lookup tests.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -93,8 +97,8 @@ class AsyncLookupTest : public ::testing::Test {
     return g_got;
   }
   // Waits until the resolver has been asked `n` times.
-  void WaitCalls(int n) {
-    for (int i = 0; i < 2000; ++i) {
+  void WaitCalls(int n, int ms = 2000) {
+    for (int i = 0; i < ms; ++i) {
       {
         std::lock_guard lock(gate_->mutex);
         if (gate_->calls >= n) return;
@@ -195,6 +199,113 @@ TEST_F(AsyncLookupTest, RefusedRequests) {
   EXPECT_EQ(WSAAsyncGetHostByName(hwnd_, WM_USER, "x", buffer_, 1025), 0u);
   EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
   for (int i = 0; i < started; ++i) WSAStartup(0x0101, nullptr);
+}
+
+// Threads of this process, as the kernel lists them.
+int ThreadCount() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                        std::filesystem::directory_iterator()));
+}
+
+// Waits until the process is back to at most `count` threads.
+bool ThreadsSettleTo(int count) {
+  for (int i = 0; i < 2000; ++i) {
+    if (ThreadCount() <= count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+TEST_F(AsyncLookupTest, CancelledLookupsStillResolvingDoNotPileUpThreads) {
+  ASSERT_TRUE(ThreadsSettleTo(ThreadCount()));
+  const int before = ThreadCount();
+  // A user who presses Ping, waits a little and presses Cancel, again and
+  // again, while the name server never answers: each cancelled lookup that
+  // reached the resolver stays there.
+  for (int i = 0; i < 30; ++i) {
+    const std::uintptr_t h = WSAAsyncGetHostByName(hwnd_, WM_USER + 1, "alpha", buffer_, 1025);
+    ASSERT_NE(h, 0u);
+    WaitCalls(i + 1, 20);
+    EXPECT_EQ(WSACancelAsyncRequest(h), 0);
+  }
+  EXPECT_LE(ThreadCount() - before, 4) << "a few resolver threads at most";
+  EXPECT_EQ(gate_->calls, 4) << "the others were cancelled before their turn came";
+  // A last request waits its turn and is answered once a thread is free.
+  const std::uintptr_t last = WSAAsyncGetHostByName(hwnd_, WM_USER + 2, "omega", buffer_, 1025);
+  ASSERT_NE(last, 0u);
+  EXPECT_LE(ThreadCount() - before, 4);
+  gate_->Open();
+  const auto got = WaitFor(1);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].wParam, last);
+  EXPECT_EQ(WSAGETASYNCERROR(got[0].lParam), 0);
+  EXPECT_EQ(ReadHostEnt(buffer_, 1025)->name, "omega.test");
+  EXPECT_TRUE(WaitFor(2, 100).size() == 1u) << "nothing for the cancelled ones";
+  EXPECT_TRUE(ThreadsSettleTo(before)) << "idle resolver threads end";
+}
+
+TEST_F(AsyncLookupTest, AfterTheLastCleanupALookupStillResolvingTouchesNothing) {
+  std::memset(buffer_, 0x55, sizeof buffer_);
+  const int before = ThreadCount();
+  const std::uintptr_t h = WSAAsyncGetHostByName(hwnd_, WM_USER + 1, "alpha", buffer_, 1025);
+  ASSERT_NE(h, 0u);
+  WaitCalls(1);
+  const int started = WSAStartupCount();
+  for (int i = 0; i < started; ++i) WSACleanup();
+  gate_->Open();
+  EXPECT_TRUE(ThreadsSettleTo(before));
+  EXPECT_TRUE(WaitFor(1, 100).empty()) << "no completion once the layer is shut down";
+  for (char c : buffer_) ASSERT_EQ(c, 0x55) << "the buffer is the caller's again";
+  EXPECT_EQ(WSACancelAsyncRequest(h), SOCKET_ERROR) << "the request is gone";
+  for (int i = 0; i < started; ++i) WSAStartup(0x0101, nullptr);
+}
+
+// The program ends while a lookup is still in the resolver; the resolver
+// answers only then (here: from an exit handler that runs after the layer's
+// own). The resolver thread must neither post nor write the buffer, since
+// the message queues and the caller's memory are being torn down.
+TEST(AsyncLookupEnd, NoLookupThreadTouchesAnythingOnceTheProgramHasBegunToEnd) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        static char buffer[256];
+        std::memset(buffer, 0x55, sizeof buffer);
+        static auto gate = std::make_shared<TGate>();
+        // Registered before the first lookup, so it runs after whatever the
+        // lookups register for the end of the program.
+        std::atexit([] {
+          gate->Open();
+          std::this_thread::sleep_for(std::chrono::milliseconds(300));
+          const bool untouched =
+              std::all_of(buffer, buffer + sizeof buffer, [](char c) { return c == 0x55; });
+          std::_Exit(untouched && QueuedMessageCount() == 0 ? 0 : 1);
+        });
+        WSAStartup(0x0101, nullptr);
+        WNDCLASS wc;
+        wc.lpfnWndProc = &Proc;
+        wc.hInstance = MainInstance();
+        wc.lpszClassName = "AsyncLookupEndClass";
+        RegisterClass(&wc);
+        const HWND hwnd = CreateWindowEx(0, "AsyncLookupEndClass", "", 0, 0, 0, 0, 0, 0, 0,
+                                         MainInstance(), nullptr);
+        SetHostResolver([g = gate](const std::string& name, THostEnt& e) {
+          std::unique_lock lock(g->mutex);
+          ++g->calls;
+          g->cv.notify_all();
+          g->cv.wait(lock, [&] { return g->open; });
+          e.name = name;
+          e.addresses = {inet_addr("10.1.1.1")};
+          return 0;
+        });
+        if (WSAAsyncGetHostByName(hwnd, WM_USER + 1, "alpha", buffer, sizeof buffer) == 0)
+          std::_Exit(2);
+        {
+          std::unique_lock lock(gate->mutex);
+          gate->cv.wait(lock, [] { return gate->calls > 0; });
+        }
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(HostEntTest, PackAndReadBack) {

@@ -16,8 +16,11 @@ namespace {
 
 const Bytes kPayload = {'a', 'b', 'c', 'd', 'e'};
 
+constexpr const char* kTarget = "10.77.2.1";
+
 TEchoRequestKey Key(bool check_id = true) {
   TEchoRequestKey key;
+  key.destination = ::inet_addr(kTarget);
   key.id = htons(0x1234);
   key.seq = htons(7);
   key.check_id = check_id;
@@ -41,15 +44,16 @@ Bytes Echo(std::uint8_t type, std::uint16_t id, std::uint16_t seq, const Bytes& 
   return m;
 }
 
-Bytes Ip(const Bytes& body, const char* from, std::uint8_t ttl = 61) {
+Bytes Ip(const Bytes& body, const char* from, std::uint8_t ttl = 61, const char* to = kTarget) {
   Bytes h(20, 0);
   h[0] = 0x45;
   h[2] = static_cast<std::uint8_t>((20 + body.size()) >> 8);
   h[3] = static_cast<std::uint8_t>(20 + body.size());
   h[8] = ttl;
   h[9] = 1;
-  const in_addr_t a = ::inet_addr(from);
+  const in_addr_t a = ::inet_addr(from), b = ::inet_addr(to);
   std::memcpy(&h[12], &a, 4);
+  std::memcpy(&h[16], &b, 4);
   h.insert(h.end(), body.begin(), body.end());
   return h;
 }
@@ -131,6 +135,10 @@ TEST(IcmpPacketTest, ErrorsAboutOtherRequestsAreUnrelated) {
       Ip(Error(11, 0, Ip(Echo(8, 0x1234, 6, kPayload), "10.77.1.1")), "10.77.1.254"),
       Ip(Error(11, 0, Ip(Echo(0, 0x1234, 7, kPayload), "10.77.1.1")), "10.77.1.254"),
       Ip(Error(5, 0, Ip(Echo(8, 0x1234, 7, kPayload), "10.77.1.1")), "10.77.1.254"),
+      // Identifier, sequence and payload are ours, but the quoted datagram
+      // went to another host: someone copied them from our request.
+      Ip(Error(3, 1, Ip(Echo(8, 0x1234, 7, kPayload), "10.77.1.1", 64, "10.77.2.77")), "10.77.2.1"),
+      Ip(Error(11, 0, Ip(Echo(8, 0x1234, 7, kPayload), "10.77.1.1", 64, "0.0.0.0")), "10.77.1.254"),
   };
   for (const auto& c : cases) EXPECT_EQ(Parse(c).verdict, TIcmpVerdict::kUnrelated);
 }

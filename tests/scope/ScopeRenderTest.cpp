@@ -63,6 +63,25 @@ TEST_F(ScopeRender, BaseRowFollowsTheOffsetWithRoundingAndSitsOnTheBaseColour) {
   }
 }
 
+// With the range 0..4 on 98 rows, 98 x 1 / 4 = 24.5 and 98 x 3 / 4 = 73.5
+// fall exactly half-way between two rows; each goes to the even neighbour
+// (24 and 74), so the samples land on rows 98 - 24 - 1 = 73 and
+// 98 - 74 - 1 = 23. Rounding half up, down or away from zero misses one.
+TEST_F(ScopeRender, ASampleHalfWayBetweenTwoRowsLandsOnTheRowOfTheEvenNeighbour) {
+  HideGrid();
+  scope.SetMaxValue(4);
+  scope.Channels().Add()->SetStyle(TGraphStyle::gsBar);
+  const std::pair<int, int> cases[] = {{1, 73}, {3, 23}};
+  for (auto [value, row] : cases) {
+    Samples({value});
+    PaintScope(scope);
+    // The newest step runs along the right edge.
+    EXPECT_NE(ImagePixel(scope, W - 2, row), clBlack) << value;
+    EXPECT_EQ(ImagePixel(scope, W - 2, row - 1), clBlack) << value;
+    EXPECT_EQ(ImagePixel(scope, W - 2, row + 1), clBlack) << value;
+  }
+}
+
 TEST_F(ScopeRender, ImageHasTheControlsSizeAndABlackBackground) {
   PaintScope(scope);
   EXPECT_EQ(scope.ImageBitmap().Width(), W);

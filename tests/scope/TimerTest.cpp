@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "scope/GrTimer.h"
@@ -174,6 +176,31 @@ TEST(GrTimer, WithoutSyncEventTheHandlerRunsOnTheWorker) {
   while (worker_ticks.load() < 3 && Clock::now() < end)
     std::this_thread::sleep_for(milliseconds(5));  // no pumping at all
   EXPECT_GE(worker_ticks.load(), 3);
+}
+
+// The GUI thread swaps the handler again and again while the worker ticks
+// with SyncEvent off: every tick runs one whole handler, never a torn one.
+TEST(GrTimer, OnTimerCanBeChangedWhileTheWorkerTicksWithoutSyncEvent) {
+  auto a = std::make_shared<std::atomic<int>>(0);
+  auto b = std::make_shared<std::atomic<int>>(0);
+  const TNotifyEvent count_a([a](TObject*) { ++*a; });
+  const TNotifyEvent count_b([b](TObject*) { ++*b; });
+  TGrTimer t(nullptr);
+  t.SetEnabled(false);
+  t.SetSyncEvent(false);
+  t.SetInterval(1);
+  t.SetOnTimer(count_a);
+  t.SetEnabled(true);
+  const auto end = Clock::now() + milliseconds(3000);
+  int swaps = 0;
+  while ((*a < 20 || *b < 20 || swaps < 20000) && Clock::now() < end) {
+    t.SetOnTimer(++swaps % 2 ? count_b : count_a);
+    if (swaps % 64 == 0) std::this_thread::yield();
+  }
+  t.SetEnabled(false);
+  EXPECT_GE(a->load(), 20);
+  EXPECT_GE(b->load(), 20);
+  EXPECT_TRUE(t.OnTimer().Assigned());
 }
 
 TEST(GrTimer, DestroyingATimerWhoseWorkerIsBlockedInAHandOffCompletes) {

@@ -1,8 +1,20 @@
-// sonarix_icmp_responder DELAY_MS DROP_PERCENT: answers ICMP echo requests
-// after DELAY_MS (counted from the kernel's receive time) and leaves
-// DROP_PERCENT of them unanswered, evenly spread. Prints "ready" once it
-// listens; runs until it is signalled. Meant for a namespace whose kernel
+// sonarix_icmp_responder DELAY_MS DROP_PERCENT [TRICK [ARG]]: answers ICMP
+// echo requests after DELAY_MS (counted from the kernel's receive time) and
+// leaves DROP_PERCENT of them unanswered, evenly spread. Prints "ready" once
+// it listens; runs until it is signalled. Meant for a namespace whose kernel
 // ignores echo requests (net.ipv4.icmp_echo_ignore_all=1).
+//
+// A TRICK makes it a hostile peer as well, one that sees each request:
+//   spoof ADDR  at once, a copy of the reply that claims to come from ADDR
+//   ahead       5 ms after each reply, a reply for the next sequence number
+//   error ADDR  at once, a "destination unreachable" that quotes the request
+//               as if it had been sent to ADDR (codes host, port and
+//               administratively prohibited in turn)
+//   flood N     instead of its reply, after DELAY_MS, N replies with the
+//               request's identifier and payload and sequence numbers far
+//               ahead (the namespace's kernel may answer for real)
+#include <arpa/inet.h>
+#include <linux/icmp.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
@@ -17,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <queue>
+#include <string>
 #include <vector>
 
 namespace {
@@ -35,12 +48,43 @@ std::uint16_t Checksum(const std::uint8_t* p, size_t n) {
   return static_cast<std::uint16_t>(~sum);
 }
 
+using TBytes = std::vector<std::uint8_t>;
+
 struct TPending {
   std::int64_t due;
   sockaddr_in to;
-  std::vector<std::uint8_t> reply;
+  TBytes message;        // an ICMP message, or a whole datagram when `spoofed`
+  bool spoofed = false;  // sent with a header of our own (a forged source)
+  int copies = 1;        // sent this many times, sequence numbers counting up
   bool operator>(const TPending& o) const { return due > o.due; }
 };
+
+void SetChecksum(TBytes& icmp) {
+  icmp[2] = icmp[3] = 0;
+  const std::uint16_t sum = Checksum(icmp.data(), icmp.size());
+  std::memcpy(&icmp[2], &sum, 2);
+}
+
+// An IPv4 header for `body` from `from` to `to` (network order); the kernel
+// fills in the header checksum.
+TBytes IpHeader(std::size_t body, std::uint32_t from, std::uint32_t to) {
+  TBytes h(20, 0);
+  h[0] = 0x45;
+  h[2] = static_cast<std::uint8_t>((20 + body) >> 8);
+  h[3] = static_cast<std::uint8_t>(20 + body);
+  h[8] = 64;
+  h[9] = 1;  // ICMP
+  std::memcpy(&h[12], &from, 4);
+  std::memcpy(&h[16], &to, 4);
+  return h;
+}
+
+void AddSequence(TBytes& icmp, int delta) {
+  const std::uint16_t seq = static_cast<std::uint16_t>((icmp[6] << 8 | icmp[7]) + delta);
+  icmp[6] = static_cast<std::uint8_t>(seq >> 8);
+  icmp[7] = static_cast<std::uint8_t>(seq);
+  SetChecksum(icmp);
+}
 
 }  // namespace
 
@@ -51,6 +95,10 @@ int main(int argc, char** argv) {
   }
   const std::int64_t delay = std::atoll(argv[1]) * 1000000;
   const int drop = std::atoi(argv[2]);
+  const std::string trick = argc > 3 ? argv[3] : "";
+  const std::string trick_arg = argc > 4 ? argv[4] : "";
+  std::uint32_t trick_addr = 0;
+  if (!trick_arg.empty()) trick_addr = ::inet_addr(trick_arg.c_str());
   struct sigaction sa {};
   sa.sa_handler = [](int) { g_stop = 1; };
   sigaction(SIGTERM, &sa, nullptr);
@@ -63,6 +111,16 @@ int main(int argc, char** argv) {
   }
   int on = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+  // Only requests: our own forged replies must not crowd them out.
+  icmp_filter filter{};
+  filter.data = ~(1u << ICMP_ECHO);
+  ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+  // Forged sources go out through a socket that takes our own IP headers.
+  const int spoof_fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_RAW);
+  if (spoof_fd < 0) {
+    std::perror("socket");
+    return 1;
+  }
   // The delay is the whole point: wake on time even on a busy machine.
   sched_param param{};
   param.sched_priority = 10;
@@ -79,10 +137,13 @@ int main(int argc, char** argv) {
     clock_gettime(CLOCK_REALTIME, &now_ts);
     const std::int64_t now = Nanos(now_ts);
     while (!pending.empty() && pending.top().due <= now) {
-      const TPending& p = pending.top();
-      ::sendto(fd, p.reply.data(), p.reply.size(), 0, reinterpret_cast<const sockaddr*>(&p.to),
-               sizeof p.to);
+      TPending p = pending.top();
       pending.pop();
+      for (int i = 0; i < p.copies; ++i) {
+        if (i > 0) AddSequence(p.message, 1);
+        ::sendto(p.spoofed ? spoof_fd : fd, p.message.data(), p.message.size(), 0,
+                 reinterpret_cast<const sockaddr*>(&p.to), sizeof p.to);
+      }
     }
     timespec wait{1, 0};
     if (!pending.empty()) {
@@ -125,13 +186,41 @@ int main(int argc, char** argv) {
     TPending p;
     p.due = stamp + delay;
     p.to = from;
-    p.reply.assign(icmp, icmp + icmp_size);
-    p.reply[0] = 0;  // echo reply
-    p.reply[2] = p.reply[3] = 0;
-    const std::uint16_t sum = Checksum(p.reply.data(), p.reply.size());
-    std::memcpy(&p.reply[2], &sum, 2);
+    p.message.assign(icmp, icmp + icmp_size);
+    p.message[0] = 0;  // echo reply
+    SetChecksum(p.message);
+    if (trick == "spoof") {
+      TPending forged = p;
+      forged.due = stamp;
+      forged.spoofed = true;
+      forged.message = IpHeader(p.message.size(), trick_addr, from.sin_addr.s_addr);
+      forged.message.insert(forged.message.end(), p.message.begin(), p.message.end());
+      pending.push(std::move(forged));
+    } else if (trick == "ahead") {
+      TPending forged = p;
+      forged.due = p.due + 5000000;
+      AddSequence(forged.message, 1);
+      pending.push(std::move(forged));
+    } else if (trick == "error") {
+      // The request as the kernel sent it, but addressed elsewhere; quoted
+      // whole, as Linux routers do for a short datagram.
+      TBytes quoted = IpHeader(icmp_size, from.sin_addr.s_addr, trick_addr);
+      quoted.insert(quoted.end(), icmp, icmp + icmp_size);
+      TPending forged = p;
+      forged.due = stamp;
+      static const std::uint8_t kCodes[] = {1, 3, 13};
+      static int turn = 0;
+      forged.message = {3, kCodes[turn++ % 3], 0, 0, 0, 0, 0, 0};
+      forged.message.insert(forged.message.end(), quoted.begin(), quoted.end());
+      SetChecksum(forged.message);
+      pending.push(std::move(forged));
+    } else if (trick == "flood") {
+      p.copies = std::atoi(trick_arg.c_str());
+      AddSequence(p.message, 1000);
+    }
     pending.push(std::move(p));
   }
+  ::close(spoof_fd);
   ::close(fd);
   return 0;
 }

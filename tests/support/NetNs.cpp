@@ -111,7 +111,8 @@ TPingLab::TPingLab() {
         Shell("ip -n " + router.Name() + " route add blackhole 10.77.8.1/32") == 0;
 }
 
-TIcmpResponder::TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent) {
+TIcmpResponder::TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent,
+                               const std::string& trick, const std::string& trick_arg) {
   if (!ns.Sysctl("net.ipv4.icmp_echo_ignore_all", "1")) return;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return;
@@ -121,6 +122,10 @@ TIcmpResponder::TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent)
   const std::string delay = std::to_string(delay_ms), drop = std::to_string(drop_percent);
   std::vector<std::string> args = {"ip",  "netns", "exec", ns.Name(), SONARIX_ICMP_RESPONDER,
                                    delay, drop};
+  if (!trick.empty()) {
+    args.push_back(trick);
+    if (!trick_arg.empty()) args.push_back(trick_arg);
+  }
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

@@ -72,9 +72,17 @@ class TPingLab {
 // after `delay_ms` and drops `drop_percent` of them (evenly spread). The
 // namespace's kernel is told to ignore echo requests itself, so that only
 // the responder answers. Stopped with the object.
+//
+// `trick` (with `trick_arg`) makes it a hostile peer that sees every request
+// as well (see IcmpResponderMain.cpp): "spoof ADDR" forges the reply from
+// ADDR at once, "ahead" sends a reply for the next sequence number 5 ms
+// after each reply, "error ADDR" sends at once a host-unreachable quoting the
+// request as if sent to ADDR, "flood N" sends, instead of its reply, N replies
+// with the request's identifier and far-off sequence numbers.
 class TIcmpResponder {
  public:
-  TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent = 0);
+  TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent = 0,
+                 const std::string& trick = "", const std::string& trick_arg = "");
   ~TIcmpResponder();
   TIcmpResponder(const TIcmpResponder&) = delete;
   TIcmpResponder& operator=(const TIcmpResponder&) = delete;

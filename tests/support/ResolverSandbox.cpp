@@ -69,8 +69,19 @@ int RerunInResolverSandbox(const TResolverSetup& setup) {
         "/dnsmasq.pid\n";
   }
   script += "touch " + d + "/started\nset +e\n" + std::string(kEnv) + "=1 '" + exe +
-            "' --gtest_filter='" + filter + "'\nrc=$?\n[ -f " + d +
-            "/dnsmasq.pid ] && kill $(cat " + d + "/dnsmasq.pid)\nexit $rc\n";
+            "' --gtest_filter='" + filter + "'\nrc=$?\n";
+  // dnsmasq runs on as a daemon: stop it and wait until it has exited (it
+  // removes its pid file on the way out) before the folder is removed.
+  script += "pid_file=" + d + "/dnsmasq.pid\n";
+  script += R"(if [ -f "$pid_file" ]; then
+  pid=$(cat "$pid_file")
+  kill "$pid"
+  n=0
+  while kill -0 "$pid" 2>/dev/null && [ $n -lt 500 ]; do sleep 0.01; n=$((n + 1)); done
+  kill -0 "$pid" 2>/dev/null && kill -9 "$pid"
+fi
+exit $rc
+)";
   Write(dir / "run.sh", script);
   // Setting the sandbox up can fail while other tests mount or make
   // namespaces at the same moment: try again; a failing test is not retried.
@@ -81,7 +92,9 @@ int RerunInResolverSandbox(const TResolverSetup& setup) {
     if (rc == 0 || std::filesystem::exists(dir / "started")) break;
     std::fprintf(stderr, "resolver sandbox: set-up failed (%d), trying again\n", rc);
   }
-  std::filesystem::remove_all(dir);
+  std::error_code error;
+  std::filesystem::remove_all(dir, error);
+  if (error) std::fprintf(stderr, "resolver sandbox: %s: %s\n", d.c_str(), error.message().c_str());
   return rc;
 }
 

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <atomic>
+#include <memory>
 
 #include "toolkit/SysUtils.h"
 #include "toolkit/Thread.h"
@@ -165,21 +166,25 @@ TEST(Thread, EveryPriorityCanBeSetWithoutFailing) {
 }
 
 TEST(Thread, FreeOnTerminateThreadDeletesItselfAfterOnTerminate) {
-  static std::atomic<int> destroyed{0};
+  // Counted per run (the thread may outlive a failed wait, hence shared).
+  auto destroyed = std::make_shared<std::atomic<int>>(0);
   struct TSelfFreeing : TThread {
-    TSelfFreeing() { SetFreeOnTerminate(true); }
-    ~TSelfFreeing() override { ++destroyed; }
+    explicit TSelfFreeing(std::shared_ptr<std::atomic<int>> count) : count_(std::move(count)) {
+      SetFreeOnTerminate(true);
+    }
+    ~TSelfFreeing() override { ++*count_; }
     void Execute() override {}
+    std::shared_ptr<std::atomic<int>> count_;
   };
-  auto* t = new TSelfFreeing;
-  bool notified = false;
-  t->OnTerminate = TNotifyEvent([&](TObject*) { notified = IsMainThread(); });
+  auto* t = new TSelfFreeing(destroyed);
+  auto notified = std::make_shared<std::atomic<bool>>(false);
+  t->OnTerminate = TNotifyEvent([notified](TObject*) { *notified = IsMainThread(); });
   t->Start();
-  for (int i = 0; i < 200 && destroyed.load() == 0; ++i) CheckSynchronize(10);
-  for (int i = 0; i < 200 && destroyed.load() == 0; ++i)
+  for (int i = 0; i < 200 && destroyed->load() == 0; ++i) CheckSynchronize(10);
+  for (int i = 0; i < 200 && destroyed->load() == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_TRUE(notified);
-  EXPECT_EQ(destroyed.load(), 1);
+  EXPECT_TRUE(notified->load());
+  EXPECT_EQ(destroyed->load(), 1);
 }
 
 TEST(SimpleEvent, AutoResetEventIsConsumedByTheWaitItEnds) {
