@@ -223,6 +223,11 @@ void TForm1::CreateControls() {
   third.SetThirdTabControl("TTabControl");
   third.SetThirdToolBar("TToolBar");
   third.SetThirdStatusBar("TStatusBar");
+
+  // The window's frame, caption bar and title buttons come from the skin.
+  sSkinProvider1 = new TsSkinProvider(this);
+  sSkinProvider1->SetName("sSkinProvider1");
+  sSkinProvider1->SkinData().SetSkinSection("FORM");
 }
 
 TComboBox* TForm1::MakeChoiceBox(const char* name, int left, int top, int width,

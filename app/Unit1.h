@@ -9,6 +9,7 @@
 #include "scope/GrScope.h"
 #include "skin/sPanel.h"
 #include "skin/sSkinManager.h"
+#include "skin/sSkinProvider.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
@@ -49,6 +50,7 @@ class TForm1 : public TForm {
   TPing* Ping1 = nullptr;
   TSaveDialog* SaveDialog1 = nullptr;
   TsSkinManager* sSkinManager1 = nullptr;
+  TsSkinProvider* sSkinProvider1 = nullptr;
   // Captions of the inputs, where their bound labels stand.
   TLabel* sEdit1Label = nullptr;
   TLabel* sComboBox4Label = nullptr;

@@ -1,11 +1,12 @@
 // The window hook: windows without a skin of their own are adopted when
-// they are activated and let go when they are destroyed.
+// they first appear (or are activated) and let go when they are destroyed.
 #include "skin/sSkinHook.h"
 
 #include <QWidget>
 
 #include <algorithm>
 
+#include "skin/sWindowSkin.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Forms.h"
@@ -23,34 +24,39 @@ THookState& Hook() {
   return state;
 }
 
+void AdoptOnce(QWidget* window) {
+  THookState& h = Hook();
+  if (h.manager == nullptr || window == nullptr) return;
+  for (const TsAdoptedWindow& a : h.adopted) {
+    if (a.Window == window) return;
+  }
+  const TsAdoption kind_of = AdoptionFor(WindowFactsOf(window), h.manager->SkinningRules());
+  if (kind_of == TsAdoption::None) return;
+  TsAdoptedWindow entry;
+  entry.Window = window;
+  entry.Kind = kind_of;
+  entry.Provider =
+      h.adopter ? h.adopter(window, kind_of, h.manager) : AdoptWindow(window, kind_of, h.manager);
+  // Reuse an emptied slot first.
+  auto slot = std::find_if(h.adopted.begin(), h.adopted.end(),
+                           [](const TsAdoptedWindow& a) { return a.Window == nullptr; });
+  if (slot != h.adopted.end()) {
+    *slot = std::move(entry);
+  } else {
+    h.adopted.push_back(std::move(entry));
+  }
+}
+
 void OnWindowHook(TWindowHookKind kind, QWidget* window) {
   THookState& h = Hook();
   switch (kind) {
     case TWindowHookKind::whCreate:
-      // Popup menus are the only windows skinned at creation, and only on
-      // older platforms; the program's windows have no menus.
+      // A window is adopted as it first appears, before it is on the screen,
+      // so that it never shows without the skin first; one that is first
+      // activated later is adopted then.
+    case TWindowHookKind::whActivate:
+      AdoptOnce(window);
       break;
-    case TWindowHookKind::whActivate: {
-      if (h.manager == nullptr || window == nullptr) return;
-      for (const TsAdoptedWindow& a : h.adopted) {
-        if (a.Window == window) return;
-      }
-      const TsAdoption kind_of = AdoptionFor(WindowFactsOf(window), h.manager->SkinningRules());
-      if (kind_of == TsAdoption::None) return;
-      TsAdoptedWindow entry;
-      entry.Window = window;
-      entry.Kind = kind_of;
-      if (h.adopter) entry.Provider = h.adopter(window, kind_of, h.manager);
-      // Reuse an emptied slot first.
-      auto slot = std::find_if(h.adopted.begin(), h.adopted.end(),
-                               [](const TsAdoptedWindow& a) { return a.Window == nullptr; });
-      if (slot != h.adopted.end()) {
-        *slot = std::move(entry);
-      } else {
-        h.adopted.push_back(std::move(entry));
-      }
-      break;
-    }
     case TWindowHookKind::whDestroy:
       for (TsAdoptedWindow& a : h.adopted) {
         if (a.Window == window) {
@@ -65,7 +71,7 @@ void OnWindowHook(TWindowHookKind kind, QWidget* window) {
 }  // namespace
 
 TsAdoption AdoptionFor(const TsWindowFacts& w, TsSkinningRules rules) {
-  if (w.Skinned || w.IsApplicationWindow) return TsAdoption::None;
+  if (w.Skinned || w.IsApplicationWindow || w.IsPopup) return TsAdoption::None;
   if (w.IsMessageForm)
     return (rules & srStdDialogs) != 0 ? TsAdoption::MessageForm : TsAdoption::None;
   if (w.IsToolkitForm) {
@@ -78,6 +84,17 @@ TsAdoption AdoptionFor(const TsWindowFacts& w, TsSkinningRules rules) {
 TsWindowFacts WindowFactsOf(QWidget* window) {
   TsWindowFacts f;
   f.IsApplicationWindow = Application != nullptr && window == Application->Handle();
+  switch (window->windowType()) {
+    case Qt::Popup:
+    case Qt::ToolTip:
+    case Qt::SplashScreen:
+    case Qt::Desktop:
+    case Qt::Drawer:
+      f.IsPopup = true;
+      break;
+    default:
+      break;
+  }
   if (auto* form = dynamic_cast<TCustomForm*>(FindControl(window))) {
     f.IsToolkitForm = true;
     f.IsMessageForm = dynamic_cast<TMessageForm*>(form) != nullptr;

@@ -20,6 +20,7 @@ struct TsWindowFacts {
   bool IsMessageForm = false;        // the toolkit's message box form
   std::intptr_t Tag = 0;             // the form's Tag
   bool Skinned = false;              // answers QuerySkinned with 1
+  bool IsPopup = false;              // a popup, tool tip or drop-down list: never adopted
 };
 
 enum class TsAdoption {
@@ -37,8 +38,8 @@ TsAdoption AdoptionFor(const TsWindowFacts& window, TsSkinningRules rules);
 // The facts of a top-level window the toolkit reports.
 TsWindowFacts WindowFactsOf(QWidget* window);
 
-// Makes the automatic provider of an adopted window (the form frame supplies
-// it); until one is set, adopted windows are only recorded.
+// Makes the automatic provider of an adopted window; without one set, the
+// skin's own adoption (AdoptWindow) does it.
 using TsAdopter = std::function<std::unique_ptr<TObject>(QWidget* window, TsAdoption kind,
                                                          TsSkinManager* manager)>;
 void SetWindowAdopter(TsAdopter adopter);

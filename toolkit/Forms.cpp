@@ -92,10 +92,17 @@ void TCustomForm::ApplyWindowFlags() {
   // The program's own frame has the buttons: hints for the window system's
   // buttons would bring its frame back.
   if (own_frame_) f = (f & Qt::WindowType_Mask) | Qt::FramelessWindowHint;
-  const bool visible = w->isVisible();
-  w->setWindowFlags(f);
+  if (f != w->windowFlags()) {
+    if (w->isVisible() && w->windowHandle() != nullptr) {
+      // A window on the screen (or being shown) takes the new flags as it
+      // is, without being hidden and shown again.
+      w->overrideWindowFlags(f);
+      w->windowHandle()->setFlags(f);
+    } else {
+      w->setWindowFlags(f);
+    }
+  }
   UpdateWidgetGeometry();
-  if (visible) w->show();
 }
 
 void TCustomForm::UpdateWidgetGeometry() {
@@ -210,7 +217,13 @@ void TCustomForm::SetFrameKeepingClient(const TRect& margins) {
     Realign();
     return;
   }
+  const int w0 = Width(), h0 = Height();
   SetClientSize(cw, ch);
+  // A window already placed in the middle of the screen stays there.
+  const bool centred = position_ == poScreenCenter || position_ == poDesktopCenter ||
+                       position_ == poMainFormCenter || position_ == poOwnerFormCenter;
+  if (placed_ && centred)
+    SetBounds(Left() - (Width() - w0) / 2, Top() - (Height() - h0) / 2, Width(), Height());
 }
 
 void TCustomForm::SetWindowRegion(const QRegion& region) {
@@ -770,7 +783,14 @@ bool TCustomForm::TranslateEvent(QObject* target, QEvent* e,
         window_state_ = (s & Qt::WindowMinimized)                     ? wsMinimized
                         : (s & Qt::WindowMaximized) || own_maximized_ ? wsMaximized
                                                                       : wsNormal;
-        return qt_default();
+        const bool r = qt_default();
+        // Minimising and restoring are a change of size for the window's
+        // handlers, as the window system tells it.
+        const std::uintptr_t kind = window_state_ == wsMinimized   ? SIZE_MINIMIZED
+                                    : window_state_ == wsMaximized ? SIZE_MAXIMIZED
+                                                                   : SIZE_RESTORED;
+        Perform(WM_SIZE, kind, MakeLParam(ClientWidth(), ClientHeight()));
+        return r;
       }
       default:
         break;

@@ -1,65 +1,245 @@
 #!/usr/bin/env bash
 # tools/smoke-xvfb.sh SONARIX OUTDIR: starts the program in a real X server
-# (Xvfb), checks that the main window shows, presses Enter in the host box
-# and checks that three echoes to 127.0.0.1 went out and came back; then
-# that a start-up without an echo handle shows its error and exits non-zero.
-# Runs in a network namespace of its own, so the kernel's ICMP counters
-# count only this program's echoes. Exit 77 = skipped.
+# (Xvfb, no window manager) and uses it as a person would, with xdotool:
+#   - the main window is its 431 x 503 client inside the skin's frame, and
+#     its corners are cut (the white root shows through them);
+#   - the caption text is white while the window is active and the title
+#     colour when it is not;
+#   - Enter in the host box sends three echoes to 127.0.0.1, all answered;
+#   - the close button shows its hot and pressed looks;
+#   - dragging the bottom-right corner by (+100, +100) makes the log 100
+#     pixels taller while the scope and the button row keep their heights;
+#     dragging the caption by (+60, +40) moves the window by exactly that;
+#   - maximise and restore;
+#   - "Save Log..." shows the save dialog in the skin's frame; a file that
+#     cannot be created gives the error box, in the skin's frame too;
+#   - releasing the mouse on the close button ends the program with status 0;
+# and then that a start-up without an echo handle shows its error and exits
+# non-zero. Screenshots at twice their size go to OUTDIR. Runs in a network
+# namespace of its own, so the kernel's ICMP counters count only this
+# program's echoes. Exit 77 = skipped.
 set -euo pipefail
 sonarix=$(realpath "$1")
 out=$(realpath -m "$2")
 mkdir -p "$out"
-for tool in xvfb-run xdotool import compare unshare ip setpriv sysctl; do
+for tool in Xvfb xdotool xwininfo import convert compare unshare ip setpriv sysctl; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root for a network namespace"; exit 77; }
 
 if [ "${SONARIX_SMOKE_INSIDE:-}" != 1 ]; then
   export SONARIX_SMOKE_INSIDE=1
-  exec unshare -n -- xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+  exec unshare -n -- "$0" "$@"
 fi
 
 ip link set lo up
 export QT_QPA_PLATFORM=xcb
-# echo_counters
-# shellcheck source=../tests/support/x11.sh
-. "$(dirname "$(realpath "$0")")/../tests/support/x11.sh"
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# A display of our own, its number chosen by the server; a white root window
+# shows where the program's window is cut away.
+displayfd=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -wr -nolisten tcp 3>"$displayfd" 2>"$out/xvfb.log" &
+xvfb=$!
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+  rm -f "$displayfd"
+}
+trap cleanup EXIT
+for _ in $(seq 1 100); do [ -s "$displayfd" ] && break; sleep 0.1; done
+[ -s "$displayfd" ] || { echo "FAIL: Xvfb did not start"; cat "$out/xvfb.log"; exit 1; }
+export DISPLAY=":$(head -n 1 "$displayfd")"
+for _ in $(seq 1 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+xwininfo -root >/dev/null 2>&1 || fail "cannot connect to $DISPLAY"
+
+echo_counters() { awk '/^IcmpMsg:/ { if (!h) { split($0, names); h = 1 } else { split($0, v); for (i = 2; i <= NF; i++) c[names[i]] = v[i] } } END { printf "%d %d\n", c["OutType8"], c["InType0"] }' /proc/net/snmp; }
+alive() { kill -0 "$pid" 2>/dev/null || { cat "$out/sonarix.log"; fail "the program ended"; }; }
+geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
+shot() { import -window root "$out/screen.png"; }
+# Pixels of a colour (#RRGGBB) in a rectangle W H X Y of the last shot.
+count_color() { convert "$out/screen.png" -crop "$1x$2+$3+$4" txt:- | grep -ci "$5" || true; }
+# The window (and a margin) enlarged twice, as a picture to look at.
+picture() {
+  convert "$out/screen.png" -crop "$(($3 + 16))x$(($4 + 16))+$(($1 - 8))+$(($2 - 8))" +repage \
+    -filter point -resize 200% "$out/$5"
+}
+# Rows of the log's colour, and of the scope's (black or green), in the
+# client's column 305 (clear of the inputs above the log, right of the log's
+# text); and the scope's last row.
+rows() {
+  shot
+  convert "$out/screen.png" -crop "1x$HEIGHT+$((X + 4 + 305))+$Y" txt:- |
+    awk -F'[(),]+' 'NR > 1 { y = $2 + 0
+      if ($3 == 73 && $4 == 78 && $5 == 73) log_rows++
+      if ($3 == 0 && $5 == 0) { scope_rows++; last = y } }
+      END { printf "%d %d %d\n", log_rows, scope_rows, last }'
+}
+wait_window() {
+  local w=""
+  for _ in $(seq 1 100); do
+    w=$(timeout 5 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$w" ] && break
+    alive
+    sleep 0.1
+  done
+  [ -n "$w" ] || fail "no window named $1"
+  echo "$w"
+}
+click() { xdotool mousemove "$1" "$2"; sleep 0.15; xdotool click 1; sleep 0.3; }
+drag() {  # from X Y by DX DY in five steps
+  xdotool mousemove "$1" "$2"; sleep 0.15; xdotool mousedown 1
+  for s in 1 2 3 4 5; do xdotool mousemove $(($1 + $3 * s / 5)) $(($2 + $4 * s / 5)); sleep 0.05; done
+  xdotool mouseup 1; sleep 0.4
+}
 
 "$sonarix" >"$out/sonarix.log" 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
-
-win=""
-for _ in $(seq 1 100); do
-  win=$(xdotool search --name '^Sonarix 1\.0$' 2>/dev/null | head -n 1 || true)
-  [ -n "$win" ] && break
-  kill -0 $pid 2>/dev/null || { echo "FAIL: the program ended"; cat "$out/sonarix.log"; exit 1; }
-  sleep 0.1
-done
-[ -n "$win" ] || { echo "FAIL: no main window"; exit 1; }
+win=$(wait_window '^Sonarix 1\.0$')
 sleep 1
-import -window root "$out/started.png"
-read -r sent0 replies0 < <(echo_counters)
+geometry "$win"
+echo "main window $win: ${WIDTH}x${HEIGHT}+$X+$Y"
+# 431 x 503 inside a 4-pixel sizing frame and a 19-pixel caption bar.
+[ "${WIDTH}x${HEIGHT}" = "439x530" ] || fail "window size ${WIDTH}x${HEIGHT}"
+xwininfo -shape -id "$win" | grep -q "Window shape extents:  439x530+0+0" || fail "no window shape"
+shot
+# The cut corners show the white root window; the frame next to them does not.
+for corner in "0 0" "2 0" "0 2" "438 0" "436 0" "438 2" "0 529" "438 529"; do
+  set -- $corner
+  [ "$(count_color 1 1 $((X + $1)) $((Y + $2)) '#FFFFFF')" = 1 ] || fail "corner $1,$2 not cut"
+done
+for inside in "3 0" "1 1" "435 0" "1 529"; do
+  set -- $inside
+  [ "$(count_color 1 1 $((X + $1)) $((Y + $2)) '#FFFFFF')" = 0 ] || fail "$1,$2 cut away"
+done
+echo "corners cut"
+
+# The caption: white text while active, the title colour (0xA2ACA6 as
+# 0x00BBGGRR, #A6ACA2 on the screen) when not.
+caption_colors() { shot; echo "$(count_color 380 15 $((X + 8)) $((Y + 4)) '#FFFFFF') $(count_color 380 15 $((X + 8)) $((Y + 4)) '#A6ACA2')"; }
+timeout 5 xdotool windowfocus --sync "$win" 2>/dev/null || true
+sleep 0.3
+read -r white title < <(caption_colors)
+echo "active caption: $white white pixels, $title title-coloured"
+[ "$white" -gt 0 ] && [ "$title" -eq 0 ] || fail "active caption not white"
+picture "$X" "$Y" "$WIDTH" "$HEIGHT" main-active.png
+xdotool windowfocus "$(xwininfo -root | awk '/Window id/ { print $4 }')"
+sleep 0.4
+read -r white title < <(caption_colors)
+echo "inactive caption: $white white pixels, $title title-coloured"
+[ "$white" -eq 0 ] && [ "$title" -gt 0 ] || fail "inactive caption not in the title colour"
+picture "$X" "$Y" "$WIDTH" "$HEIGHT" main-inactive.png
+timeout 5 xdotool windowfocus --sync "$win" 2>/dev/null || true
+sleep 0.3
 
 # The host box has the focus when the window opens: Enter pings.
-xdotool windowfocus --sync "$win" 2>/dev/null || true
+read -r sent0 replies0 < <(echo_counters)
+shot
+cp "$out/screen.png" "$out/started.png"
 xdotool key --window "$win" Return
 sleep 3.5
-import -window root "$out/pinged.png"
+shot
+cp "$out/screen.png" "$out/pinged.png"
 read -r sent1 replies1 < <(echo_counters)
-
-kill -0 $pid 2>/dev/null || { echo "FAIL: the program ended"; cat "$out/sonarix.log"; exit 1; }
-geometry=$(xdotool getwindowgeometry "$win" | awk '/Geometry/ { print $2 }')
-echo "main window $win, geometry $geometry; echoes sent $((sent1 - sent0)), replies $((replies1 - replies0))"
-[ "$geometry" = "431x503" ] || { echo "FAIL: window size $geometry"; exit 1; }
-[ $((sent1 - sent0)) -eq 3 ] || { echo "FAIL: expected 3 echo requests"; exit 1; }
-[ $((replies1 - replies0)) -eq 3 ] || { echo "FAIL: expected 3 echo replies"; exit 1; }
-# The log now shows text: the two pictures differ.
+alive
+echo "echoes sent $((sent1 - sent0)), replies $((replies1 - replies0))"
+[ $((sent1 - sent0)) -eq 3 ] || fail "expected 3 echo requests"
+[ $((replies1 - replies0)) -eq 3 ] || fail "expected 3 echo replies"
 diff_pixels=$(compare -metric AE "$out/started.png" "$out/pinged.png" null: 2>&1 || true)
 echo "pixels changed: $diff_pixels"
-[ "${diff_pixels%%.*}" -gt 500 ] || { echo "FAIL: the window did not change"; exit 1; }
-kill $pid 2>/dev/null || true
-wait $pid 2>/dev/null || true
+[ "${diff_pixels%%.*}" -gt 500 ] || fail "the window did not change"
+
+# The close button: normal, hot under the pointer, pressed under the button.
+close_button() { shot; convert "$out/screen.png" -crop "14x12+$((X + WIDTH - 18))+$((Y + 7))" +repage "$out/$1"; }
+xdotool mousemove $((X + 200)) $((Y + 300)); sleep 0.3
+close_button close-normal.png
+xdotool mousemove $((X + WIDTH - 11)) $((Y + 13)); sleep 0.3
+close_button close-hot.png
+xdotool mousedown 1; sleep 0.3
+close_button close-pressed.png
+# Moved off before the release: nothing happens.
+xdotool mousemove $((X + 200)) $((Y + 13)); sleep 0.2
+xdotool mouseup 1; sleep 0.3
+alive
+for pair in "normal hot" "normal pressed" "hot pressed"; do
+  set -- $pair
+  d=$(compare -metric AE "$out/close-$1.png" "$out/close-$2.png" null: 2>&1 || true)
+  [ "${d%%.*}" -gt 0 ] || fail "close button: $1 and $2 look the same"
+done
+convert "$out/close-normal.png" "$out/close-hot.png" "$out/close-pressed.png" +append \
+  -filter point -resize 800% "$out/close-button-states.png"
+echo "close button: normal, hot and pressed differ"
+
+# Sizing from the bottom-right corner.
+read -r log0 scope0 last0 < <(rows)
+w0=$WIDTH h0=$HEIGHT
+drag $((X + WIDTH - 2)) $((Y + HEIGHT - 2)) 100 100
+geometry "$win"
+read -r log1 scope1 last1 < <(rows)
+echo "sized to ${WIDTH}x${HEIGHT}: log $log0 -> $log1 rows, scope $scope0 -> $scope1 rows, scope ends $((h0 - last0)) -> $((HEIGHT - last1)) above the bottom"
+[ "$WIDTH" -eq $((w0 + 100)) ] && [ "$HEIGHT" -eq $((h0 + 100)) ] || fail "size ${WIDTH}x${HEIGHT}"
+[ $((log1 - log0)) -eq 100 ] || fail "the log grew by $((log1 - log0))"
+[ "$scope1" -eq "$scope0" ] || fail "the scope changed its height"
+[ $((HEIGHT - last1)) -eq $((h0 - last0)) ] || fail "the button row changed its height"
+
+# Moving by the caption.
+x0=$X y0=$Y
+drag $((X + 150)) $((Y + 12)) 60 40
+geometry "$win"
+echo "moved from +$x0+$y0 to +$X+$Y"
+[ "$X" -eq $((x0 + 60)) ] && [ "$Y" -eq $((y0 + 40)) ] || fail "moved to +$X+$Y"
+
+# Maximise and restore with the caption buttons.
+w1=$WIDTH h1=$HEIGHT x1=$X y1=$Y
+click $((X + WIDTH - 25)) $((Y + 13))
+geometry "$win"
+echo "maximised: ${WIDTH}x${HEIGHT}+$X+$Y"
+[ "${WIDTH}x${HEIGHT}+$X+$Y" = "1024x768+0+0" ] || fail "not maximised"
+click $((X + WIDTH - 25)) $((Y + 13))
+geometry "$win"
+echo "restored: ${WIDTH}x${HEIGHT}+$X+$Y"
+[ "${WIDTH}x${HEIGHT}+$X+$Y" = "${w1}x${h1}+$x1+$y1" ] || fail "not restored"
+
+# "Save Log...": the save dialog, then the error box for a file that cannot
+# be created.
+click $((X + 4 + 214 + 35)) $((Y + HEIGHT - 4 - 67 + 8 + 25))
+dialog=$(wait_window '^Save Log$')
+sleep 0.8
+geometry "$dialog"
+echo "save dialog: ${WIDTH}x${HEIGHT}+$X+$Y"
+xwininfo -shape -id "$dialog" | grep -q "Window shape extents:  ${WIDTH}x${HEIGHT}+0+0" ||
+  fail "the save dialog has no shape"
+shot
+[ "$(count_color 1 1 "$X" "$Y" '#FFFFFF')" = 1 ] || fail "the save dialog's corner is not cut"
+picture "$X" "$Y" "$WIDTH" "$HEIGHT" save-dialog.png
+# The file name field has the focus.
+xdotool key ctrl+a
+xdotool type "/nonexistent-folder/log.txt"
+xdotool key Return
+box=$(wait_window '^Sonarix - a Ping Utility$')
+sleep 0.6
+geometry "$box"
+echo "error box: ${WIDTH}x${HEIGHT}+$X+$Y"
+shot
+[ "$(count_color 1 1 "$X" "$Y" '#FFFFFF')" = 1 ] || fail "the error box's corner is not cut"
+picture "$X" "$Y" "$WIDTH" "$HEIGHT" message-box.png
+xdotool key Return
+sleep 0.5
+
+# Released on the close button, the program ends well.
+geometry "$win"
+xdotool mousemove $((X + WIDTH - 11)) $((Y + 13)); sleep 0.2
+xdotool mousedown 1; sleep 0.2; xdotool mouseup 1
+status=0
+for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "still running after the close button"
+wait "$pid" || status=$?
+pid=""
+echo "closed: exit status $status"
+[ "$status" -eq 0 ] || fail "exit status $status"
 
 # A start-up that cannot open an echo handle (no raw sockets, no ping
 # sockets in this namespace) shows its message and ends with a failure.
@@ -68,21 +248,22 @@ setpriv --bounding-set=-net_raw --inh-caps=-net_raw -- "$sonarix" >"$out/failed-
 pid=$!
 box=""
 for _ in $(seq 1 100); do
-  box=$(xdotool search --onlyvisible --name '^Sonarix - a Ping Utility$' 2>/dev/null | head -n 1 || true)
+  box=$(timeout 5 xdotool search --onlyvisible --name '^Sonarix - a Ping Utility$' 2>/dev/null | head -n 1 || true)
   [ -n "$box" ] && break
   kill -0 $pid 2>/dev/null || break
   sleep 0.1
 done
-[ -n "$box" ] || { echo "FAIL: no error box at a failed start-up"; cat "$out/failed-start.log"; exit 1; }
+[ -n "$box" ] || { cat "$out/failed-start.log"; fail "no error box at a failed start-up"; }
 sleep 0.5
 import -window root "$out/failed-start.png"
-if xdotool search --name '^Sonarix 1\.0$' >/dev/null 2>&1; then echo "FAIL: main window shown"; exit 1; fi
-xdotool windowfocus --sync "$box" 2>/dev/null || true
+if timeout 5 xdotool search --name '^Sonarix 1\.0$' >/dev/null 2>&1; then fail "main window shown"; fi
+timeout 5 xdotool windowfocus --sync "$box" 2>/dev/null || true
 xdotool key Return
 status=0
 for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-if kill -0 $pid 2>/dev/null; then echo "FAIL: still running after the error box"; exit 1; fi
+if kill -0 $pid 2>/dev/null; then fail "still running after the error box"; fi
 wait $pid || status=$?
+pid=""
 echo "failed start-up: exit status $status"
-[ "$status" -ne 0 ] && [ "$status" -lt 128 ] || { echo "FAIL: exit status $status"; exit 1; }
+[ "$status" -ne 0 ] && [ "$status" -lt 128 ] || fail "exit status $status"
 echo "PASS (screenshots in $out)"

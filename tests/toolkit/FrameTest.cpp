@@ -170,6 +170,19 @@ TEST_F(FrameTest, OwnFrameKeepsTheClientSizeAndSurvivesStyleChanges) {
   EXPECT_EQ(f->Height(), 503);
 }
 
+TEST_F(FrameTest, ACentredWindowStaysCentredWhenItsFrameGrows) {
+  TForm f(nullptr);
+  f.SetClientSize(300, 100);
+  f.SetPosition(poScreenCenter);
+  f.Show();
+  const int cx = f.Left() + f.Width() / 2, cy = f.Top() + f.Height() / 2;
+  f.SetOwnFrame(true);
+  f.SetFrameKeepingClient({3, 22, 3, 3});
+  EXPECT_EQ(f.ClientWidth(), 300);
+  EXPECT_EQ(f.Left() + f.Width() / 2, cx);
+  EXPECT_EQ(f.Top() + f.Height() / 2, cy);
+}
+
 TEST_F(FrameTest, AligningChildrenFollowTheClientArea) {
   auto f = FramedForm();
   auto* p = new TPanel(f.get());
