@@ -108,8 +108,10 @@ class TXvfb {
       const std::string fd = std::to_string(ready[1]);
       const int null = open("/dev/null", O_WRONLY);
       dup2(null, 2);
+      // -noreset: no server reset (and refused connections) each time the
+      // last client leaves.
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-             "tcp", static_cast<char*>(nullptr));
+             "tcp", "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(ready[1]);

@@ -16,14 +16,18 @@ out=$(realpath -m "$2")
 here=$(dirname "$(realpath "$0")")
 # shellcheck source=../support/x11.sh
 . "$here/../support/x11.sh"
-for tool in Xvfb xdotool xprop unshare ip setpriv sysctl setcap getcap; do
+for tool in Xvfb xdotool xprop unshare ip setpriv sysctl setcap getcap mount; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to build a user's environment and a network namespace"; exit 77; }
 if [ "${SONARIX_ECHO_PERMISSION_INSIDE:-}" != 1 ]; then
   export SONARIX_ECHO_PERMISSION_INSIDE=1
-  exec unshare -n -- "$0" "$@"
+  exec unshare -n -m --propagation private -- "$0" "$@"
 fi
+# A /tmp of this namespace's own: the X server's lock, socket and keymap
+# files (and everything this test makes) cannot meet those of a server of
+# another namespace that took the same display number.
+mount -t tmpfs -o mode=1777 sonarix-tmp /tmp
 mkdir -p "$out"
 fail() { echo "FAIL: $*"; exit 1; }
 

@@ -16,6 +16,17 @@ for tool in Xvfb xdotool xprop python3; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
+# As root, a /tmp of this test's own, so that the X server's lock, socket and
+# keymap files cannot meet those of a server of another network namespace
+# that took the same display number.
+if [ "$(id -u)" -eq 0 ] && [ "${SONARIX_INSTALL_TEST_INSIDE:-}" != 1 ] && command -v unshare >/dev/null; then
+  export SONARIX_INSTALL_TEST_INSIDE=1
+  exec unshare -m --propagation private -- "$0" "$@"
+fi
+if [ "${SONARIX_INSTALL_TEST_INSIDE:-}" = 1 ]; then
+  mount -t tmpfs -o mode=1777 sonarix-tmp /tmp
+fi
+
 fail() { echo "FAIL: $*"; exit 1; }
 work=$(mktemp -d)
 pid=

@@ -6,10 +6,13 @@
 start_xvfb() {
   local ready
   ready=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$ready" 2>/dev/null &
+  # -noreset: the server would reset when its last client leaves, and refuse
+  # the next one while it does.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$ready" 2>"${XVFB_LOG:-/dev/null}" &
   XVFB_PID=$!
   for _ in $(seq 1 100); do
-    if grep -q '^[0-9][0-9]*$' "$ready" 2>/dev/null; then
+    # The number is written, then a newline: wait for the whole line.
+    if [ "$(wc -l <"$ready")" -ge 1 ] && grep -q '^[0-9][0-9]*$' "$ready"; then
       DISPLAY=:$(head -n 1 "$ready")
       export DISPLAY
       rm -f "$ready"
