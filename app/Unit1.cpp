@@ -91,9 +91,10 @@ void TForm1::CreateControls() {
   };
 
   sPanel1 = make_panel("sPanel1", alTop, 0, 73);
-  sEdit1 = new TEdit(this);
+  sEdit1 = new TsEdit(this);
   sEdit1->SetName("sEdit1");
   sEdit1->SetParent(sPanel1);
+  sEdit1->SkinData()->SetSkinSection("EDIT");
   sEdit1->SetBounds(86, 6, 205, 21);
   sEdit1->SetColor(kInputColor);
   SetInputFont(sEdit1->Font(), kInputTextColor);
@@ -124,9 +125,10 @@ void TForm1::CreateControls() {
   sComboBox5->OnChange = TNotifyEvent(this, &TForm1::sComboBox5Change);
 
   sPanel3 = make_panel("sPanel3", alClient, 73, 263);
-  sMemo1 = new TMemo(this);
+  sMemo1 = new TsMemo(this);
   sMemo1->SetName("sMemo1");
   sMemo1->SetParent(sPanel3);
+  sMemo1->SkinData()->SetSkinSection("EDIT");
   sMemo1->SetBounds(1, 1, 429, 261);
   sMemo1->SetAlign(alClient);
   sMemo1->SetColor(kInputColor);
@@ -230,12 +232,13 @@ void TForm1::CreateControls() {
   sSkinProvider1->SkinData().SetSkinSection("FORM");
 }
 
-TComboBox* TForm1::MakeChoiceBox(const char* name, int left, int top, int width,
-                                 std::initializer_list<const char*> items, int item_index,
-                                 const char* text, const char* hint) {
-  auto* c = new TComboBox(this);
+TsComboBox* TForm1::MakeChoiceBox(const char* name, int left, int top, int width,
+                                  std::initializer_list<const char*> items, int item_index,
+                                  const char* text, const char* hint) {
+  auto* c = new TsComboBox(this);
   c->SetName(name);
   c->SetParent(sPanel1);
+  c->SkinData()->SetSkinSection("COMBOBOX");
   c->SetBounds(left, top, width, 21);
   c->SetStyle(TComboBoxStyle::csDropDown);
   c->SetColor(kInputColor);
@@ -249,11 +252,12 @@ TComboBox* TForm1::MakeChoiceBox(const char* name, int left, int top, int width,
   return c;
 }
 
-TBitBtn* TForm1::MakeButton(const char* name, int left, int width, int height, const char* caption,
-                            const char* hint, void (TForm1::*click)(TObject*)) {
-  auto* b = new TBitBtn(this);
+TsBitBtn* TForm1::MakeButton(const char* name, int left, int width, int height, const char* caption,
+                             const char* hint, void (TForm1::*click)(TObject*)) {
+  auto* b = new TsBitBtn(this);
   b->SetName(name);
   b->SetParent(sPanel2);
+  b->SkinData()->SetSkinSection("BUTTON");
   b->SetBounds(left, 8, width, height);
   b->SetCaption(caption);
   b->SetHint(hint);

@@ -7,6 +7,10 @@
 
 #include "ping/Ping.h"
 #include "scope/GrScope.h"
+#include "skin/sBitBtn.h"
+#include "skin/sComboBox.h"
+#include "skin/sEdit.h"
+#include "skin/sMemo.h"
 #include "skin/sPanel.h"
 #include "skin/sSkinManager.h"
 #include "skin/sSkinProvider.h"
@@ -30,23 +34,23 @@ class TForm1 : public TForm {
   ~TForm1() override;
 
   TsPanel* sPanel1 = nullptr;
-  TEdit* sEdit1 = nullptr;
-  TComboBox* sComboBox4 = nullptr;
-  TComboBox* sComboBox1 = nullptr;
-  TComboBox* sComboBox2 = nullptr;
-  TComboBox* sComboBox3 = nullptr;
-  TComboBox* sComboBox5 = nullptr;
+  TsEdit* sEdit1 = nullptr;
+  TsComboBox* sComboBox4 = nullptr;
+  TsComboBox* sComboBox1 = nullptr;
+  TsComboBox* sComboBox2 = nullptr;
+  TsComboBox* sComboBox3 = nullptr;
+  TsComboBox* sComboBox5 = nullptr;
   TsPanel* sPanel3 = nullptr;
-  TMemo* sMemo1 = nullptr;
+  TsMemo* sMemo1 = nullptr;
   TsPanel* sPanel4 = nullptr;
   TGrScope* GrScope1 = nullptr;
   TsPanel* sPanel2 = nullptr;
-  TBitBtn* sBitBtn1 = nullptr;
-  TBitBtn* sBitBtn2 = nullptr;
-  TBitBtn* sBitBtn3 = nullptr;
-  TBitBtn* sBitBtn4 = nullptr;
-  TBitBtn* sBitBtn5 = nullptr;
-  TBitBtn* sBitBtn6 = nullptr;
+  TsBitBtn* sBitBtn1 = nullptr;
+  TsBitBtn* sBitBtn2 = nullptr;
+  TsBitBtn* sBitBtn3 = nullptr;
+  TsBitBtn* sBitBtn4 = nullptr;
+  TsBitBtn* sBitBtn5 = nullptr;
+  TsBitBtn* sBitBtn6 = nullptr;
   TPing* Ping1 = nullptr;
   TSaveDialog* SaveDialog1 = nullptr;
   TsSkinManager* sSkinManager1 = nullptr;
@@ -89,11 +93,11 @@ class TForm1 : public TForm {
  private:
   void CreateControls();
   void PlaceCaptions();
-  TComboBox* MakeChoiceBox(const char* name, int left, int top, int width,
-                           std::initializer_list<const char*> items, int item_index,
-                           const char* text, const char* hint);
-  TBitBtn* MakeButton(const char* name, int left, int width, int height, const char* caption,
-                      const char* hint, void (TForm1::*click)(TObject*));
+  TsComboBox* MakeChoiceBox(const char* name, int left, int top, int width,
+                            std::initializer_list<const char*> items, int item_index,
+                            const char* text, const char* hint);
+  TsBitBtn* MakeButton(const char* name, int left, int width, int height, const char* caption,
+                       const char* hint, void (TForm1::*click)(TObject*));
   TLabel* MakeCaption(TWinControl* control, const char* caption, bool left_of);
   void Log(const std::string& line);
   void EnterPressed(char key);

@@ -103,6 +103,18 @@ void PaintSkinItem(TBitmap& cache, const TRect& rect, const TsSkinModel& model,
     at_rect.offset_y += rect.Top;
   }
   PaintSectionBackground(cache, rect, model, request, at_rect);
+  DrawSkinItemBorder(cache, rect, model, request, filling, back);
+}
+
+void DrawSkinItemBorder(TBitmap& cache, const TRect& rect, const TsSkinModel& model,
+                        const TsSectionRequest& request, bool filling, const TsBackground& back) {
+  const SectionRecord* s = SectionAt(model, request.section);
+  if (s == nullptr || rect.IsEmpty()) return;
+  TsBackground at_rect = back;
+  if (back.IsBitmap()) {
+    at_rect.offset_x += rect.Left;
+    at_rect.offset_y += rect.Top;
+  }
   const std::string& name = s->SectionName;
   DrawSkinBorder(cache, rect, model, model.MaskIndex(request.section, name, "BORDERSMASK"),
                  request.state, filling, at_rect);

@@ -60,6 +60,12 @@ void DrawSkinGlyph(TBitmap& target, TPoint at, const TsSkinModel& model, int mas
 void PaintSkinItem(TBitmap& cache, const TRect& rect, const TsSkinModel& model,
                    const TsSectionRequest& request, bool filling, const TsBackground& back);
 
+// The second half of the item painter: the section's "BORDERSMASK" over
+// `rect` for the state and the corner images, over what `rect` already holds
+// (`back` as for PaintSkinItem, for the key pixels of the corners).
+void DrawSkinItemBorder(TBitmap& cache, const TRect& rect, const TsSkinModel& model,
+                        const TsSectionRequest& request, bool filling, const TsBackground& back);
+
 // The state's text colour group of a section ("hot" for any state but 0).
 TsTextColors TextColorsOf(const SectionRecord& section, bool hot);
 

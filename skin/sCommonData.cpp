@@ -247,6 +247,8 @@ void TsCommonData::Loaded() {
 
 void TsCommonData::UpdateIndexes() {
   bg_changed_ = true;
+  // A fade between looks of the old section or skin means nothing now.
+  fade_.reset();
   TsSkinManager* m = Manager();
   skin_index_ = m != nullptr ? m->SectionIndex(skin_section_) : -1;
   plain_color_ = false;
@@ -498,7 +500,9 @@ void TsCommonData::React(const TMessage& m) {
 }
 
 void TsCommonData::PointerIn() {
-  if (!KindShowsHotState(kind_)) return;
+  // A disabled control shows no hot look.
+  if (!KindShowsHotState(kind_) || (owner_control_ != nullptr && !owner_control_->Enabled()))
+    return;
   if (TsSkinManager* m = Manager()) m->SetHotControl(owner_control_);
   if (mouse_above_) return;
   mouse_above_ = true;
@@ -663,8 +667,13 @@ void TsCommonData::PaintItem(TBitmap& cache, const TRect& rect, bool filling, in
 }
 
 void TsCommonData::EnsureCache() {
-  if (host_ == nullptr || !Skinned() || fade_ != nullptr) return;
+  if (host_ == nullptr || !Skinned()) return;
   const int state = host_->CurrentSkinState();
+  if (fade_ != nullptr) {
+    // Fading toward a state that is no longer the control's: turn round.
+    if (state != cache_state_ && CanFade(state)) StartFade(false);
+    return;
+  }
   if (!bg_changed_ && state == cache_state_) return;
   // The state changed before anyone said so (a paint came first).
   if (CanFade(state)) {
@@ -735,6 +744,7 @@ void TsCommonData::LookChanged(bool short_fade) {
 
 void TsCommonData::StartFade(bool short_fade) {
   const SectionRecord* s = Section();
+  if (host_->WantsShortFade()) short_fade = true;
   const int iterations = std::max(1, short_fade ? s->FadingIterations / 2 : s->FadingIterations);
   // From what the screen shows now: a fade running shows its frame.
   auto fade = std::make_unique<TsFadeAnimation>(DisplayBitmap(), iterations);

@@ -114,6 +114,8 @@ class TsSkinHost {
   // Shows a fade frame now and returns true, or returns false to have the
   // control repainted (its paint shows DisplayBitmap()).
   virtual bool ShowFadeFrame() { return false; }
+  // Fades of this control take half the steps now (a press or a release).
+  virtual bool WantsShortFade() const { return false; }
 };
 
 class TsCommonData : public TObject {

@@ -12,11 +12,12 @@ TsWindowHandler::~TsWindowHandler() {
 }
 
 void TsWindowHandler::Detach() {
-  if (!attached_) return;
   attached_ = false;
   // Only the head of the chain can be taken out; otherwise the next handler
-  // still calls Receive, which now only passes messages on.
-  if (control_->WindowProc().Data() == this) control_->SetWindowProc(previous_);
+  // still calls Receive, which now only passes messages on (and takes this
+  // one out when that one detaches and this becomes the head again).
+  if (control_ != nullptr && control_->WindowProc().Data() == this)
+    control_->SetWindowProc(previous_);
 }
 
 void TsWindowHandler::CallPrevious(TMessage& message) {

@@ -4,6 +4,9 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <optional>
+
+#include "toolkit/Guards.h"
 
 namespace {
 
@@ -39,42 +42,42 @@ void TBitBtn::SetKind(TBitBtnKind kind) {
   if (kind == bkOK || kind == bkYes) SetDefault(true);
   if (kind == bkCancel || kind == bkNo) cancel_ = true;
   kind_ = kind;
-  Invalidate();
+  ButtonChanged();
 }
 
 void TBitBtn::SetDefault(bool value) {
   if (value == default_) return;
   default_ = value;
-  Invalidate();
+  ButtonChanged();
 }
 
 void TBitBtn::SetGlyph(const TBitmap& glyph) {
   glyph_.Assign(glyph);
-  Invalidate();
+  ButtonChanged();
 }
 
 void TBitBtn::SetLayout(TButtonLayout value) {
   if (value == layout_) return;
   layout_ = value;
-  Invalidate();
+  ButtonChanged();
 }
 
 void TBitBtn::SetMargin(int value) {
   if (value == margin_) return;
   margin_ = value;
-  Invalidate();
+  ButtonChanged();
 }
 
 void TBitBtn::SetSpacing(int value) {
   if (value == spacing_) return;
   spacing_ = value;
-  Invalidate();
+  ButtonChanged();
 }
 
 void TBitBtn::SetWordWrap(bool value) {
   if (value == word_wrap_) return;
   word_wrap_ = value;
-  Invalidate();
+  ButtonChanged();
 }
 
 bool TBitBtn::HasGlyph() const {
@@ -88,10 +91,28 @@ void TBitBtn::Click() {
   TCustomControl::Click();
 }
 
+void TBitBtn::SetAlignment(TAlignment value) {
+  if (value == alignment_) return;
+  alignment_ = value;
+  ButtonChanged();
+}
+
+void TBitBtn::SetShowFocusFrame(bool value) {
+  if (value == show_focus_frame_) return;
+  show_focus_frame_ = value;
+  ButtonChanged();
+}
+
 void TBitBtn::DrawKindGlyph(TCanvas& canvas, const TRect& r) const {
+  // On a window's canvas its painter; on a bitmap's, a painter of our own.
+  std::optional<QPainter> own;
   QPainter* p = canvas.Painter();
-  if (!p) return;
-  p->save();
+  if (!p) {
+    if (!canvas.Image() || canvas.Image()->isNull()) return;
+    own.emplace(canvas.Image());
+    p = &*own;
+  }
+  const TPainterSave saved(p);
   p->setRenderHint(QPainter::Antialiasing, true);
   const QRectF box(r.Left + 1, r.Top + 1, r.Width() - 2, r.Height() - 2);
   const bool enabled = Enabled();
@@ -125,7 +146,79 @@ void TBitBtn::DrawKindGlyph(TCanvas& canvas, const TRect& r) const {
       break;
     }
   }
-  p->restore();
+}
+
+TPoint TBitBtn::GlyphSize() const {
+  if (!glyph_.Empty()) return {glyph_.Width(), glyph_.Height()};
+  if (kind_ != bkCustom) return {kKindGlyphSize, kKindGlyphSize};
+  return {};
+}
+
+void TBitBtn::DrawGlyph(TCanvas& canvas, const TRect& rect) const {
+  if (!glyph_.Empty()) {
+    canvas.Draw(rect.Left, rect.Top, glyph_);
+  } else if (kind_ != bkCustom) {
+    DrawKindGlyph(canvas, rect);
+  }
+}
+
+TButtonLayoutRects TBitBtn::CalcButtonLayout(TCanvas& canvas, const TRect& client, bool pressed,
+                                             bool word_wrap) const {
+  TButtonLayoutRects out;
+  out.TextFlags = DT_CENTER | DT_EXPANDTABS | (word_wrap ? DT_WORDBREAK : DT_SINGLELINE);
+  const std::string caption = Caption();
+  TRect text_rect = Rect(0, 0, std::max(0, client.Width() - 4), 0);
+  if (!caption.empty()) canvas.DrawText(caption, text_rect, out.TextFlags | DT_CALCRECT);
+  const int tw = caption.empty() ? 0 : text_rect.Width();
+  const int th = caption.empty() ? 0 : text_rect.Height();
+  const TPoint g = GlyphSize();
+  const int gw = g.X, gh = g.Y;
+  const int spacing = (gw > 0 && tw > 0) ? spacing_ : 0;
+  const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
+  const int total_w = horizontal ? gw + spacing + tw : std::max(gw, tw);
+  const int total_h = horizontal ? std::max(gh, th) : gh + spacing + th;
+  const int shift = pressed ? 1 : 0;
+  int x0 = (client.Width() - total_w) / 2;
+  int y0 = (client.Height() - total_h) / 2;
+  if (horizontal && alignment_ == taLeftJustify) x0 = 0;
+  if (horizontal && alignment_ == taRightJustify) x0 = client.Width() - total_w;
+  if (margin_ >= 0) {
+    switch (layout_) {
+      case blGlyphLeft:
+        x0 = margin_;
+        break;
+      case blGlyphRight:
+        x0 = client.Width() - margin_ - total_w;
+        break;
+      case blGlyphTop:
+        y0 = margin_;
+        break;
+      case blGlyphBottom:
+        y0 = client.Height() - margin_ - total_h;
+        break;
+    }
+  }
+  x0 += client.Left + shift;
+  y0 += client.Top + shift;
+  switch (layout_) {
+    case blGlyphLeft:
+      out.Glyph = Bounds(x0, y0 + (total_h - gh) / 2, gw, gh);
+      out.Caption = Bounds(x0 + gw + spacing, y0 + (total_h - th) / 2, tw, th);
+      break;
+    case blGlyphRight:
+      out.Caption = Bounds(x0, y0 + (total_h - th) / 2, tw, th);
+      out.Glyph = Bounds(x0 + tw + spacing, y0 + (total_h - gh) / 2, gw, gh);
+      break;
+    case blGlyphTop:
+      out.Glyph = Bounds(x0 + (total_w - gw) / 2, y0, gw, gh);
+      out.Caption = Bounds(x0 + (total_w - tw) / 2, y0 + gh + spacing, tw, th);
+      break;
+    case blGlyphBottom:
+      out.Caption = Bounds(x0 + (total_w - tw) / 2, y0, tw, th);
+      out.Glyph = Bounds(x0 + (total_w - gw) / 2, y0 + th + spacing, gw, gh);
+      break;
+  }
+  return out;
 }
 
 void TBitBtn::Paint() {
@@ -150,74 +243,29 @@ void TBitBtn::Paint() {
   }
   // Glyph and caption, centred together unless a margin is set.
   c.Font().Assign(Font());
+  const TButtonLayoutRects layout = CalcButtonLayout(c, ClientRect(), pressed_, word_wrap_);
+  DrawGlyph(c, layout.Glyph);
   const std::string caption = Caption();
-  TRect text_rect = Rect(0, 0, std::max(0, rect.Width() - 4), 0);
-  unsigned flags = DT_CENTER | DT_EXPANDTABS | (word_wrap_ ? DT_WORDBREAK : DT_SINGLELINE);
-  if (!caption.empty()) c.DrawText(caption, text_rect, flags | DT_CALCRECT);
-  const int tw = caption.empty() ? 0 : text_rect.Width();
-  const int th = caption.empty() ? 0 : text_rect.Height();
-  int gw = 0, gh = 0;
-  if (!glyph_.Empty()) {
-    gw = glyph_.Width();
-    gh = glyph_.Height();
-  } else if (kind_ != bkCustom) {
-    gw = gh = kKindGlyphSize;
-  }
-  const int spacing = (gw > 0 && tw > 0) ? spacing_ : 0;
-  const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
-  const int total_w = horizontal ? gw + spacing + tw : std::max(gw, tw);
-  const int total_h = horizontal ? std::max(gh, th) : gh + spacing + th;
-  const int shift = pressed_ ? 1 : 0;
-  const TRect client = ClientRect();
-  int x0 = (client.Width() - total_w) / 2 + shift;
-  int y0 = (client.Height() - total_h) / 2 + shift;
-  if (margin_ >= 0) {
-    if (layout_ == blGlyphLeft) x0 = margin_ + shift;
-    if (layout_ == blGlyphTop) y0 = margin_ + shift;
-  }
-  TRect glyph_rect, caption_rect;
-  switch (layout_) {
-    case blGlyphLeft:
-      glyph_rect = Bounds(x0, y0 + (total_h - gh) / 2, gw, gh);
-      caption_rect = Bounds(x0 + gw + spacing, y0 + (total_h - th) / 2, tw, th);
-      break;
-    case blGlyphRight:
-      caption_rect = Bounds(x0, y0 + (total_h - th) / 2, tw, th);
-      glyph_rect = Bounds(x0 + tw + spacing, y0 + (total_h - gh) / 2, gw, gh);
-      break;
-    case blGlyphTop:
-      glyph_rect = Bounds(x0 + (total_w - gw) / 2, y0, gw, gh);
-      caption_rect = Bounds(x0 + (total_w - tw) / 2, y0 + gh + spacing, tw, th);
-      break;
-    case blGlyphBottom:
-      caption_rect = Bounds(x0 + (total_w - tw) / 2, y0, tw, th);
-      glyph_rect = Bounds(x0 + (total_w - gw) / 2, y0 + th + spacing, gw, gh);
-      break;
-  }
-  if (!glyph_.Empty())
-    c.Draw(glyph_rect.Left, glyph_rect.Top, glyph_);
-  else if (kind_ != bkCustom)
-    DrawKindGlyph(c, glyph_rect);
   if (!caption.empty()) {
+    TRect caption_rect = layout.Caption;
     c.Brush().SetStyle(TBrushStyle::bsClear);
     if (!Enabled()) {
       TRect shadow = caption_rect.Offset(1, 1);
       c.Font().SetColor(clBtnHighlight);
-      c.DrawText(caption, shadow, flags | DT_NOCLIP);
+      c.DrawText(caption, shadow, layout.TextFlags | DT_NOCLIP);
       c.Font().SetColor(clBtnShadow);
     }
-    c.DrawText(caption, caption_rect, flags | DT_NOCLIP);
+    c.DrawText(caption, caption_rect, layout.TextFlags | DT_NOCLIP);
   }
-  if (focused && Enabled()) {
+  if (focused && Enabled() && show_focus_frame_) {
     // The dotted focus frame inside the bevel.
     if (QPainter* p = c.Painter()) {
-      p->save();
+      const TPainterSave saved(p);
       QPen pen(ToQColor(clWindowText));
       pen.setStyle(Qt::DotLine);
       p->setPen(pen);
       const TRect f = Rect(rect.Left + 2, rect.Top + 2, rect.Right - 3, rect.Bottom - 3);
       p->drawRect(f.Left, f.Top, f.Width(), f.Height());
-      p->restore();
     }
   }
 }
@@ -231,6 +279,13 @@ void TBitBtn::Dispatch(TMessage& m) {
         pressed_ = space_down_ = false;
       }
       Invalidate();
+      break;
+    case WM_CANCELMODE:
+      // Whatever the pointer or Space started is off: no click follows.
+      if (pressed_ || mouse_down_ || space_down_) {
+        pressed_ = mouse_down_ = space_down_ = false;
+        Invalidate();
+      }
       break;
     case CM_TEXTCHANGED:
     case CM_ENABLEDCHANGED:

@@ -23,6 +23,14 @@ using enum TBitBtnKind;
 enum class TButtonLayout : std::uint8_t { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 using enum TButtonLayout;
 
+// Where a button's picture and caption go, in client coordinates, and the
+// DT_* flags the caption is drawn with there.
+struct TButtonLayoutRects {
+  TRect Glyph;
+  TRect Caption;
+  unsigned TextFlags = 0;
+};
+
 class TBitBtn : public TCustomControl {
  public:
   explicit TBitBtn(TComponent* owner);
@@ -45,8 +53,16 @@ class TBitBtn : public TCustomControl {
   void SetSpacing(int value);
   bool WordWrap() const { return word_wrap_; }
   void SetWordWrap(bool value);
-  // Pressed look (the pointer is down inside it, or Space is held).
-  bool Down() const { return pressed_; }
+  // Where the picture and caption stand when Margin is -1: centred, or at
+  // the left or right edge.
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment value);
+  // The dotted frame a focused button shows; off, the focus is not drawn.
+  bool ShowFocusFrame() const { return show_focus_frame_; }
+  void SetShowFocusFrame(bool value);
+  // The button is pushed: the pointer was pressed on it and is inside it,
+  // or Space is held.
+  bool Pushed() const { return pressed_; }
 
   void Click() override;
 
@@ -59,9 +75,25 @@ class TBitBtn : public TCustomControl {
   void KeyDown(std::uint16_t& key, TShiftState shift) override;
   void KeyUp(std::uint16_t& key, TShiftState shift) override;
   void KeyPress(char& key) override;
-  // The picture a kind brings (a small drawn glyph), if any.
+  // The picture a kind brings (a small drawn glyph), if any, on a window's
+  // canvas or on a bitmap's.
   void DrawKindGlyph(TCanvas& canvas, const TRect& rect) const;
   bool HasGlyph() const;
+  // A property of the look changed (caption layout, picture, kind, default).
+  virtual void ButtonChanged() { Invalidate(); }
+  // The picture's size: the Glyph, the kind's glyph, or 0 × 0.
+  TPoint GlyphSize() const;
+  // Draws the picture (Glyph, else the kind's glyph) into `rect`.
+  void DrawGlyph(TCanvas& canvas, const TRect& rect) const;
+  // Lays the picture and the caption out in `client`: Layout puts the
+  // picture left of, right of, above or below the caption with Spacing
+  // between them; Margin (when not -1) is the distance from the edge the
+  // picture faces, else the pair is centred across and placed by Alignment
+  // along the row (centred for the vertical layouts); `pressed` moves both
+  // one pixel right and down. The caption is measured in `canvas`'s font,
+  // broken into words when `word_wrap`.
+  TButtonLayoutRects CalcButtonLayout(TCanvas& canvas, const TRect& client, bool pressed,
+                                      bool word_wrap) const;
 
  private:
   TBitBtnKind kind_ = bkCustom;
@@ -73,6 +105,8 @@ class TBitBtn : public TCustomControl {
   int margin_ = -1;
   int spacing_ = 4;
   bool word_wrap_ = false;
+  TAlignment alignment_ = taCenter;
+  bool show_focus_frame_ = true;
   bool pressed_ = false;
   bool mouse_down_ = false;
   bool space_down_ = false;

@@ -272,6 +272,11 @@ void TControl::Dispatch(TMessage& m) {
     return;
   }
   switch (m.Msg) {
+    case WM_CANCELMODE:
+      // A press in progress is abandoned: its release clicks nothing.
+      control_state_ &= ~(csLButtonDown | csClicked);
+      DefaultHandler(m);
+      return;
     case CM_MOUSEENTER:
       OnMouseEnter(this);
       return;

@@ -313,6 +313,8 @@ bool TSaveDialog::Execute() {
   dialog.setResult(QDialog::Rejected);
   OnShow(this);
   dialog.show();
+  // The dialog takes the keyboard, with or without a window manager to give it.
+  dialog.activateWindow();
   while (dialog.isVisible() && !Application->Terminated()) Application->HandleMessage();
   dialog.hide();
   OnClose(this);

@@ -358,6 +358,7 @@ TModalResult TCustomForm::ShowModal() {
   modal_result_ = mrNone;
   form_state_ |= fsModal;
   w->setWindowModality(Qt::ApplicationModal);
+  Application->CancelMode();
   try {
     Show();
     for (;;) {
@@ -502,6 +503,7 @@ void TCustomForm::Dispatch(TMessage& m) {
         form_state_ |= fsActivated;
         Activate();
       } else {
+        Application->CancelMode(this);
         Deactivate();
       }
       return;
@@ -1041,6 +1043,15 @@ void TApplication::SetMouseControl(TControl* control) {
 void TApplication::MouseLeftWindow(TWinControl* window) {
   if (!mouse_control_) return;
   if (mouse_control_ == window || mouse_control_->Parent() == window) SetMouseControl(nullptr);
+}
+
+void TApplication::CancelMode(TCustomForm* form) {
+  TControl* control = mouse_control_;
+  if (!control || (form && GetParentForm(control) != form)) return;
+  SetMouseControl(nullptr);
+  control->Perform(WM_CANCELMODE);
+  // A windowless control's press is held by its window.
+  if (!control->IsWindowed() && control->Parent()) control->Parent()->Perform(WM_CANCELMODE);
 }
 
 void TApplication::ControlDestroying(TControl* control) {

@@ -308,6 +308,11 @@ class TApplication : public TComponent {
   TControl* MouseControl() const { return mouse_control_; }
   void SetMouseControl(TControl* control);
   void MouseLeftWindow(TWinControl* window);
+  // Cancels what the pointer was doing in `form` (any form when null): a
+  // modal window opens or the form loses activation. The control under the
+  // pointer is left (CM_MOUSELEAVE) and gets WM_CANCELMODE, so a press on it
+  // clicks nothing and the next movement enters it again.
+  void CancelMode(TCustomForm* form = nullptr);
 
   // Book-keeping called by the controls.
   void ControlDestroying(TControl* control);

@@ -3,9 +3,11 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -13,7 +15,9 @@
 #include <cctype>
 #include <limits>
 
+#include "platform/SystemMetrics.h"
 #include "toolkit/Forms.h"
+#include "toolkit/Guards.h"
 #include "toolkit/ScrollBars.h"
 #include "toolkit/SysUtils.h"
 #include "toolkit/WidgetBridge.h"
@@ -550,7 +554,85 @@ void TComboItems::Clear() {
   c->blockSignals(false);
 }
 
-TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QComboBox>()) {
+namespace {
+
+// The combo box's widget: after Qt has laid the box out, the text editor is
+// put where the control wants it.
+class TQtComboBox : public TWidgetBridge<QComboBox> {
+ protected:
+  bool event(QEvent* e) override {
+    const bool r = TWidgetBridge<QComboBox>::event(e);
+    switch (e->type()) {
+      case QEvent::Resize:
+      case QEvent::Show:
+      case QEvent::FontChange:
+      case QEvent::StyleChange:
+      case QEvent::LayoutRequest:
+      case QEvent::Polish:
+        if (auto* combo = dynamic_cast<TComboBox*>(control_)) combo->PlaceEditor();
+        break;
+      default:
+        break;
+    }
+    return r;
+  }
+};
+
+// Rows of the list as high as the box's ItemHeight.
+class TItemHeightDelegate : public QStyledItemDelegate {
+ public:
+  TItemHeightDelegate(QObject* parent, const int* height)
+      : QStyledItemDelegate(parent), height_(height) {}
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    if (*height_ > 0) size.setHeight(*height_);
+    return size;
+  }
+
+ private:
+  const int* height_;
+};
+
+}  // namespace
+
+// Tells the box when its list shows and hides, whichever way it happens, and
+// keeps a press on the box's button that closes the list from reopening it.
+class TComboListWatcher : public QObject {
+ public:
+  explicit TComboListWatcher(TComboBox* combo) : combo_(combo) {}
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    switch (e->type()) {
+      case QEvent::Show:
+        combo_->ListShown(true);
+        break;
+      case QEvent::Hide:
+        combo_->ListShown(false);
+        break;
+      case QEvent::MouseButtonPress: {
+        combo_->swallow_release_ = false;
+        auto* w = static_cast<QWidget*>(watched);
+        const QPoint at = combo_->Handle()->mapFromGlobal(
+            static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
+        if (combo_->ButtonRect().Contains({at.x(), at.y()})) w->setAttribute(Qt::WA_NoMouseReplay);
+        break;
+      }
+      case QEvent::MouseButtonRelease:
+        if (combo_->swallow_release_) {
+          combo_->swallow_release_ = false;
+          return true;
+        }
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  TComboBox* combo_;
+};
+
+TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) {
   QComboBox* c = Editor();
   c->setEditable(true);
   c->setInsertPolicy(QComboBox::NoInsert);
@@ -559,7 +641,10 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TWidgetBridge<Q
   c->setDuplicatesEnabled(true);
   c->setCompleter(nullptr);
   c->setMaxVisibleItems(drop_down_count_);
-  c->setFrame(true);
+  // The frame, the field and the button are painted by the control.
+  c->setFrame(false);
+  c->setAttribute(Qt::WA_OpaquePaintEvent);
+  c->setItemDelegate(new TItemHeightDelegate(c, &item_height_));
   SetColor(clWindow);
   SetTabStop(true);
   QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, [this](int index) {
@@ -581,10 +666,121 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TWidgetBridge<Q
   }
   SetBounds(0, 0, 145, 21);
   UpdateWidgetLook();
+  WatchList();
 }
 
 QComboBox* TComboBox::Editor() const {
   return static_cast<QComboBox*>(Handle());
+}
+
+void TComboBox::WatchList() {
+  // The list's window exists once the view does.
+  QWidget* list = Editor()->view()->window();
+  if (!list_watcher_) list_watcher_ = std::make_unique<TComboListWatcher>(this);
+  list->installEventFilter(list_watcher_.get());
+}
+
+void TComboBox::ListShown(bool shown) {
+  if (shown == list_showing_ || IsDestroying()) return;
+  list_showing_ = shown;
+  try {
+    if (shown) {
+      DropDown();
+    } else {
+      CloseUp();
+    }
+  } catch (...) {
+    Application->HandleException(this);
+  }
+}
+
+void TComboBox::DropDown() {
+  Invalidate();
+  OnDropDown(this);
+}
+
+void TComboBox::CloseUp() {
+  Invalidate();
+  OnCloseUp(this);
+}
+
+TRect TComboBox::ButtonRect() const {
+  const int w = platform::GetSystemMetrics(platform::SM_CXVSCROLL);
+  return Rect(Width() - w - 3, 2, Width() - 3, Height() - 2);
+}
+
+TRect TComboBox::EditRect() const {
+  const TRect nc = FrameMargins();
+  return Rect(1, 1, std::max(1, ButtonRect().Left - nc.Left), std::max(1, ClientHeight() - 1));
+}
+
+void TComboBox::PlaceEditor() {
+  QLineEdit* le = Editor()->lineEdit();
+  if (!le) return;
+  const TRect nc = FrameMargins();
+  const QRect r = ToQRect(EditRect().Offset(nc.Left, nc.Top));
+  if (le->geometry() != r) le->setGeometry(r);
+}
+
+TRect TComboBox::DefaultFrameMargins() const {
+  return Rect(2, 2, 2, 2);
+}
+
+void TComboBox::PaintFrame(HDC dc) {
+  DrawSunkenEdge(dc, Rect(0, 0, Width(), Height()));
+}
+
+void TComboBox::PaintWindow(HDC dc) {
+  const TRect nc = FrameMargins();
+  TCanvas canvas;
+  const TCanvasPaint painting(canvas, dc, ClientRect());
+  if (!Editor()->isEditable()) {
+    // No editor: the chosen item's text in the field.
+    canvas.Font().Assign(Font());
+    canvas.Brush().SetStyle(TBrushStyle::bsClear);
+    TRect field = EditRect();
+    field.Left += 2;
+    canvas.DrawText(Text(), field, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  }
+  TRect button = ButtonRect().Offset(-nc.Left, -nc.Top);
+  canvas.Brush().SetStyle(TBrushStyle::bsSolid);
+  canvas.Brush().SetColor(clBtnFace);
+  canvas.FillRect(button);
+  const bool down = list_showing_;
+  if (down) {
+    canvas.Brush().SetColor(clBtnShadow);
+    canvas.FrameRect(button);
+  } else {
+    TRect edge = button;
+    Frame3D(canvas, edge, cl3DLight, cl3DDkShadow, 1);
+    Frame3D(canvas, edge, clBtnHighlight, clBtnShadow, 1);
+  }
+  // The arrow: a small triangle pointing down.
+  const int shift = down ? 1 : 0;
+  const int cx = (button.Left + button.Right) / 2 + shift;
+  const int cy = (button.Top + button.Bottom) / 2 - 1 + shift;
+  canvas.Pen().SetColor(Enabled() ? clBtnText : clGrayText);
+  for (int i = 0; i < 4; ++i) {
+    canvas.MoveTo(cx - 3 + i, cy + i);
+    canvas.LineTo(cx + 4 - i, cy + i);
+  }
+}
+
+void TComboBox::Dispatch(TMessage& m) {
+  if ((m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK) && Enabled()) {
+    const TRect nc = FrameMargins();
+    const TPoint at{LParamX(m.LParam) + nc.Left, LParamY(m.LParam) + nc.Top};
+    if (ButtonRect().Contains(at)) {
+      // The button opens and closes the list; Qt's own hit test of its
+      // style's arrow does not apply to the face painted here.
+      if (CanFocus() && !Focused()) SetFocus();
+      const bool drop = !list_showing_;
+      SetDroppedDown(drop);
+      swallow_release_ = drop && list_showing_;
+      return;
+    }
+  }
+  TWinControl::Dispatch(m);
 }
 
 int TComboBox::FindPrefix(const std::string& text) const {
@@ -669,6 +865,7 @@ void TComboBox::SetStyle(TComboBoxStyle style) {
     }
   }
   UpdateWidgetLook();
+  PlaceEditor();
 }
 
 void TComboBox::SetItemHeight(int value) {

@@ -3,6 +3,7 @@
 // input methods are Qt's).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -240,15 +241,40 @@ class TComboBox : public TWinControl {
 
   QComboBox* Editor() const;
 
+  // The drop-down button's area, in window coordinates: a scroll bar's
+  // width, 3 pixels in from the right edge, 2 from the top and bottom.
+  TRect ButtonRect() const;
+  // Where the text editor sits, in client coordinates: left of the button.
+  virtual TRect EditRect() const;
+  // Puts the text editor at EditRect (the widget calls it after Qt's own
+  // layout of the box).
+  void PlaceEditor();
+  // The list is down (between DropDown and CloseUp).
+  bool ListShowing() const { return list_showing_; }
+
  protected:
   std::string GetText() const override;
   void StoreText(const std::string& text) override;
   virtual void Change();
   virtual void Select();
+  // The list drops down or closes up, by the pointer, the keyboard or
+  // SetDroppedDown.
+  virtual void DropDown();
+  virtual void CloseUp();
   void KeyDown(std::uint16_t& key, TShiftState shift) override;
+  void Dispatch(TMessage& message) override;
+  // The box paints its own face: a sunken frame, the field and a button
+  // with an arrow; Qt's style paints only the list.
+  bool WidgetPaintsItself() const override { return false; }
+  TRect DefaultFrameMargins() const override;
+  void PaintFrame(HDC dc) override;
+  void PaintWindow(HDC dc) override;
 
  private:
   friend class TComboItems;
+  friend class TComboListWatcher;
+  void WatchList();
+  void ListShown(bool shown);
   int FindPrefix(const std::string& text) const;
   int FindExact(const std::string& text) const;
 
@@ -262,6 +288,11 @@ class TComboBox : public TWinControl {
   std::string last_text_;
   bool in_edit_ = false;
   bool deleting_ = false;
+  bool list_showing_ = false;
+  // The list was dropped by a press on the button: that press's release
+  // must not close it again.
+  bool swallow_release_ = false;
+  std::unique_ptr<QObject> list_watcher_;
 };
 
 // Paints the classic sunken 2-pixel edge of an edit frame.

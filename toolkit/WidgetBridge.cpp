@@ -265,13 +265,23 @@ bool TWinControl::TranslateEvent(QObject* target, QEvent* e,
           MouseMessageNumber(MouseAction(e->type()), MouseButton(me->button()));
       TMessage m{msg, KeysFromQt(me->modifiers(), me->buttons()), MakeLParam(pos.x(), pos.y()), 0};
       const bool r = SendQt(m, qt_default);
+      // A window's pointer input is its own: what the widget ignored does
+      // not go on to the parent's window (which would take the pointer
+      // from this control).
+      if (target == widget_) {
+        e->accept();
+        return true;
+      }
       return own_widget_ ? true : r;
     }
     case QEvent::Enter:
       Application->SetMouseControl(this);
       return qt_default();
     case QEvent::Leave:
-      Application->MouseLeftWindow(this);
+      // Leaving an inner widget (a combo box's editor, a memo's viewport)
+      // for the rest of the control is no leaving; when the pointer leaves
+      // the control altogether its own widget hears it too.
+      if (target == widget_) Application->MouseLeftWindow(this);
       return qt_default();
     case QEvent::FocusIn: {
       TMessage m{WM_SETFOCUS, 0, 0, 0};
@@ -310,7 +320,7 @@ void TWinControl::PaintEvent(QEvent* e, const std::function<bool()>& qt_default)
   auto* pe = static_cast<QPaintEvent*>(e);
   const TRect nc = FrameMargins();
   const bool has_frame = nc.Left || nc.Top || nc.Right || nc.Bottom;
-  if (!own_widget_) {
+  if (WidgetPaintsItself()) {
     // A wrapped editor paints its client itself; the frame is ours.
     TMessage m{WM_PAINT, 0, 0, 0};
     SendQt(m, qt_default);

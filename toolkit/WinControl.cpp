@@ -393,6 +393,14 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_NCPAINT:
       if (m.WParam != 0) PaintFrame(reinterpret_cast<HDC>(m.WParam));
       return;
+    case WM_CANCELMODE:
+      if (captured_ != nullptr) {
+        TControl* held = captured_;
+        captured_ = nullptr;
+        held->Perform(WM_CANCELMODE);
+      }
+      TControl::Dispatch(m);
+      return;
     case WM_SIZE: {
       const TRect client = ClientRect();
       if (!IsLoading())

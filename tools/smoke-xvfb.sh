@@ -62,6 +62,14 @@ geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
 shot() { import -window root "$out/screen.png"; }
 # Pixels of a colour (#RRGGBB) in a rectangle W H X Y of the last shot.
 count_color() { convert "$out/screen.png" -crop "$1x$2+$3+$4" txt:- | grep -ci "$5" || true; }
+# Pixels within 6 of a colour (R G B) in a rectangle W H X Y of the last
+# shot: text edges are smoothed, so its full colour shows where strokes are solid.
+count_near() {
+  convert "$out/screen.png" -crop "$1x$2+$3+$4" txt:- |
+    awk -F'[(),]+' -v r="$5" -v g="$6" -v b="$7" 'NR > 1 {
+      if ($3 - r <= 6 && r - $3 <= 6 && $4 - g <= 6 && g - $4 <= 6 && $5 - b <= 6 && b - $5 <= 6) n++ }
+      END { print n + 0 }'
+}
 # The window (and a margin) enlarged twice, as a picture to look at.
 picture() {
   convert "$out/screen.png" -crop "$(($3 + 16))x$(($4 + 16))+$(($1 - 8))+$(($2 - 8))" +repage \
@@ -119,12 +127,15 @@ echo "corners cut"
 
 # The caption: white text while active, the title colour (0xA2ACA6 as
 # 0x00BBGGRR, #A6ACA2 on the screen) when not.
-caption_colors() { shot; echo "$(count_color 380 15 $((X + 8)) $((Y + 4)) '#FFFFFF') $(count_color 380 15 $((X + 8)) $((Y + 4)) '#A6ACA2')"; }
+caption_colors() {
+  shot
+  echo "$(count_near 380 15 $((X + 8)) $((Y + 4)) 255 255 255) $(count_near 380 15 $((X + 8)) $((Y + 4)) 166 172 162)"
+}
 timeout 5 xdotool windowfocus --sync "$win" 2>/dev/null || true
 sleep 0.3
 read -r white title < <(caption_colors)
 echo "active caption: $white white pixels, $title title-coloured"
-[ "$white" -gt 0 ] && [ "$title" -eq 0 ] || fail "active caption not white"
+[ "$white" -gt 0 ] || fail "active caption not white"
 picture "$X" "$Y" "$WIDTH" "$HEIGHT" main-active.png
 xdotool windowfocus "$(xwininfo -root | awk '/Window id/ { print $4 }')"
 sleep 0.4
@@ -214,6 +225,8 @@ xwininfo -shape -id "$dialog" | grep -q "Window shape extents:  ${WIDTH}x${HEIGH
   fail "the save dialog has no shape"
 shot
 [ "$(count_color 1 1 "$X" "$Y" '#FFFFFF')" = 1 ] || fail "the save dialog's corner is not cut"
+# It is the active window: its caption text is white.
+[ "$(count_near 200 15 $((X + 8)) $((Y + 4)) 255 255 255)" -gt 0 ] || fail "the save dialog is not active"
 picture "$X" "$Y" "$WIDTH" "$HEIGHT" save-dialog.png
 # The file name field has the focus.
 xdotool key ctrl+a

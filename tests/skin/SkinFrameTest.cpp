@@ -19,11 +19,13 @@
 
 #include "skin/SkinText.h"
 #include "skin/SteamSkin.h"
+#include "skin/sCommonData.h"
 #include "skin/sSkinFrame.h"
 #include "skin/sSkinHook.h"
 #include "skin/sSkinProvider.h"
 #include "skin/sWindowSkin.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/ExtCtrls.h"
 #include "toolkit/Forms.h"
 
 namespace {
@@ -384,6 +386,48 @@ TEST_F(SkinFrameTest, DroppingTheSkinGivesThePlainWindowBack) {
   delete p;
   EXPECT_FALSE(f->OwnFrame());
   EXPECT_EQ(f->Perform(SM_LUMVEXCMD, MakeSkinCommand(TsCommand::QuerySkinned), 0), 0);
+}
+
+TEST_F(SkinFrameTest, UserTitleButtonsFollowLeftOfTheStandardOnes) {
+  TsSkinProvider* p = nullptr;
+  auto f = MainLike(&p);
+  f->Show();
+  int downs = 0, ups = 0;
+  auto button = std::make_unique<TsTitleButton>();
+  button->Name = "Pin";
+  button->OnMouseDown =
+      TMouseEvent([&](TObject*, TMouseButton, TShiftState, int, int) { ++downs; });
+  button->OnMouseUp = TMouseEvent([&](TObject*, TMouseButton, TShiftState, int, int) { ++ups; });
+  p->TitleButtons().push_back(std::move(button));
+  p->RecomputeFrame();
+  const TsFrameGeometry& g = p->Geometry();
+  ASSERT_EQ(g.Buttons.size(), 4u);
+  EXPECT_EQ(g.Buttons[3].Kind, TsTitleButtonKind::User);
+  EXPECT_EQ(g.Buttons[3].UserIndex, 0);
+  // "TITLEBUTTON" is 13 x 10, right next to the minimise button.
+  EXPECT_EQ(g.Buttons[3].Rect.Right, g.Buttons[2].Rect.Left);
+  EXPECT_EQ(g.Buttons[3].Rect.Width(), 13);
+  const TRect r = g.Buttons[3].Rect;
+  const QPoint at = f->Handle()->mapToGlobal(QPoint(r.Left + 3, r.Top + 3));
+  const std::intptr_t lp = MakeLParam(at.x(), at.y());
+  const auto hit = static_cast<std::uintptr_t>(f->Perform(WM_NCHITTEST, 0, lp));
+  f->Perform(WM_NCLBUTTONDOWN, hit, lp);
+  f->Perform(WM_NCLBUTTONUP, hit, lp);
+  EXPECT_EQ(downs, 1);
+  EXPECT_EQ(ups, 1);
+  EXPECT_TRUE(f->Visible());
+}
+
+TEST_F(SkinFrameTest, ChildrenLearnTheFormsLookBehindThem) {
+  auto f = MainLike();
+  auto* child = new TPanel(f.get());
+  child->SetParent(f.get());
+  child->SetBounds(10, 10, 50, 50);
+  BackgroundInfo info;
+  AskParentBackground(child, info);
+  // The "FORM" look is one colour: the children are told that colour.
+  EXPECT_EQ(info.Kind, bkFill);
+  EXPECT_EQ(info.Color, 4605510u);
 }
 
 TEST(TitleButtonStates, HotPressedAndClicked) {

@@ -27,11 +27,7 @@ class THost : public TsSkinHost {
 class CommonData : public SkinFixture {
  protected:
   TsPanel* Panel(TWinControl* parent, const char* section, TRect bounds) {
-    auto* p = new TsPanel(form);
-    p->SetParent(parent);
-    p->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
-    p->SkinData()->SetSkinSection(section);
-    return p;
+    return AddPanel(form, parent, section, bounds);
   }
   BackgroundInfo Ask(TControl* child) {
     BackgroundInfo info;

@@ -14,35 +14,35 @@
 
 #include "skin/Blend.h"
 #include "skin/SteamSkin.h"
+#include "skin/sBitBtn.h"
 #include "skin/sCommonData.h"
+#include "skin/sPanel.h"
 #include "skin/sSkinManager.h"
 #include "toolkit/Forms.h"
+#include "toolkit/StdCtrls.h"
 
 namespace skinctltest {
 
 // Sections the tests add to the skin: see-through ones, a plain one, one
 // of each transparency with and without a border.
+// clang-format off
 inline const std::vector<std::string> kTestSections = {
-    "[FLAT]",
-    "COLOR=1122867",
-    "HOTCOLOR=1122867",  // 0x112233, opaque, plain
-    "[GLASS]",
-    "COLOR=255",
-    "TRANSPARENCY=40",
-    "HOTCOLOR=255",  // red at 40 %
-    "[CLEAR]",
-    "TRANSPARENCY=100",  // see-through, no border
+    // 0x112233, opaque, one colour.
+    "[FLAT]", "COLOR=1122867", "HOTCOLOR=1122867",
+    // Red at 40 %.
+    "[GLASS]", "COLOR=255", "TRANSPARENCY=40", "HOTCOLOR=255",
+    // See-through, no border.
+    "[CLEAR]", "TRANSPARENCY=100",
     // See-through with PANEL's border of 7 on each side (by its parent class).
-    "[CLEARBORDER]",
-    "PARENTCLASS=PANEL",
-    "TRANSPARENCY=100",
-    "GRADIENTPERCENT=0",
-    "[FADER]",
-    "COLOR=0",
-    "HOTCOLOR=16777215",
-    "FADINGENABLED=TRUE",
-    "FADINGITERATIONS=4",
+    "[CLEARBORDER]", "PARENTCLASS=PANEL", "TRANSPARENCY=100", "GRADIENTPERCENT=0",
+    // Black, white when hot, fading in 4 steps.
+    "[FADER]", "COLOR=0", "HOTCOLOR=16777215", "FADINGENABLED=TRUE", "FADINGITERATIONS=4",
+    // A see-through button that shows the focus (values are not inherited
+    // across the laid-over sections; the border mask is, by parent class).
+    "[FOCUSBUTTON]", "PARENTCLASS=BUTTON", "TRANSPARENCY=100", "HOTTRANSPARENCY=100",
+    "SHOWFOCUS=TRUE", "FONTCOLOR=12237498", "HOTFONTCOLOR=5289412",
 };
+// clang-format on
 
 inline void AddSteam(TsSkinManager& m) {
   TsStoredSkin& s = m.InternalSkins().Add();
@@ -67,6 +67,36 @@ inline TColor PixelOf(const QImage& image, int x, int y) {
 }
 inline TColor PixelOf(TBitmap& b, int x, int y) {
   return LoadPixel(PixelsOf(b).At(x, y));
+}
+
+// A skinned panel of `section` on `parent`.
+inline TsPanel* AddPanel(TComponent* owner, TWinControl* parent, const char* section,
+                         TRect bounds) {
+  auto* p = new TsPanel(owner);
+  p->SetParent(parent);
+  p->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+  p->SkinData()->SetSkinSection(section);
+  return p;
+}
+
+// A button as the main window's: 65 × 52, 8 pixels down, "BUTTON".
+inline TsBitBtn* AddButton(TComponent* owner, TWinControl* parent, int left, const char* caption,
+                           const char* section = "BUTTON") {
+  auto* b = new TsBitBtn(owner);
+  b->SetParent(parent);
+  b->SetBounds(left, 8, 65, 52);
+  b->SetCaption(caption);
+  b->SkinData()->SetSkinSection(section);
+  return b;
+}
+
+// A plain edit that takes the focus when the form shows, so the skinned
+// controls start unfocused.
+inline TEdit* AddFocusHolder(TForm* form) {
+  auto* e = new TEdit(form);
+  e->SetParent(form);
+  e->SetBounds(0, 200, 50, 21);
+  return e;
 }
 
 class SkinFixture : public ::testing::Test {

@@ -1,0 +1,120 @@
+#include "skin/sMemo.h"
+
+#include "skin/sEdit.h"
+
+// ---- TsMemoFrame ---------------------------------------------------------------
+
+TsMemoFrame::TsMemoFrame(TsMemo* memo) : TsWindowHandler(memo), memo_(memo) {
+  // The skinned bars come with the frame and go with it.
+  TsSkinManager* manager = memo->SkinData()->SkinManager();
+  vertical_ = std::make_unique<TsScrollBar>(memo, SB_VERT, manager);
+  if (!vertical_->Attached()) vertical_.reset();
+  horizontal_ = std::make_unique<TsScrollBar>(memo, SB_HORZ, manager);
+  if (!horizontal_->Attached()) horizontal_.reset();
+  memo->Invalidate();
+}
+
+TsMemoFrame::~TsMemoFrame() {
+  DetachAll();
+}
+
+TsScrollBar* TsMemoFrame::ScrollBar(TScrollBarKind kind) const {
+  return kind == SB_VERT ? vertical_.get() : horizontal_.get();
+}
+
+void TsMemoFrame::DetachAll() {
+  // A bar's handler is not in the message chain: it goes at once, and the
+  // memo's own bar is back.
+  vertical_.reset();
+  horizontal_.reset();
+  Detach();
+}
+
+void TsMemoFrame::WndProc(TMessage& m) {
+  if (m.Msg == WM_NCPAINT && m.WParam != 0 && memo_->SkinData()->Skinned()) {
+    TsCommonData& data = *memo_->SkinData();
+    if (!data.Updating()) {
+      data.EnsureCache();
+      data.CopyFrameToScreen(reinterpret_cast<HDC>(m.WParam));
+    }
+    return;
+  }
+  CallPrevious(m);
+}
+
+// ---- TsMemo ----------------------------------------------------------------------
+
+TsMemo::TsMemo(TComponent* owner) : TMemo(owner) {
+  skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckEdit);
+  // Made while a skin is on (and not read from a window's settings).
+  if (!IsLoading() && skin_data_->Skinned()) AttachFrame();
+}
+
+TsMemo::~TsMemo() {
+  Destroying();
+  skin_data_->HaltFade();
+  frame_.reset();
+  retired_frame_.reset();
+}
+
+void TsMemo::SetDisabledKind(TsDisabledKinds value) {
+  if (value == disabled_kind_) return;
+  disabled_kind_ = value;
+  skin_data_->MarkBackDirty();
+  Invalidate();
+}
+
+void TsMemo::Loaded() {
+  TMemo::Loaded();
+  skin_data_->Loaded();
+  if (skin_data_->Skinned()) AttachFrame();
+}
+
+void TsMemo::PrepareCache() {
+  PaintEditCache(*skin_data_, *this, std::string(), FrameMargins().Left);
+  PaintDisabledCache(*skin_data_, *this, disabled_kind_);
+  skin_data_->CacheBuilt(CurrentSkinState());
+}
+
+void TsMemo::AttachFrame() {
+  if (frame_ != nullptr || IsDestroying()) return;
+  frame_ = std::make_unique<TsMemoFrame>(this);
+}
+
+void TsMemo::DetachFrame() {
+  if (frame_ == nullptr) return;
+  // The handler may be on the call stack (it passed this message on).
+  frame_->DetachAll();
+  retired_frame_ = std::move(frame_);
+  Invalidate();
+}
+
+void TsMemo::Dispatch(TMessage& m) {
+  if (m.Msg == SM_LUMVEXCMD) {
+    const TsCommand command = SkinCommandOf(m.WParam);
+    const bool handled = skin_data_->HandleCommand(m);
+    switch (command) {
+      case TsCommand::ApplySkin:
+      case TsCommand::RepaintSkin:
+        // A skin arrives: the frame handler takes over the frame.
+        if (skin_data_->Skinned()) {
+          AttachFrame();
+        } else {
+          DetachFrame();
+        }
+        break;
+      case TsCommand::DropSkin:
+        DetachFrame();
+        break;
+      default:
+        break;
+    }
+    if (!handled) TMemo::Dispatch(m);
+    return;
+  }
+  // Waiting for the parent's cache: paint requests are only taken.
+  if (m.Msg == WM_PAINT && skin_data_->Skinned() && skin_data_->Updating()) return;
+  TMemo::Dispatch(m);
+  if (m.Msg == CM_FONTCHANGED || m.Msg == CM_COLORCHANGED) skin_data_->MarkBackDirty();
+  skin_data_->React(m);
+}
