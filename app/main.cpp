@@ -1,5 +1,6 @@
 // Sonarix: a ping utility. Start-up creates the windows in a fixed order and
 // runs the message loop until the main window closes.
+#include "app/AboutBox.h"
 #include "app/Unit1.h"
 #include "ping/MsgWndControl.h"
 #include "scope/GrGraphicControl.h"
@@ -18,7 +19,8 @@ int main(int argc, char** argv) {
     Application->SetMainFormOnTaskBar(true);
     Application->SetTitle("Sonarix - a Ping Utility");
     Application->CreateForm(Form1);
-    // The about box is created here, once it exists, and lives hidden.
+    // The about box lives hidden until the program ends.
+    Application->CreateForm(AboutBox);
     Application->Run();
   } catch (...) {
     // A failed start-up: the message is shown and the program ends.
