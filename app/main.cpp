@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/AboutBox.h"
 #include "app/ProgramInfo.h"
 #include "app/StartUp.h"
 #include "app/Unit1.h"
@@ -65,7 +66,8 @@ int main(int argc, char** argv) {
     Application->SetMainFormOnTaskBar(true);
     Application->SetTitle(kProgramTitle);
     Application->CreateForm(Form1);
-    // The about box is created here, once it exists, and lives hidden.
+    // The about box lives hidden until the program ends.
+    Application->CreateForm(AboutBox);
     Application->Run();
   } catch (...) {
     // A failed start-up: the message is shown and the program ends.
