@@ -915,8 +915,9 @@ void TApplication::Initialize(int& argc, char** argv) {
 
 void TApplication::SetTitle(const std::string& title) {
   if (title == title_) return;
+  // The title captions the error boxes. Qt's application name is left to
+  // the program: X11 window managers and desktops know the windows by it.
   title_ = title;
-  if (QCoreApplication::instance()) QCoreApplication::setApplicationName(ToQString(title));
 }
 
 QWidget* TApplication::Handle() {
