@@ -45,6 +45,10 @@ class TAboutBox : public TForm {
 
 extern TAboutBox* AboutBox;
 
+// The name and version the box shows: "Sonarix 1.0" (major and minor of
+// the program's version).
+std::string ProgramNameAndVersion();
+
 // The host name of a web address: what lies between "//" and the next "/".
 std::string HostOfAddress(const std::string& address);
 
