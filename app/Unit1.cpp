@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/AboutBox.h"
 #include "app/LogFile.h"
 #include "skin/SteamSkin.h"
 #include "toolkit/SysUtils.h"
@@ -394,7 +395,10 @@ void TForm1::SaveLogTo(const std::string& path) {
   SaveTextFile(path, sMemo1->Text());
 }
 
-void TForm1::sBitBtn5Click(TObject*) {}
+void TForm1::sBitBtn5Click(TObject*) {
+  // Modal: a series running underneath waits until the box is closed.
+  if (AboutBox != nullptr) AboutBox->ShowModal();
+}
 
 void TForm1::sBitBtn6Click(TObject* sender) {
   sBitBtn2Click(sender);

@@ -1,27 +1,77 @@
 // Sonarix: a ping utility. Start-up creates the windows in a fixed order and
 // runs the message loop until the main window closes.
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/AboutBox.h"
+#include "app/ProgramInfo.h"
+#include "app/StartUp.h"
 #include "app/Unit1.h"
+#include "ping/ICMP.h"
 #include "ping/MsgWndControl.h"
+#include "platform/EchoPermission.h"
 #include "scope/GrGraphicControl.h"
 #include "toolkit/Forms.h"
 
+namespace {
+
+// Before the error box: a start-up that got no echo handle says on standard
+// error what to grant, so that a user who started it from a terminal (or
+// reads the session's log) learns why.
+void ExplainStartUpFailure() {
+  try {
+    throw;
+  } catch (const TICMPException& e) {
+    if (e.Message() != kNoPingHandle) return;
+    std::fprintf(stderr, "%s: %s.\n%s", kProgramExecutable, e.Message().c_str(),
+                 EchoPermissionHint(platform::ReadEchoPermissions()).c_str());
+    std::fflush(stderr);
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  switch (ParseStartAction(argc, argv)) {
+    case TStartAction::PrintHelp:
+      std::fputs(UsageText(kProgramExecutable).c_str(), stdout);
+      return 0;
+    case TStartAction::PrintVersion:
+      std::fputs(VersionText().c_str(), stdout);
+      return 0;
+    case TStartAction::Run:
+      break;
+  }
+  const TGetEnv getenv = [](const char* name) { return std::getenv(name); };
+  if (const auto missing = MissingDisplayMessage(argc, argv, getenv)) {
+    std::fprintf(stderr, "%s\n", missing->c_str());
+    return 1;
+  }
+  SetProgramIdentity();
+
   // The hidden-window pool and class lock exist before any component and
   // outlive the last.
   MsgWndStartup();
   try {
-    Application->Initialize(argc, argv);
+    {
+      const TPlatformFailureGuard guard(argc, argv, getenv);
+      Application->Initialize(argc, argv);
+    }
+    SetProgramWindowIcon();
     // The scope family's hand cursor is in the cursor table before any window.
     RegisterGrCursors();
     // The main window carries the task-bar button; the application's own
     // window stays hidden with an empty text.
     Application->SetMainFormOnTaskBar(true);
-    Application->SetTitle("Sonarix - a Ping Utility");
+    Application->SetTitle(kProgramTitle);
     Application->CreateForm(Form1);
-    // The about box is created here, once it exists, and lives hidden.
+    // The about box lives hidden until the program ends.
+    Application->CreateForm(AboutBox);
     Application->Run();
   } catch (...) {
     // A failed start-up: the message is shown and the program ends.
+    ExplainStartUpFailure();
     Application->HandleException(Application);
     Application->DestroyForms();
     MsgWndShutdown();

@@ -21,7 +21,7 @@ TICMP::TICMP() {
     if (!create_file_ || !close_handle_ || !send_echo_)
       throw TICMPException("Error loading dll functions");
     echo_handle_ = create_file_();
-    if (echo_handle_ == INVALID_HANDLE_VALUE) throw TICMPException("Unable to get ping handle");
+    if (echo_handle_ == INVALID_HANDLE_VALUE) throw TICMPException(kNoPingHandle);
   } catch (...) {
     Release();
     throw;

@@ -15,6 +15,10 @@ class TICMPException : public Exception {
   using Exception::Exception;
 };
 
+// The start-up error when the system gives no echo handle (the message box
+// appends the full stop).
+inline constexpr char kNoPingHandle[] = "Unable to get ping handle";
+
 // The first 45 bytes of every echo request.
 inline constexpr char kIcmpPayload[] = "Pinging from Tessel code written by J. Korvel";
 

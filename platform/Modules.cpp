@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/Icmp.h"
+#include "platform/Shell.h"
 
 namespace platform {
 
@@ -23,6 +24,7 @@ std::map<std::string, TModuleExports> BuiltIns() {
        {{"IcmpCreateFile", reinterpret_cast<FARPROC>(&IcmpCreateFile)},
         {"IcmpCloseHandle", reinterpret_cast<FARPROC>(&IcmpCloseHandle)},
         {"IcmpSendEcho", reinterpret_cast<FARPROC>(&IcmpSendEcho)}}},
+      {"shell32.dll", {{"ShellExecuteA", reinterpret_cast<FARPROC>(&ShellExecuteA)}}},
   };
 }
 

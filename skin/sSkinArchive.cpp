@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <cstring>
-#include <fstream>
 #include <limits>
 
 #include "skin/MemIniFile.h"
@@ -109,8 +108,8 @@ void TsSkinArchive::Clear() {
   image_count_ = 0;
 }
 
-void TsSkinArchive::LoadFromMemory(const void* data, std::size_t size,
-                                   const TsArchiveWarning& warn) {
+void TsSkinArchive::LoadFromMemory(const void* data, std::size_t size, const TsArchiveWarning& warn,
+                                   const std::string& origin) {
   Clear();
   TByteReader in(static_cast<const std::uint8_t*>(data), size);
   if (size < 4 || std::memcmp(data, "LSzf", 4) != 0) {
@@ -123,6 +122,7 @@ void TsSkinArchive::LoadFromMemory(const void* data, std::size_t size,
     throw EReadError();
   }
   image_count_ = count > 0 ? count - 1 : 0;
+  std::int64_t unpacked_total = 0;
   try {
     for (std::int32_t i = 0; i < count; ++i) {
       const std::int32_t name_length = in.ReadInt32();
@@ -134,6 +134,13 @@ void TsSkinArchive::LoadFromMemory(const void* data, std::size_t size,
       if (unpacked < 0 || unpacked > kMaxEntrySize ||
           static_cast<std::uint64_t>(unpacked) > in.Left() * kMaxRatio) {
         throw EReadError();
+      }
+      // Each entry is small enough, but together they may not be: a few
+      // kilobytes of zlib data can claim a gigabyte.
+      unpacked_total += unpacked;
+      if (unpacked_total > kMaxSkinUnpackedBytes) {
+        throw ESkinRefused(Format("Skin file \"%s\" unpacks to more than %lld bytes",
+                                  origin.c_str(), static_cast<long long>(kMaxSkinUnpackedBytes)));
       }
       std::vector<std::uint8_t> bytes = InflateEntry(in, static_cast<std::size_t>(unpacked));
       if (UpperCase(name) == "OPTIONS.DAT") {
@@ -151,10 +158,9 @@ void TsSkinArchive::LoadFromMemory(const void* data, std::size_t size,
 }
 
 bool TsSkinArchive::LoadFromFile(const std::string& file_name, const TsArchiveWarning& warn) {
-  std::ifstream f(file_name, std::ios::binary);
-  if (!f) return false;
-  std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  LoadFromMemory(bytes.data(), bytes.size(), warn);
+  const std::optional<std::vector<std::uint8_t>> bytes = ReadSkinFile(file_name);
+  if (!bytes) return false;
+  LoadFromMemory(bytes->data(), bytes->size(), warn, file_name);
   return true;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "skin/SkinLimits.h"
+
 struct TsArchiveEntry {
   std::string Name;                // exactly as stored
   bool IsBitmap = false;           // the name's extension, upper-cased, is ".BMP"
@@ -34,8 +36,13 @@ class TsSkinArchive {
   // calls `warn` with kBadMagicText once and yields nothing. A damaged zlib
   // stream raises EDecompressionError with zlib's message; data that ends
   // early, or a count or size that cannot be right, raises EReadError.
-  void LoadFromMemory(const void* data, std::size_t size, const TsArchiveWarning& warn);
-  // Reads the whole file if it exists (returns false when it does not).
+  // Entries that together unpack to more than kMaxSkinUnpackedBytes raise
+  // ESkinRefused naming `origin` (the file the bytes came from) and the
+  // bound, before more than that is unpacked.
+  void LoadFromMemory(const void* data, std::size_t size, const TsArchiveWarning& warn,
+                      const std::string& origin = "stored skin data");
+  // Reads the whole file if it exists (returns false when it does not); a
+  // file that is no regular one, or too large, raises ESkinRefused.
   bool LoadFromFile(const std::string& file_name, const TsArchiveWarning& warn);
   void Clear();
 

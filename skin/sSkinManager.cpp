@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
-#include <fstream>
+#include <optional>
 
+#include "skin/SkinLimits.h"
 #include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 
@@ -30,13 +31,14 @@ bool IsFile(const std::string& path) {
 }
 
 // "Options.dat" in `folder` (with trailing "/"), found without regard to
-// case as skins are made on systems that ignore it; empty when absent.
+// case as skins are made on systems that ignore it; empty when absent. Found
+// whatever it is: reading it refuses what is not a regular file.
 std::string OptionsFileIn(const std::string& folder) {
-  if (IsFile(folder + "Options.dat")) return folder + "Options.dat";
+  if (SkinFileExists(folder + "Options.dat")) return folder + "Options.dat";
   std::string found;
   if (DIR* d = opendir(folder.c_str())) {
     while (dirent* e = readdir(d)) {
-      if (UpperCase(e->d_name) == "OPTIONS.DAT" && IsFile(folder + e->d_name)) {
+      if (UpperCase(e->d_name) == "OPTIONS.DAT" && !IsDirectory(folder + e->d_name)) {
         found = folder + e->d_name;
         break;
       }
@@ -47,8 +49,15 @@ std::string OptionsFileIn(const std::string& folder) {
 }
 
 std::string ReadText(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  const std::optional<std::vector<std::uint8_t>> bytes = ReadSkinFile(path);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+// Whether the first part of a path (backslashes already turned into "/")
+// names a drive, as "D:/Skins" does.
+bool NamesADrive(const std::string& path) {
+  if (path.empty() || path[0] == '/') return false;
+  return path.substr(0, path.find('/')).find(':') != std::string::npos;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -223,6 +232,9 @@ std::string ResolveSkinDirectory(const std::string& value, const std::string& ap
   std::replace(v.begin(), v.end(), '\\', '/');
   std::string app = app_folder;
   if (app.empty() || app.back() != '/') app += '/';
+  // A folder of another system's drive: reading it as a relative path would
+  // look for it in whatever folder the program was started from.
+  if (NamesADrive(v)) return std::string();
   std::string r;
   if (v.rfind("..", 0) == 0) {
     // The parent of the application's folder, with its trailing separator.
@@ -326,10 +338,11 @@ void TsSkinManager::SetSkinDirectory(const std::string& value) {
   skin_directory_ = value;
   // An unpacked skin finds its images in its own folder; a packed or stored
   // one takes the folder as its path.
-  if (packed_ || model_.SkinData().SkinPath.empty()) {
-    model_.SkinData().SkinPath = packed_ ? ResolvedSkinDirectory() : std::string();
+  const std::string dir = ResolvedSkinDirectory();
+  if (packed_ || model_.SkinData().SkinPath.empty() || dir.empty()) {
+    model_.SkinData().SkinPath = packed_ ? dir : std::string();
   } else {
-    model_.SkinData().SkinPath = ResolvedSkinDirectory() + skin_name_ + "/";
+    model_.SkinData().SkinPath = dir + skin_name_ + "/";
   }
 }
 
@@ -355,7 +368,7 @@ std::vector<std::string> TsSkinManager::SkinNames(TsSkinListFilter filter,
     names.push_back(internal_skins_.Items(i).Name());
   const std::string dir = ResolvedSkinDirectory();
   std::vector<std::string> on_disk;
-  if (DIR* d = opendir(dir.c_str())) {
+  if (DIR* d = dir.empty() ? nullptr : opendir(dir.c_str())) {
     while (dirent* e = readdir(d)) {
       const std::string name = e->d_name;
       if (name.empty() || name[0] == '.') continue;
@@ -383,18 +396,18 @@ std::vector<std::string> TsSkinManager::SkinNames(TsSkinListFilter filter,
 void TsSkinManager::ChangeSkin() {
   if (!active_) return;
   OnBeforeChange(this);
+  std::optional<ESkinRefused> refused;
   {
     TFlagScope loading(g_skin_loading);
     model_.SkinData().Active = false;
     try {
-      // The packed file is looked for in the resolved folder (not in the
-      // folder text as stored, which would make a relative folder depend on
-      // the working directory).
-      const std::string packed_file = ResolvedSkinDirectory() + skin_name_ + ".lsz";
-      if (!skin_name_.empty() && IsFile(packed_file)) {
-        LoadPackedFile(packed_file);
-      } else {
-        LoadUnpackedOrInternal();
+      try {
+        LoadNamedSkin();
+      } catch (const ESkinRefused& e) {
+        // A skin from outside beyond one of the bounds: said so below, and
+        // the internal skin is used instead.
+        refused = e;
+        LoadInternal();
       }
     } catch (const Exception& e) {
       // The load ended: go on without a skin. While the window's settings
@@ -413,6 +426,24 @@ void TsSkinManager::ChangeSkin() {
     }
   }
   OnAfterChange(this);
+  if (refused) {
+    if (!IsLoading()) throw *refused;
+    ReportLoadError(*refused);
+  }
+}
+
+void TsSkinManager::LoadNamedSkin() {
+  // The packed file is looked for in the resolved folder (not in the folder
+  // text as stored, which would make a relative folder depend on the
+  // working directory); a folder that names none here has no skins.
+  const std::string dir = ResolvedSkinDirectory();
+  const std::string packed_file = dir + skin_name_ + ".lsz";
+  if (!dir.empty() && !skin_name_.empty() && SkinFileExists(packed_file) &&
+      !IsDirectory(packed_file)) {
+    LoadPackedFile(packed_file);
+  } else {
+    LoadUnpackedOrInternal();
+  }
 }
 
 void TsSkinManager::LoadPackedFile(const std::string& file_name) {
@@ -422,21 +453,26 @@ void TsSkinManager::LoadPackedFile(const std::string& file_name) {
                                        archive.Options().size()));
   packed_ = true;
   model_.SkinData().SkinPath = ResolvedSkinDirectory();
-  BuildModel(&options, &archive);
+  BuildModel(&options, &archive, file_name);
 }
 
 void TsSkinManager::LoadUnpackedOrInternal() {
   if (!active_) return;
   const std::string dir = ResolvedSkinDirectory();
   const std::string options_file =
-      skin_name_.empty() ? std::string() : OptionsFileIn(dir + skin_name_ + "/");
+      skin_name_.empty() || dir.empty() ? std::string() : OptionsFileIn(dir + skin_name_ + "/");
   if (!options_file.empty()) {
     TMemIniFile options(ReadText(options_file));
     packed_ = false;
     model_.SkinData().SkinPath = dir + skin_name_ + "/";
-    BuildModel(&options, nullptr);
+    BuildModel(&options, nullptr, options_file);
     return;
   }
+  LoadInternal();
+}
+
+void TsSkinManager::LoadInternal() {
+  if (!active_) return;
   model_.SkinData().SkinPath.clear();
   TsStoredSkin* stored = internal_skins_.Find(skin_name_);
   if (stored == nullptr) {
@@ -450,11 +486,12 @@ void TsSkinManager::LoadUnpackedOrInternal() {
   }
   if (!stored->Data().empty()) {
     TsSkinArchive archive;
-    archive.LoadFromMemory(stored->Data().data(), stored->Data().size(), ShowSkinWarning);
+    archive.LoadFromMemory(stored->Data().data(), stored->Data().size(), ShowSkinWarning,
+                           stored->Name());
     TMemIniFile options(std::string_view(reinterpret_cast<const char*>(archive.Options().data()),
                                          archive.Options().size()));
     packed_ = true;
-    BuildModel(&options, &archive);
+    BuildModel(&options, &archive, stored->Name());
     return;
   }
   // The older way: the skin's records stored one by one.
@@ -480,8 +517,10 @@ void TsSkinManager::LoadUnpackedOrInternal() {
   if (hue_offset_ != 0 || saturation_ != 0) model_.ShiftHueSaturation(hue_offset_, saturation_);
 }
 
-void TsSkinManager::BuildModel(const TMemIniFile* options, const TsSkinArchive* archive) {
+void TsSkinManager::BuildModel(const TMemIniFile* options, const TsSkinArchive* archive,
+                               const std::string& origin) {
   TsModelSource source;
+  source.Origin = origin;
   source.Options = options;
   source.Archive = archive;
   source.SkinPath = model_.SkinData().SkinPath;

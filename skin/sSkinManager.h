@@ -292,7 +292,8 @@ class TsSkinManager : public TComponent {
   TColor GlobalColor() const { return model_.GlobalColor(); }
   TColor GlobalFontColor() const { return model_.GlobalFontColor(); }
 
-  // The resolved skin folder, with a trailing "/".
+  // The resolved skin folder, with a trailing "/"; empty when the folder
+  // names none on this system.
   std::string ResolvedSkinDirectory() const;
   // Sorted names of the internal skins and of the skins in the resolved
   // folder (sub-folders holding "Options.dat" and ".lsz" files by `filter`);
@@ -319,9 +320,12 @@ class TsSkinManager : public TComponent {
 
  private:
   void ChangeSkin();
+  void LoadNamedSkin();
   void LoadPackedFile(const std::string& file_name);
   void LoadUnpackedOrInternal();
-  void BuildModel(const TMemIniFile* options, const TsSkinArchive* archive);
+  void LoadInternal();
+  void BuildModel(const TMemIniFile* options, const TsSkinArchive* archive,
+                  const std::string& origin);
   void ReloadAndRefresh();
   void SetRedrawOfRegisteredForms(bool redraw);
   void AnnounceToLoadingOwner();
@@ -395,8 +399,10 @@ bool SkinHookInstalled();
 // The skin folder rules on this system: a value beginning with ".." is taken
 // relative to the parent of `app_folder`, one beginning with "./" relative to
 // `app_folder`, any other relative path relative to `app_folder`, and an
-// absolute path (or one naming a drive) unchanged; backslashes become "/" and
-// a trailing "/" is added. `app_folder` ends with "/".
+// absolute path unchanged; backslashes become "/" and a trailing "/" is
+// added. `app_folder` ends with "/". A path naming a drive ("D:\Skins", or
+// any relative path whose first part holds a ":") names no folder on this
+// system: the result is empty, and nothing is looked for on disk.
 std::string ResolveSkinDirectory(const std::string& value, const std::string& app_folder);
 // The folder of the running program, with a trailing "/".
 std::string ApplicationFolder();

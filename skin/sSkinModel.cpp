@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <optional>
 #include <unordered_map>
 
 #include "skin/HueSaturation.h"
 #include "skin/MemIniFile.h"
+#include "skin/SkinLimits.h"
 #include "skin/sImages.h"
 #include "skin/sSkinArchive.h"
 #include "toolkit/Graphics.h"
@@ -71,17 +72,11 @@ void DefaultWidths(MaskRecord& m) {
   m.TopWidth = m.BottomWidth = static_cast<std::int16_t>(m.SourceRect.Height() / (frames_high * 3));
 }
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return {};
-  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(f)),
-                                   std::istreambuf_iterator<char>());
-}
-
 // The skin's file names are written in upper case; on a case-sensitive file
 // system the file is found by comparing the last part without regard to case.
+// Only names are compared: nothing is opened here.
 std::string FindFileNoCase(const std::string& path) {
-  if (std::ifstream(path).good()) return path;
+  if (SkinFileExists(path)) return path;
   const std::size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   const std::string upper = UpperCase(slash == std::string::npos ? path : path.substr(slash + 1));
@@ -100,6 +95,8 @@ std::string FindFileNoCase(const std::string& path) {
 
 // The bytes of an image named in the options: an archive entry for a packed
 // skin, else the file in the skin path (a relative name) or the path itself.
+// Without a skin path a relative name names no file: it would otherwise be
+// looked for in whatever folder the program was started from.
 std::vector<std::uint8_t> ImageBytes(const TsModelSource& source, const std::string& name) {
   std::string upper = UpperCase(name);
   if (source.Archive != nullptr) {
@@ -109,9 +106,14 @@ std::vector<std::uint8_t> ImageBytes(const TsModelSource& source, const std::str
   std::string file = name;
   std::replace(file.begin(), file.end(), '\\', '/');
   if (file.empty()) return {};
-  if (file[0] != '/') file = source.SkinPath + file;
+  if (file[0] != '/') {
+    if (source.SkinPath.empty()) return {};
+    file = source.SkinPath + file;
+  }
   const std::string found = FindFileNoCase(file);
-  return found.empty() ? std::vector<std::uint8_t>{} : ReadFileBytes(found);
+  if (found.empty()) return {};
+  std::optional<std::vector<std::uint8_t>> bytes = ReadSkinFile(found);
+  return bytes ? std::move(*bytes) : std::vector<std::uint8_t>{};
 }
 
 std::shared_ptr<TBitmap> LoadBmp(const TsModelSource& source, const std::string& name) {
@@ -122,35 +124,105 @@ std::shared_ptr<TBitmap> LoadBmp(const TsModelSource& source, const std::string&
   return PixelsToBitmap(px);
 }
 
-// Reads one section's keys, following "PARENTCLASS" for inherited ones. In
-// overriding mode a key the text does not give leaves the field as it is.
+// The "PARENTCLASS" chains of one options text, resolved once per key: for
+// each section and key, which section along the chain (the section itself
+// first) gives the key. Every answer is kept, and a walk stops at the first
+// section whose answer is known, so all sections together cost time in
+// proportion to their number, however long the chains.
+//
+// A parent equal to the section, an empty one, "?" or a name that is no
+// section ends a chain, and so does a section met twice on one walk (a loop).
+class TParentChains {
+ public:
+  enum class TKind { Integer, Text };
+
+  explicit TParentChains(const TMemIniFile& ini) : ini_(ini), names_(ini.ReadSections()) {
+    std::unordered_map<std::string, int> index;
+    for (std::size_t i = 0; i < names_.size(); ++i)
+      index.emplace(UpperCase(names_[i]), static_cast<int>(i));
+    parents_.assign(names_.size(), -1);
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+      const std::string parent = ini_.ReadString(names_[i], "PARENTCLASS", "");
+      if (parent.empty() || parent == "?" || SameText(parent, names_[i])) continue;
+      const auto it = index.find(UpperCase(parent));
+      if (it != index.end()) parents_[i] = it->second;
+    }
+    on_walk_.assign(names_.size(), 0);
+  }
+
+  const std::vector<std::string>& Names() const { return names_; }
+
+  // The section that gives `key` to section `start` when inherited: its
+  // index, or -1 when no section along the chain gives it.
+  int Giver(int start, const char* key, TKind kind) {
+    std::vector<int>& givers = givers_[std::string(kind == TKind::Integer ? "i" : "t") + key];
+    if (givers.empty()) givers.assign(names_.size(), kUnknown);
+    walk_.clear();
+    int s = start;
+    int found = -1;
+    for (;;) {
+      if (s < 0 || on_walk_[static_cast<std::size_t>(s)]) break;  // the end, or a loop
+      const int known = givers[static_cast<std::size_t>(s)];
+      if (known != kUnknown) {
+        found = known;
+        break;
+      }
+      if (Gives(s, key, kind)) {
+        found = s;
+        break;
+      }
+      on_walk_[static_cast<std::size_t>(s)] = 1;
+      walk_.push_back(s);
+      s = parents_[static_cast<std::size_t>(s)];
+    }
+    for (int w : walk_) {
+      givers[static_cast<std::size_t>(w)] = found;
+      on_walk_[static_cast<std::size_t>(w)] = 0;
+    }
+    return found;
+  }
+
+  // Whether section `s` gives `key` itself: an integer key given as -1 (or
+  // as no whole number) and a text key given as "?" count as missing.
+  bool Gives(int s, const char* key, TKind kind) const {
+    const std::string& name = names_[static_cast<std::size_t>(s)];
+    if (kind == TKind::Integer) return ini_.ReadInteger(name, key, -1) != -1;
+    return ini_.ReadString(name, key, "?") != "?";
+  }
+
+ private:
+  static constexpr int kUnknown = -2;
+  const TMemIniFile& ini_;
+  std::vector<std::string> names_;
+  std::vector<int> parents_;
+  std::unordered_map<std::string, std::vector<int>> givers_;
+  std::vector<int> walk_;
+  std::vector<char> on_walk_;
+};
+
+// Reads one section's keys, the inherited ones through its chain. In
+// overriding mode a key that neither the section nor its chain gives leaves
+// the field as it is.
 class TFieldReader {
  public:
-  TFieldReader(const TMemIniFile& ini, std::string section, bool overriding)
-      : ini_(ini),
-        section_(std::move(section)),
-        overriding_(overriding),
-        max_depth_(ini.SectionCount()) {}
+  TFieldReader(const TMemIniFile& ini, TParentChains& chains, int section, bool overriding)
+      : ini_(ini), chains_(chains), section_(section), overriding_(overriding) {}
 
   void Int(int& field, const char* key, int def, bool inherited) {
-    for (const std::string& s : Chain(inherited)) {
-      const int v = ini_.ReadInteger(s, key, -1);
-      if (v != -1) {
-        field = v;
-        return;
-      }
+    const int giver = Giver(key, TParentChains::TKind::Integer, inherited);
+    if (giver >= 0) {
+      field = ini_.ReadInteger(Name(giver), key, -1);
+    } else if (!overriding_) {
+      field = def;
     }
-    if (!overriding_) field = def;
   }
   void Str(std::string& field, const char* key, const std::string& def, bool inherited) {
-    for (const std::string& s : Chain(inherited)) {
-      std::string v = ini_.ReadString(s, key, "?");
-      if (v != "?") {
-        field = std::move(v);
-        return;
-      }
+    const int giver = Giver(key, TParentChains::TKind::Text, inherited);
+    if (giver >= 0) {
+      field = ini_.ReadString(Name(giver), key, "?");
+    } else if (!overriding_) {
+      field = def;
     }
-    if (!overriding_) field = def;
   }
   void Bool(bool& field, const char* key, bool def) {
     std::string text = "?";
@@ -163,33 +235,16 @@ class TFieldReader {
   }
 
  private:
-  // The section, then its parents; a parent equal to the section, an empty
-  // one or "?" ends the chain, and so does a chain longer than the number of
-  // sections (it can only be a loop).
-  const std::vector<std::string>& Chain(bool inherited) {
-    if (!inherited) {
-      single_ = {section_};
-      return single_;
-    }
-    if (chain_.empty()) {
-      chain_.push_back(section_);
-      std::string s = section_;
-      while (chain_.size() <= max_depth_) {
-        const std::string parent = ini_.ReadString(s, "PARENTCLASS", "");
-        if (parent.empty() || parent == "?" || SameText(parent, s)) break;
-        chain_.push_back(parent);
-        s = parent;
-      }
-    }
-    return chain_;
+  int Giver(const char* key, TParentChains::TKind kind, bool inherited) {
+    if (inherited) return chains_.Giver(section_, key, kind);
+    return chains_.Gives(section_, key, kind) ? section_ : -1;
   }
+  const std::string& Name(int s) const { return chains_.Names()[static_cast<std::size_t>(s)]; }
 
   const TMemIniFile& ini_;
-  std::string section_;
+  TParentChains& chains_;
+  int section_;
   bool overriding_;
-  std::size_t max_depth_;
-  std::vector<std::string> chain_;
-  std::vector<std::string> single_;
 };
 
 void ReadSectionRecord(SectionRecord& r, TFieldReader& f) {
@@ -460,6 +515,10 @@ void TsSkinModel::Build(const TsModelSource& source) {
   });
   if (source.Options != nullptr) {
     const TMemIniFile& ini = *source.Options;
+    if (ini.SectionCount() > kMaxSkinSections) {
+      throw ESkinRefused(Format("Skin file \"%s\" has more than %zu sections",
+                                source.Origin.c_str(), kMaxSkinSections));
+    }
     ReadMasks(ini, source);
     ReadPatterns(ini, source);
     ReadGlobalValues(ini);
@@ -523,12 +582,13 @@ void TsSkinModel::ReadGlobalValues(const TMemIniFile& ini) {
 
 // One record per section, in the text's order.
 void TsSkinModel::ReadSections(const TMemIniFile& ini) {
-  const std::vector<std::string> names = ini.ReadSections();
+  TParentChains chains(ini);
+  const std::vector<std::string>& names = chains.Names();
   sections_.reserve(names.size());
-  for (const std::string& section : names) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
     SectionRecord r;
-    r.SectionName = section;
-    TFieldReader reader(ini, section, false);
+    r.SectionName = names[i];
+    TFieldReader reader(ini, chains, static_cast<int>(i), false);
     ReadSectionRecord(r, reader);
     sections_.push_back(std::move(r));
   }
@@ -537,19 +597,24 @@ void TsSkinModel::ReadSections(const TMemIniFile& ini) {
 // Common sections are laid over the skin's key by key; a section the skin
 // lacks is added. Their plain ".BMP" values become three-frame masks.
 void TsSkinModel::LayCommonSections(const TMemIniFile& common, const TsModelSource& source) {
-  for (const std::string& section : common.ReadSections()) {
+  TParentChains chains(common);
+  std::unordered_map<std::string, std::size_t> by_name;
+  for (std::size_t i = 0; i < sections_.size(); ++i)
+    by_name.emplace(UpperCase(sections_[i].SectionName), i);
+  const std::vector<std::string>& names = chains.Names();
+  for (std::size_t index = 0; index < names.size(); ++index) {
+    const std::string& section = names[index];
     if (SameText(section, kGlobalInfo)) continue;
-    auto found = std::find_if(sections_.begin(), sections_.end(), [&](const SectionRecord& r) {
-      return SameText(r.SectionName, section);
-    });
-    if (found != sections_.end()) {
-      TFieldReader reader(common, section, true);
-      ReadSectionRecord(*found, reader);
+    const auto found = by_name.find(UpperCase(section));
+    if (found != by_name.end()) {
+      TFieldReader reader(common, chains, static_cast<int>(index), true);
+      ReadSectionRecord(sections_[found->second], reader);
     } else {
       SectionRecord r;
       r.SectionName = UpperCase(section);
-      TFieldReader reader(common, section, false);
+      TFieldReader reader(common, chains, static_cast<int>(index), false);
       ReadSectionRecord(r, reader);
+      by_name.emplace(r.SectionName, sections_.size());
       sections_.push_back(std::move(r));
     }
     for (const std::string& key : common.ReadSection(section)) {
@@ -564,33 +629,55 @@ void TsSkinModel::LayCommonSections(const TMemIniFile& common, const TsModelSour
   }
 }
 
-int TsSkinModel::SectionIndex(const std::string& name) const {
-  for (std::size_t i = 0; i < sections_.size(); ++i) {
-    if (sections_[i].SectionName == name) return static_cast<int>(i);
+namespace {
+// A section and a key as one look-up key.
+std::string LookupKey(const std::string& section, const std::string& key) {
+  std::string k = section;
+  k.push_back('\0');
+  k += key;
+  return k;
+}
+
+int Lookup(const std::unordered_map<std::string, int>& table, const std::string& key) {
+  const auto it = table.find(key);
+  return it == table.end() ? -1 : it->second;
+}
+}  // namespace
+
+void TsSkinModel::IndexLookups() {
+  section_by_name_.clear();
+  mask_by_key_.clear();
+  texture_by_key_.clear();
+  pattern_by_key_.clear();
+  for (std::size_t i = 0; i < sections_.size(); ++i)
+    section_by_name_.emplace(sections_[i].SectionName, static_cast<int>(i));
+  for (std::size_t i = 0; i < masks_.size(); ++i) {
+    const std::string key = LookupKey(masks_[i].SectionName, masks_[i].PropertyName);
+    mask_by_key_.emplace(key, static_cast<int>(i));
+    if (masks_[i].ImageType == itisaTexture) texture_by_key_.emplace(key, static_cast<int>(i));
   }
-  return -1;
+  for (std::size_t i = 0; i < patterns_.size(); ++i) {
+    pattern_by_key_.emplace(LookupKey(patterns_[i].SectionName, patterns_[i].PropertyName),
+                            static_cast<int>(i));
+  }
+}
+
+int TsSkinModel::SectionIndex(const std::string& name) const {
+  const int i = Lookup(section_by_name_, name);
+  return i < static_cast<int>(sections_.size()) ? i : -1;
 }
 
 int TsSkinModel::FindMask(int section_index, const std::string& section_name,
                           const std::string& key, TsLookupKind kind) const {
+  const auto& table = kind == TsLookupKind::Pattern   ? pattern_by_key_
+                      : kind == TsLookupKind::Texture ? texture_by_key_
+                                                      : mask_by_key_;
+  const std::size_t count = kind == TsLookupKind::Pattern ? patterns_.size() : masks_.size();
   std::string section = section_name;
   // A chain of parents longer than the list of sections can only be a loop.
   for (std::size_t depth = 0; depth <= sections_.size(); ++depth) {
-    if (kind == TsLookupKind::Pattern) {
-      for (std::size_t i = 0; i < patterns_.size(); ++i) {
-        if (patterns_[i].SectionName == section && patterns_[i].PropertyName == key) {
-          return static_cast<int>(i);
-        }
-      }
-    } else {
-      for (std::size_t i = 0; i < masks_.size(); ++i) {
-        const MaskRecord& m = masks_[i];
-        if (m.SectionName == section && m.PropertyName == key &&
-            (kind == TsLookupKind::Any || m.ImageType == itisaTexture)) {
-          return static_cast<int>(i);
-        }
-      }
-    }
+    const int found = Lookup(table, LookupKey(section, key));
+    if (found >= 0 && found < static_cast<int>(count)) return found;
     if (section_index < 0 || section_index >= static_cast<int>(sections_.size())) return -1;
     const std::string& parent = sections_[static_cast<std::size_t>(section_index)].ParentClass;
     if (parent.empty() || parent == section) return -1;
@@ -647,6 +734,7 @@ TColor TsSkinModel::GlobalFontColor() const {
 }
 
 void TsSkinModel::UpdateCache() {
+  IndexLookups();
   cache_ = TsCachedIndexes{};
   const int gi = SectionIndex(kGlobalInfo);
   cache_.GlobalInfo = gi;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "skin/DrawMode.h"
@@ -170,6 +171,7 @@ struct TsModelSource {
   const TMemIniFile* CommonSections = nullptr;  // laid over the skin's sections, may be empty
   int HueOffset = 0;                            // degrees
   int Saturation = 0;                           // percent, -100 (grey) .. 100
+  std::string Origin;                           // where the options came from, for messages
 };
 
 class TsSkinModel {
@@ -192,6 +194,9 @@ class TsSkinModel {
               std::shared_ptr<TBitmap> master, const TsSkinData& data);
   // Frees masks and patterns and empties the sections; every look-up gives -1.
   void Clear();
+  // Recomputes the cached indexes and the look-up tables; whoever changes a
+  // section's name or parent, or a mask's section or key, through the
+  // accessors below calls it afterwards.
   void UpdateCache();
 
   const std::vector<SectionRecord>& Sections() const { return sections_; }
@@ -209,6 +214,7 @@ class TsSkinModel {
   int SectionIndex(const std::string& name) const;
   // The first mask of `section` and `key`; failing that, the same search in
   // the section's parent class (and its parent, …; a loop ends the search).
+  // Each step costs the same whatever the number of sections and masks.
   int MaskIndex(int section_index, const std::string& section, const std::string& key) const;
   int TextureIndex(int section_index, const std::string& section, const std::string& key) const;
   int PatternIndex(int section_index, const std::string& section, const std::string& key) const;
@@ -238,6 +244,7 @@ class TsSkinModel {
   void ReadGlobalValues(const TMemIniFile& ini);
   void ReadSections(const TMemIniFile& ini);
   void LayCommonSections(const TMemIniFile& common, const TsModelSource& source);
+  void IndexLookups();
 
   TsSkinManager* manager_;
   std::vector<SectionRecord> sections_;
@@ -246,6 +253,12 @@ class TsSkinModel {
   std::shared_ptr<TBitmap> master_;
   TsSkinData data_;
   TsCachedIndexes cache_;
+  // Made by UpdateCache: the first section of a name; the first mask, first
+  // texture and first pattern of a section and key (see LookupKey).
+  std::unordered_map<std::string, int> section_by_name_;
+  std::unordered_map<std::string, int> mask_by_key_;
+  std::unordered_map<std::string, int> texture_by_key_;
+  std::unordered_map<std::string, int> pattern_by_key_;
 };
 
 // The fixed-position notations: "^" border mask (rectangle, four widths,

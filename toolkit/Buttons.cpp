@@ -271,6 +271,15 @@ void TBitBtn::Paint() {
 }
 
 void TBitBtn::Dispatch(TMessage& m) {
+  if (m.Msg == CM_DIALOGKEY) {
+    // Enter presses the default button, Escape the cancel button.
+    const bool mine = (m.WParam == VK_RETURN && default_) || (m.WParam == VK_ESCAPE && cancel_);
+    if (mine && Showing() && Enabled()) {
+      Click();
+      m.Result = 1;
+    }
+    return;
+  }
   TCustomControl::Dispatch(m);
   switch (m.Msg) {
     case WM_SETFOCUS:

@@ -227,6 +227,15 @@ void TControl::SetCursor(TCursor cursor) {
   if (cursor == cursor_) return;
   cursor_ = cursor;
   Perform(CM_CURSORCHANGED);
+  // Under the pointer the new shape shows now, not at the next entry.
+  if (Application != nullptr) Application->CursorChanged(this);
+}
+
+void TControl::SetBiDiMode(TBiDiMode mode) {
+  if (mode == bidi_mode_) return;
+  bidi_mode_ = mode;
+  Perform(CM_BIDIMODECHANGED);
+  Invalidate();
 }
 
 void TControl::SetText(const std::string& text) {

@@ -36,6 +36,15 @@ using enum TAlignment;
 enum class TTextLayout : std::uint8_t { tlTop, tlCenter, tlBottom };
 using enum TTextLayout;
 
+// Reading order and alignment for right-to-left languages.
+enum class TBiDiMode : std::uint8_t {
+  bdLeftToRight,
+  bdRightToLeft,
+  bdRightToLeftNoAlign,
+  bdRightToLeftReadingOnly
+};
+using enum TBiDiMode;
+
 enum class TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
 using enum TMouseButton;
 
@@ -193,8 +202,15 @@ class TControl : public TComponent {
   bool ParentShowHint() const { return parent_show_hint_; }
   void SetParentShowHint(bool value);
 
+  // A change shows at once when the control is under the pointer.
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
+
+  TBiDiMode BiDiMode() const { return bidi_mode_; }
+  void SetBiDiMode(TBiDiMode mode);
+  // Alignments mirror (left becomes right) only in full right-to-left mode.
+  bool UseRightToLeftAlignment() const { return bidi_mode_ == bdRightToLeft; }
+  bool UseRightToLeftReading() const { return bidi_mode_ != bdLeftToRight; }
 
   // Caption and Text are the same property under two names.
   std::string Caption() const { return GetText(); }
@@ -290,6 +306,7 @@ class TControl : public TComponent {
   bool show_hint_ = false;
   bool parent_show_hint_ = true;
   TCursor cursor_ = crDefault;
+  TBiDiMode bidi_mode_ = bdLeftToRight;
   std::uint32_t control_style_ = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
   std::uint32_t control_state_ = 0;
   TWndMethod window_proc_;

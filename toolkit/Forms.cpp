@@ -482,8 +482,27 @@ void TCustomForm::Deactivate() {
   OnDeactivate(this);
 }
 
+namespace {
+
+// Offers a dialog key to every control of `parent`, depth first; true when
+// one took it.
+bool OfferDialogKey(TWinControl* parent, std::uint16_t key) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* c = parent->Controls(i);
+    if (c->Perform(CM_DIALOGKEY, key) != 0) return true;
+    if (auto* win = dynamic_cast<TWinControl*>(c); win != nullptr && OfferDialogKey(win, key))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void TCustomForm::KeyDown(std::uint16_t& key, TShiftState shift) {
   TWinControl::KeyDown(key, shift);
+  // Enter and Escape that no control took go to the default and cancel
+  // buttons.
+  if ((key == VK_RETURN || key == VK_ESCAPE) && OfferDialogKey(this, key)) key = 0;
 }
 
 void TCustomForm::Dispatch(TMessage& m) {
@@ -896,8 +915,9 @@ void TApplication::Initialize(int& argc, char** argv) {
 
 void TApplication::SetTitle(const std::string& title) {
   if (title == title_) return;
+  // The title captions the error boxes. Qt's application name is left to
+  // the program: X11 window managers and desktops know the windows by it.
   title_ = title;
-  if (QCoreApplication::instance()) QCoreApplication::setApplicationName(ToQString(title));
 }
 
 QWidget* TApplication::Handle() {
@@ -1019,6 +1039,17 @@ void TApplication::FireHook(TWindowHookKind kind, QWidget* window) {
   if (auto* f = static_cast<TWindowHookFilter*>(hook_filter_.get())) f->Fire(kind, window);
 }
 
+namespace {
+
+// The window whose cursor shows over `control`: its own, or for a
+// windowless control its parent's.
+QWidget* CursorWindowOf(TControl* control) {
+  if (control->IsWindowed()) return static_cast<TWinControl*>(control)->Handle();
+  return control->Parent() != nullptr ? control->Parent()->Handle() : nullptr;
+}
+
+}  // namespace
+
 void TApplication::SetMouseControl(TControl* control) {
   if (control == mouse_control_) return;
   TControl* old = mouse_control_;
@@ -1031,11 +1062,23 @@ void TApplication::SetMouseControl(TControl* control) {
   if (control && mouse_control_ == control) {
     control->Perform(CM_MOUSEENTER);
     if (mouse_control_ == control && control->Cursor() != crDefault) {
-      QWidget* w = control->IsWindowed() ? static_cast<TWinControl*>(control)->Handle()
-                   : control->Parent()   ? control->Parent()->Handle()
-                                         : nullptr;
-      if (w) w->setCursor(Screen->Cursors(control->Cursor()));
+      if (QWidget* w = CursorWindowOf(control)) w->setCursor(Screen->Cursors(control->Cursor()));
     }
+  }
+}
+
+void TApplication::CursorChanged(TControl* control) {
+  if (control == nullptr || control != mouse_control_) return;
+  QWidget* w = CursorWindowOf(control);
+  if (w == nullptr) return;
+  // A windowless control without a shape of its own shows its parent's.
+  TControl* shown = control;
+  if (shown->Cursor() == crDefault && !shown->IsWindowed() && shown->Parent() != nullptr)
+    shown = shown->Parent();
+  if (shown->Cursor() != crDefault) {
+    w->setCursor(Screen->Cursors(shown->Cursor()));
+  } else {
+    w->unsetCursor();
   }
 }
 

@@ -307,6 +307,8 @@ class TApplication : public TComponent {
   // CM_MOUSELEAVE as it changes.
   TControl* MouseControl() const { return mouse_control_; }
   void SetMouseControl(TControl* control);
+  // `control` changed its cursor: shown at once when it is under the pointer.
+  void CursorChanged(TControl* control);
   void MouseLeftWindow(TWinControl* window);
   // Cancels what the pointer was doing in `form` (any form when null): a
   // modal window opens or the form loses activation. The control under the

@@ -175,17 +175,33 @@ unsigned TCustomLabel::TextFlags() const {
   return flags;
 }
 
-void TCustomLabel::DoDrawText(TRect& rect, unsigned flags) {
+unsigned TCustomLabel::AlignmentFlags() const {
+  TAlignment a = alignment_;
+  if (UseRightToLeftAlignment() && a != taCenter)
+    a = a == taLeftJustify ? taRightJustify : taLeftJustify;
+  if (a == taCenter) return DT_CENTER;
+  return a == taRightJustify ? DT_RIGHT : DT_LEFT;
+}
+
+std::string TCustomLabel::TextToDraw(unsigned flags) const {
   std::string text = Caption();
   if ((flags & DT_CALCRECT) && (text.empty() || (show_accel_char_ && text == "&"))) text += " ";
-  TCanvas& c = Canvas();
+  return text;
+}
+
+void TCustomLabel::DrawEmbossed(TCanvas& c, const std::string& text, TRect& rect, unsigned flags) {
+  TRect shifted = rect.Offset(1, 1);
+  c.Font().SetColor(clBtnHighlight);
+  c.DrawText(text, shifted, flags);
+  c.Font().SetColor(clBtnShadow);
+  c.DrawText(text, rect, flags);
+}
+
+void TCustomLabel::DoDrawText(TCanvas& c, TRect& rect, unsigned flags) {
+  const std::string text = TextToDraw(flags);
   c.Font().Assign(Font());
   if (!(flags & DT_CALCRECT) && !Enabled()) {
-    TRect shifted = rect.Offset(1, 1);
-    c.Font().SetColor(clBtnHighlight);
-    c.DrawText(text, shifted, flags);
-    c.Font().SetColor(clBtnShadow);
-    c.DrawText(text, rect, flags);
+    DrawEmbossed(c, text, rect, flags);
     return;
   }
   c.DrawText(text, rect, flags);
@@ -201,12 +217,10 @@ void TCustomLabel::Paint() {
   }
   c.Brush().SetStyle(TBrushStyle::bsClear);
   TRect rect = client;
-  unsigned flags = TextFlags();
-  if (alignment_ == taCenter) flags |= DT_CENTER;
-  if (alignment_ == taRightJustify) flags |= DT_RIGHT;
+  const unsigned flags = TextFlags() | AlignmentFlags();
   if (layout_ != tlTop) {
     TRect calc = rect;
-    DoDrawText(calc, flags | DT_CALCRECT);
+    DoDrawText(c, calc, flags | DT_CALCRECT);
     const int h = calc.Height();
     if (layout_ == tlBottom)
       rect.Top = rect.Bottom - h;
@@ -214,22 +228,19 @@ void TCustomLabel::Paint() {
       rect.Top = (rect.Top + rect.Bottom - h) / 2;
     rect.Bottom = rect.Top + h;
   }
-  DoDrawText(rect, flags);
+  DoDrawText(c, rect, flags);
 }
 
 void TCustomLabel::AdjustSize() {
   if (!auto_size_ || IsLoading()) return;
   TRect rect = ClientRect();
   if (!word_wrap_) rect.Right = rect.Left + 0x7FFF;
-  TBitmap scratch(1, 1);
   // Measuring needs no window: a scratch canvas with the label's font.
-  TCanvas& c = scratch.Canvas();
-  c.Font().Assign(Font());
-  std::string text = Caption();
-  if (text.empty()) text = " ";
-  c.DrawText(text, rect, TextFlags() | DT_CALCRECT);
+  TBitmap scratch(1, 1);
+  DoDrawText(scratch.Canvas(), rect, TextFlags() | DT_CALCRECT);
   int left = Left();
-  if (alignment_ == taRightJustify && !word_wrap_) left = Left() + Width() - rect.Width();
+  // A label aligned to the right keeps its right edge.
+  if ((AlignmentFlags() & DT_RIGHT) != 0 && !word_wrap_) left = Left() + Width() - rect.Width();
   SetBounds(left, Top(), rect.Width(), rect.Height());
 }
 

@@ -42,8 +42,19 @@ class TCustomLabel : public TGraphicControl {
   void Dispatch(TMessage& message) override;
   void Notification(TComponent* component, TOperation operation) override;
   unsigned TextFlags() const;
-  // Draws the caption into `rect` (computes it with DT_CALCRECT).
-  virtual void DoDrawText(TRect& rect, unsigned flags);
+  // The alignment's DT_ flag, mirrored in right-to-left mode.
+  unsigned AlignmentFlags() const;
+  // Draws the caption into `rect` on `canvas` (with DT_CALCRECT only
+  // computes the rectangle it needs). Sizing measures through it too, on a
+  // scratch canvas, so a label that draws more than its text (an effect
+  // label's shadow) sizes itself to what it draws.
+  virtual void DoDrawText(TCanvas& canvas, TRect& rect, unsigned flags);
+  // The text DoDrawText works with: an empty caption, or a lone prefix
+  // character, measures as a blank.
+  std::string TextToDraw(unsigned flags) const;
+  // A disabled label's look: the text once in the highlight colour one pixel
+  // right and down, then in the shadow colour in place.
+  static void DrawEmbossed(TCanvas& canvas, const std::string& text, TRect& rect, unsigned flags);
 
  private:
   TAlignment alignment_ = taLeftJustify;

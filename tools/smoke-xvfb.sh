@@ -40,7 +40,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 # A display of our own, its number chosen by the server; a white root window
 # shows where the program's window is cut away.
 displayfd=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -wr -nolisten tcp 3>"$displayfd" 2>"$out/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -wr -nolisten tcp -noreset 3>"$displayfd" 2>"$out/xvfb.log" &
 xvfb=$!
 pid=""
 cleanup() {

@@ -15,11 +15,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   } catch (const EDecompressionError&) {
     return 0;
+  } catch (const ESkinRefused&) {
+    return 0;
   }
   if (warnings > 1) std::abort();
   if (warnings == 1 && (archive.HasOptions() || !archive.Images().empty())) std::abort();
+  std::size_t total = archive.Options().size();
   for (const TsArchiveEntry& e : archive.Images()) {
     if (e.Data.size() > static_cast<std::size_t>(TsSkinArchive::kMaxEntrySize)) std::abort();
+    total += e.Data.size();
   }
+  if (total > static_cast<std::size_t>(kMaxSkinUnpackedBytes)) std::abort();
   return 0;
 }

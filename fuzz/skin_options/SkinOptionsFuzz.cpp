@@ -1,11 +1,15 @@
 // Any text as a skin's options, built into a model against an archive of
 // small images named as the internal skin names its own: only conversion
-// errors may come out, and every look-up must end (parent chains may loop).
+// errors may come out (or a refusal of too many sections), every look-up must
+// end (parent chains may loop), and inherited values must be those of a plain
+// walk up the parent classes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "skin/MemIniFile.h"
+#include "skin/SkinLimits.h"
 #include "skin/sImages.h"
 #include "skin/sSkinArchive.h"
 #include "skin/sSkinModel.h"
@@ -42,6 +46,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const EConvertError&) {
     if (!model.Sections().empty() || !model.Masks().empty()) std::abort();
     return 0;
+  } catch (const ESkinRefused&) {
+    if (options.SectionCount() <= kMaxSkinSections) std::abort();
+    if (!model.Sections().empty() || !model.Masks().empty()) std::abort();
+    return 0;
+  }
+  // Inherited values agree with a plain walk up the parent classes, which
+  // stops where the chain ends or comes back on itself.
+  const std::vector<std::string> names = options.ReadSections();
+  for (std::size_t i = 0; i < names.size() && i < 64; ++i) {
+    if (common.SectionExists(names[i])) continue;  // laid over afterwards
+    int expected = 0;
+    std::vector<std::string> seen;
+    for (std::string at = names[i]; options.SectionExists(at);) {
+      if (std::find(seen.begin(), seen.end(), UpperCase(at)) != seen.end()) break;
+      seen.push_back(UpperCase(at));
+      const int v = options.ReadInteger(at, "TRANSPARENCY", -1);
+      if (v != -1) {
+        expected = v;
+        break;
+      }
+      const std::string parent = options.ReadString(at, "PARENTCLASS", "");
+      if (parent.empty() || parent == "?" || UpperCase(parent) == UpperCase(at)) break;
+      at = parent;
+    }
+    if (model.Sections().at(i).Transparency != expected) std::abort();
   }
   for (std::size_t i = 0; i < model.Sections().size(); ++i) {
     const SectionRecord& s = model.Sections()[i];

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AboutBox.h"
 #include "app/Unit1.h"
 
 namespace {
@@ -188,6 +189,34 @@ TEST_F(MainFormTest, CancelDuringASeriesEndsItBeforeTheNextEcho) {
   form_->sBitBtn1->Click();
   EXPECT_EQ(LogLines(form_).back(), kFinished);
   EXPECT_FALSE(StopRequested);
+}
+
+TEST_F(MainFormTest, AboutDuringASeriesHoldsItUntilTheBoxIsClosed) {
+  AboutBox = new TAboutBox(Application);
+  form_->sComboBox4->SetItemIndex(1);  // 5 echoes
+  std::vector<std::string> while_open;
+  bool was_modal = false;
+  // Open while the first echo's message pass runs; look at the log after
+  // three pauses' worth of time, then press OK.
+  AboutBox->OnShow = TNotifyEvent([&](TObject*) {
+    QTimer::singleShot(1600, AboutBox->Handle(), [&] {
+      while_open = LogLines(form_);
+      was_modal = AboutBox->Visible() && (AboutBox->FormState() & fsModal) != 0;
+      ClickButton(AboutBox->sBitBtn1);
+    });
+  });
+  QTimer::singleShot(0, form_->sBitBtn5->Handle(), [this] { ClickButton(form_->sBitBtn5); });
+  form_->sBitBtn1->Click();
+  EXPECT_TRUE(was_modal);
+  // Only the first echo went out while the box was open.
+  ASSERT_EQ(while_open.size(), 5u);
+  EXPECT_EQ(while_open[3], "Sending 56 bytes to 127.0.0.1 (127.0.0.1)");
+  // Then the series went on to its end.
+  const std::vector<std::string> lines = LogLines(form_);
+  ASSERT_EQ(lines.size(), 14u) << form_->sMemo1->Text();
+  EXPECT_EQ(lines[13], kFinished);
+  EXPECT_FALSE(AboutBox->Visible());
+  delete AboutBox;
 }
 
 TEST_F(MainFormTest, EnterInAnInputStartsAPingAndTypedCountOutsideTheListKeepsTheCount) {

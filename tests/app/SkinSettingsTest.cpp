@@ -2,6 +2,15 @@
 // window's settings and in force once the window is built.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <QTimer>
+
 #include "app/Unit1.h"
 
 TEST(MainWindowSkin, InternalSkinIsInForceOnceTheWindowIsBuilt) {
@@ -27,4 +36,44 @@ TEST(MainWindowSkin, InternalSkinIsInForceOnceTheWindowIsBuilt) {
   EXPECT_EQ(m->ThirdParty().ThirdStatusBar(), "TStatusBar");
   delete form;
   EXPECT_EQ(DefaultManager(), nullptr);
+}
+
+// The window's skin folder, "D:\Sonarix\Skins", is a folder of another
+// system. Started from a folder that happens to hold "D:/Sonarix/Skins/...",
+// the program reads nothing from there: the internal skin is in force.
+TEST(MainWindowSkin, AWorkingFolderHoldingTheDriveFolderChangesNothing) {
+  char tmpl[] = "/tmp/sonarix-cwd-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::filesystem::path work = tmpl;
+  const std::filesystem::path skins = work / "D:" / "Sonarix" / "Skins";
+  std::filesystem::create_directories(skins / "Steam (internal)");
+  std::ofstream(skins / "Steam (internal)" / "Options.dat") << "[PANEL]\r\nCOLOR=255\r\n";
+  std::ofstream(skins / "Steam (internal).lsz") << "not a skin archive";
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(work);
+
+  Application->Initialize();
+  // Any message box (a warning about what was read) is noted and closed.
+  std::vector<std::string> boxes;
+  const int hook = Application->HookWindows([&](TWindowHookKind kind, QWidget* w) {
+    if (kind != TWindowHookKind::whCreate) return;
+    if (auto* box = dynamic_cast<TMessageForm*>(FindControl(w))) {
+      boxes.push_back(box->Message());
+      QTimer::singleShot(0, w, [box] { box->FindButton(mrOk)->Click(); });
+    }
+  });
+  auto* form = new TForm1(Application);
+  Application->UnhookWindows(hook);
+  EXPECT_TRUE(boxes.empty()) << boxes.front();
+  TsSkinManager* m = form->sSkinManager1;
+  EXPECT_EQ(m->SkinName(), "Steam (internal)");
+  EXPECT_EQ(m->SkinInfo(), "5.41");
+  EXPECT_TRUE(m->Packed());
+  EXPECT_EQ(m->SkinData().SkinPath, "");
+  EXPECT_EQ(m->Model().Sections().size(), 60u);
+  EXPECT_EQ(m->SkinNames(slBoth), std::vector<std::string>({"Steam (internal)"}));
+  delete form;
+
+  std::filesystem::current_path(before);
+  std::filesystem::remove_all(work);
 }

@@ -2,6 +2,7 @@
 // loading bracket, SkinInfo, Active, CommonSections and the folder rules.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "skin/HueSaturation.h"
+#include "skin/SkinLimits.h"
 #include "skin/SteamSkin.h"
 #include "skin/sSkinManager.h"
 #include "toolkit/SysUtils.h"
@@ -57,8 +59,12 @@ TEST(SkinDirectory, Rules) {
   EXPECT_EQ(ResolveSkinDirectory("..\\Skins\\", app), "/opt/sonarix/Skins/");
   EXPECT_EQ(ResolveSkinDirectory("/usr/share/skins", app), "/usr/share/skins/");
   EXPECT_EQ(ResolveSkinDirectory("/usr/share/skins/", app), "/usr/share/skins/");
-  // A drive name cannot be taken relative to anything: it stays as it is.
-  EXPECT_EQ(ResolveSkinDirectory("c:\\Skins", app), "c:/Skins/");
+  // A drive names no folder on this system (taken as it stands, it would be
+  // a folder under whatever folder the program was started from).
+  for (const char* drive : {"c:\\Skins", "D:\\Sonarix\\Skins", "D:", "d:Skins", "D:/x/"})
+    EXPECT_EQ(ResolveSkinDirectory(drive, app), "") << drive;
+  EXPECT_EQ(ResolveSkinDirectory("../Skins:1", app), "/opt/sonarix/Skins:1/")
+      << "a colon further on is part of a name";
   EXPECT_EQ(ResolveSkinDirectory("s", app), "/opt/sonarix/bin/s/");
   EXPECT_EQ(ResolveSkinDirectory("", app), "/opt/sonarix/bin/");
 }
@@ -276,4 +282,143 @@ TEST(SkinManager, StoredCollectionsWhenThereIsNoData) {
   EXPECT_EQ(r.GradientArray.size(), 1u);
   EXPECT_EQ(m.MaskIndex(0, "PANEL", "BORDERSMASK"), 0);
   EXPECT_EQ(m.Model().Masks()[0].Model, &m.Model());
+}
+
+// --- skins from outside: each bound refuses the skin with a message naming
+// the file and the bound, and the internal skin is used instead.
+
+namespace {
+// Loads the skin `name` from `folder` and expects the refusal `message`
+// (raised after the internal skin has been put in force).
+void ExpectRefusedForTheInternalSkin(const std::string& folder, const std::string& name,
+                                     const std::string& message) {
+  TsSkinManager m(nullptr);
+  AddSteam(m);
+  m.SetSkinDirectory(folder);
+  m.SetSkinName("Steam (internal)");
+  try {
+    m.SetSkinName(name);
+    ADD_FAILURE() << name << " was not refused";
+  } catch (const ESkinRefused& e) {
+    EXPECT_EQ(e.Message(), message);
+  }
+  EXPECT_EQ(m.SkinName(), "Steam (internal)") << name;
+  EXPECT_EQ(m.SkinInfo(), "5.41") << name;
+  EXPECT_TRUE(m.Packed());
+  EXPECT_EQ(m.SkinData().SkinPath, "");
+  EXPECT_EQ(m.Model().Sections().size(), 60u);
+  EXPECT_FALSE(SkinLoading());
+}
+
+std::vector<std::uint8_t> Zeros(std::size_t n) {
+  return std::vector<std::uint8_t>(n, 0);
+}
+}  // namespace
+
+TEST(SkinManager, APackedSkinThatUnpacksBeyondTheBoundIsRefused) {
+  TTempFolder dir;
+  // About 100 kB that claim 80 MB.
+  std::vector<TsArchiveEntry> entries = {{"Options.dat", false, {}}};
+  for (int i = 0; i < 4; ++i) entries.push_back({Format("Big%d.bmp", i), true, Zeros(20 << 20)});
+  const std::vector<std::uint8_t> packed = PackSkinArchive(entries);
+  ASSERT_LT(packed.size(), 200000u);
+  WriteFile(dir.Path() + "Bomb.lsz", std::string(packed.begin(), packed.end()));
+  ExpectRefusedForTheInternalSkin(
+      dir.Path(), "Bomb",
+      "Skin file \"" + dir.Path() + "Bomb.lsz\" unpacks to more than 67108864 bytes");
+}
+
+TEST(SkinArchive, EntriesTogetherMayUnpackToTheBoundAndNoMore) {
+  std::vector<TsArchiveEntry> entries = {{"Options.dat", false, {}}};
+  for (int i = 0; i < 4; ++i) entries.push_back({Format("Part%d.bmp", i), true, Zeros(16 << 20)});
+  std::vector<std::uint8_t> packed = PackSkinArchive(entries);
+  TsSkinArchive archive;
+  archive.LoadFromMemory(packed.data(), packed.size(), nullptr, "four.lsz");
+  EXPECT_EQ(archive.Images().size(), 4u) << "exactly 64 MB";
+  entries.push_back({"One.bmp", true, Zeros(1)});
+  packed = PackSkinArchive(entries);
+  try {
+    archive.LoadFromMemory(packed.data(), packed.size(), nullptr, "five.lsz");
+    FAIL() << "one byte more is refused";
+  } catch (const ESkinRefused& e) {
+    EXPECT_EQ(e.Message(), "Skin file \"five.lsz\" unpacks to more than 67108864 bytes");
+  }
+  EXPECT_TRUE(archive.Images().empty());
+}
+
+TEST(SkinManager, OnlyRegularFilesAreRead) {
+  TTempFolder dir;
+  // A named pipe as the packed skin: opening it for reading would wait for
+  // a writer for ever.
+  ASSERT_EQ(::mkfifo((dir.Path() + "Pipe.lsz").c_str(), 0600), 0);
+  ExpectRefusedForTheInternalSkin(dir.Path(), "Pipe",
+                                  "Skin file \"" + dir.Path() + "Pipe.lsz\" is not a regular file");
+
+  // A skin folder whose options name a device as the master bitmap: reading
+  // it would never end.
+  fs::create_directory(dir.Path() + "Zero");
+  WriteFile(dir.Path() + "Zero/Options.dat",
+            "[GLOBALINFO]\r\nMASTERBITMAP=/dev/zero\r\n[PANEL]\r\nCOLOR=1\r\n");
+  ExpectRefusedForTheInternalSkin(dir.Path(), "Zero",
+                                  "Skin file \"/dev/zero\" is not a regular file");
+
+  // A named pipe as an image of the folder, and as its options file.
+  fs::create_directory(dir.Path() + "Piped");
+  WriteFile(dir.Path() + "Piped/Options.dat", "[GLOBALINFO]\r\nMASTERBITMAP=MASTER.BMP\r\n");
+  ASSERT_EQ(::mkfifo((dir.Path() + "Piped/Master.bmp").c_str(), 0600), 0);
+  ExpectRefusedForTheInternalSkin(
+      dir.Path(), "Piped",
+      "Skin file \"" + dir.Path() + "Piped/Master.bmp\" is not a regular file");
+  fs::create_directory(dir.Path() + "NoText");
+  ASSERT_EQ(::mkfifo((dir.Path() + "NoText/Options.dat").c_str(), 0600), 0);
+  ExpectRefusedForTheInternalSkin(
+      dir.Path(), "NoText",
+      "Skin file \"" + dir.Path() + "NoText/Options.dat\" is not a regular file");
+}
+
+TEST(SkinManager, AFileLargerThanTheBoundIsRefusedUnread) {
+  TTempFolder dir;
+  // Sparse: it takes no room, but says 65 MB.
+  WriteFile(dir.Path() + "Huge.lsz", "LSzf");
+  fs::resize_file(dir.Path() + "Huge.lsz", 65 << 20);
+  ExpectRefusedForTheInternalSkin(
+      dir.Path(), "Huge", "Skin file \"" + dir.Path() + "Huge.lsz\" is larger than 67108864 bytes");
+}
+
+TEST(SkinManager, AFolderWithTooManySectionsIsRefused) {
+  TTempFolder dir;
+  fs::create_directory(dir.Path() + "Many");
+  std::string text;
+  for (std::size_t i = 0; i <= kMaxSkinSections; ++i) text += Format("[S%zu]\r\n", i);
+  WriteFile(dir.Path() + "Many/Options.dat", text);
+  ExpectRefusedForTheInternalSkin(
+      dir.Path(), "Many",
+      "Skin file \"" + dir.Path() + "Many/Options.dat\" has more than 16384 sections");
+}
+
+// A skin folder on a drive of another system: nothing is looked for, in the
+// folder the program was started from or anywhere else.
+TEST(SkinManager, AFolderOnADriveNamesNothingHere) {
+  TTempFolder dir;
+  fs::create_directories(dir.Path() + "D:/Skins/Olive");
+  WriteFile(dir.Path() + "D:/Skins/Olive/Options.dat", "[PANEL]\r\nCOLOR=1\r\n");
+  WriteFile(dir.Path() + "D:/Skins/Other.lsz",
+            std::string(reinterpret_cast<const char*>(kSteamSkinData), kSteamSkinDataSize));
+  // Images of common sections are not looked for there either.
+  fs::copy_file(SteamSource() + "ButtonHuge.bmp", dir.Path() + "EXTRA.BMP");
+  const fs::path before = fs::current_path();
+  fs::current_path(dir.Path());
+  TsSkinManager m(nullptr);
+  AddSteam(m);
+  m.SetSkinDirectory("D:\\Skins");
+  m.SetCommonSections({"[EXTRA]", "BORDERSMASK=EXTRA.BMP"});
+  m.SetSkinName("Olive");
+  EXPECT_EQ(m.SkinName(), "Steam (internal)");
+  EXPECT_EQ(m.Model().Sections().size(), 61u) << "the internal skin and the common section";
+  EXPECT_EQ(m.MaskIndex(m.SectionIndex("EXTRA"), "EXTRA", "BORDERSMASK"), -1);
+  m.SetSkinName("Other");
+  EXPECT_EQ(m.SkinName(), "Steam (internal)");
+  EXPECT_EQ(m.SkinNames(slBoth), std::vector<std::string>({"Steam (internal)"}));
+  EXPECT_EQ(m.ResolvedSkinDirectory(), "");
+  fs::current_path(before);
 }

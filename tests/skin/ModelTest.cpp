@@ -3,12 +3,14 @@
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "skin/HueSaturation.h"
 #include "skin/MemIniFile.h"
+#include "skin/SkinLimits.h"
 #include "skin/SteamSkin.h"
 #include "skin/sImages.h"
 #include "skin/sSkinArchive.h"
@@ -202,6 +204,127 @@ TEST_F(SteamModel, GlyphsAndCachedIndexes) {
   EXPECT_EQ(model.Cache().CheckBoxChecked, -1);
   EXPECT_EQ(model.GlobalColor(), ColorToRGB(clBtnFace));
   EXPECT_EQ(model.GlobalFontColor(), clFuchsia);
+}
+
+// Five sections of the program's skin give nothing but their parent class;
+// their hot look (a button under the mouse) is the parent's.
+TEST_F(SteamModel, SectionsWithOnlyAParentClassTakeItsHotLook) {
+  const std::pair<const char*, const char*> children[] = {{"SPEEDBUTTON", "BUTTON"},
+                                                          {"SPEEDBUTTON_SMALL", "BUTTON"},
+                                                          {"BUTTON_BIG", "BUTTON"},
+                                                          {"TOOLBUTTON", "BUTTON"},
+                                                          {"RADIOBUTTON", "CHECKBOX"}};
+  for (auto [name, parent_name] : children) {
+    const SectionRecord& child = Section(name);
+    const SectionRecord& parent = Section(parent_name);
+    EXPECT_EQ(child.ParentClass, parent_name);
+    EXPECT_EQ(child.HotTransparency, 100) << name;
+    EXPECT_EQ(child.Transparency, 100) << name;
+    EXPECT_EQ(child.HotColor, parent.HotColor) << name;
+    EXPECT_EQ(child.HotFontColor, parent.HotFontColor) << name;
+  }
+}
+
+// Every hot key, and the rest, reaches a section that gives none of them,
+// two parents down.
+TEST(SkinModel, EveryHotKeyIsInherited) {
+  TMemIniFile ini(
+      "[BASE]\r\nHOTCOLOR=11\r\nHOTTRANSPARENCY=22\r\nHOTBEVEL=3\r\n"
+      "HOTGRADIENTPERCENT=44\r\nHOTGRADIENTDATA=1;2;30;1;0\r\nHOTIMAGEPERCENT=55\r\n"
+      "HOTFONTCOLOR=66\r\nHOTTCLEFT=1\r\nHOTTCTOP=2\r\nHOTTCRIGHT=3\r\nHOTTCBOTTOM=4\r\n"
+      "FADINGENABLED=TRUE\r\nSHOWFOCUS=TRUE\r\n"
+      "[MIDDLE]\r\nPARENTCLASS=BASE\r\n"
+      "[LEAF]\r\nPARENTCLASS=MIDDLE\r\n");
+  TsSkinModel model;
+  Build(model, ini);
+  const SectionRecord& leaf = model.Sections().at(2);
+  EXPECT_EQ(leaf.HotColor, 11);
+  EXPECT_EQ(leaf.HotTransparency, 22);
+  EXPECT_EQ(leaf.HotBevel, 3);
+  EXPECT_EQ(leaf.HotGradientPercent, 44);
+  EXPECT_EQ(leaf.HotGradientData, "1;2;30;1;0");
+  ASSERT_EQ(leaf.HotGradientArray.size(), 1u);
+  EXPECT_EQ(leaf.HotGradientArray[0].Percent, 30);
+  EXPECT_EQ(leaf.HotImagePercent, 55);
+  EXPECT_EQ(leaf.HotFontColor, (TsFontColors{66, 1, 2, 3, 4}));
+  EXPECT_TRUE(leaf.FadingEnabled);
+  EXPECT_TRUE(leaf.ShowFocus);
+  EXPECT_EQ(leaf.ParentClass, "MIDDLE") << "the parent class itself is not inherited";
+}
+
+// An options text of `count` sections S0 .. S(count-1), each naming the one
+// before it as parent (S0 names the last when `ring`).
+std::string ChainText(int count, bool ring) {
+  std::string text =
+      "[S0]\r\nCOLOR=111\r\nHOTTRANSPARENCY=40\r\n"
+      "BORDERSMASK=^0000^0000^0010^0010^0001^0001^0001^0001^1^0^1^1\r\n";
+  if (ring) text += "PARENTCLASS=S" + std::to_string(count - 1) + "\r\n";
+  for (int i = 1; i < count; ++i) {
+    text += "[S" + std::to_string(i) + "]\r\nPARENTCLASS=S" + std::to_string(i - 1) + "\r\n";
+    if (i == count / 2) text += "COLOR=222\r\n";
+  }
+  return text;
+}
+
+// Ten thousand sections, each the parent of the next: every one is resolved
+// once, not once per section below it (which took minutes). The bound is
+// loose on purpose; the benchmark has the figure.
+TEST(SkinModel, ATenThousandDeepParentChainLoadsQuicklyAndInheritsThroughout) {
+  constexpr int kDepth = 10000;
+  TMemIniFile ini(ChainText(kDepth, false));
+  TsSkinModel model;
+  const auto start = std::chrono::steady_clock::now();
+  Build(model, ini);
+  const int deepest = model.SectionIndex("S9999");
+  const int mask = model.MaskIndex(deepest, "S9999", "BORDERSMASK");
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 5.0);
+  ASSERT_EQ(model.Sections().size(), static_cast<std::size_t>(kDepth));
+  EXPECT_EQ(model.Sections()[static_cast<std::size_t>(deepest)].Color, 222);
+  EXPECT_EQ(model.Sections()[kDepth / 2 - 1].Color, 111);
+  EXPECT_EQ(model.Sections()[static_cast<std::size_t>(deepest)].HotTransparency, 40);
+  EXPECT_EQ(mask, model.MaskIndex(0, "S0", "BORDERSMASK"));
+  EXPECT_GE(mask, 0);
+}
+
+// The same sections in a ring: a loop, which the skin should not have, ends
+// each chain where it closes and costs no more than the chain.
+TEST(SkinModel, ATenThousandSectionLoopLoadsQuickly) {
+  TMemIniFile ini(ChainText(10000, true));
+  TsSkinModel model;
+  const auto start = std::chrono::steady_clock::now();
+  Build(model, ini);
+  EXPECT_EQ(model.MaskIndex(model.SectionIndex("S4000"), "S4000", "BORDERSMASK"),
+            model.MaskIndex(0, "S0", "BORDERSMASK"));
+  EXPECT_EQ(model.MaskIndex(model.SectionIndex("S4000"), "S4000", "PATTERN"), -1);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 5.0);
+  EXPECT_EQ(model.Sections()[9999].Color, 222);
+  EXPECT_EQ(model.Sections()[100].Color, 111);
+}
+
+TEST(SkinModel, MoreSectionsThanTheBoundAreRefused) {
+  std::string text;
+  for (std::size_t i = 0; i <= kMaxSkinSections; ++i) text += "[S" + std::to_string(i) + "]\r\n";
+  TMemIniFile ini(text);
+  TsModelSource source;
+  source.Options = &ini;
+  source.Origin = "/skins/Many/Options.dat";
+  TsSkinModel model;
+  try {
+    model.Build(source);
+    FAIL() << "refused";
+  } catch (const ESkinRefused& e) {
+    EXPECT_EQ(e.Message(), "Skin file \"/skins/Many/Options.dat\" has more than 16384 sections");
+  }
+  EXPECT_TRUE(model.Sections().empty());
+  // One fewer is a skin.
+  text.erase(text.rfind('['));
+  ini.SetText(text);
+  model.Build(source);
+  EXPECT_EQ(model.Sections().size(), kMaxSkinSections);
 }
 
 TEST(SkinModel, MinusOneIsMissingAndInherited) {

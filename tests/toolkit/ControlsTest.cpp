@@ -314,6 +314,25 @@ TEST_F(ControlsTest, LabelSizesToItsText) {
   const int right = label->Left() + label->Width();
   label->SetCaption("A longer caption");
   EXPECT_EQ(label->Left() + label->Width(), right);
+  // An empty caption, or a lone prefix character, measures as a blank.
+  label->SetAlignment(taLeftJustify);
+  label->SetCaption("&");
+  const int blank = bmp.Canvas().TextWidth(" ");
+  EXPECT_EQ(label->Width(), blank);
+  label->SetCaption("");
+  EXPECT_EQ(label->Width(), blank);
+  label->SetShowAccelChar(false);
+  label->SetCaption("&");
+  EXPECT_EQ(label->Width(), bmp.Canvas().TextWidth("&"));
+  // Right to left, a right-justified label keeps its left edge instead.
+  label->SetShowAccelChar(true);
+  label->SetCaption("Count:");
+  label->SetAlignment(taRightJustify);
+  label->SetBiDiMode(bdRightToLeft);
+  EXPECT_TRUE(label->UseRightToLeftAlignment());
+  const int left = label->Left();
+  label->SetCaption("A longer caption");
+  EXPECT_EQ(label->Left(), left);
 }
 
 TEST_F(ControlsTest, PropertyWritesOfTheCurrentValueDoNothing) {

@@ -7,9 +7,11 @@
 #include <memory>
 #include <vector>
 
+#include "toolkit/Buttons.h"
 #include "toolkit/Controls.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Forms.h"
+#include "toolkit/StdCtrls.h"
 
 namespace {
 
@@ -129,6 +131,89 @@ TEST(MouseMessagesTest, QtMouseEventsArriveAsTheMatchingMessages) {
       {WM_RBUTTONDOWN, a}, {WM_RBUTTONUP, a}, {WM_MBUTTONDBLCLK, b}};
   EXPECT_EQ(seen, expected);
   panel->SetWindowProc(old);
+}
+
+TEST(MouseMessagesTest, ACursorSetOnTheFirstMoveShowsAtOnce) {
+  Application->Initialize();
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetClientSize(200, 100);
+  auto* panel = new TPanel(form.get());
+  panel->SetParent(form.get());
+  panel->SetBounds(0, 0, 200, 100);
+  auto* label = new TLabel(form.get());
+  label->SetParent(panel);
+  label->SetCaption("www.example.org");
+  label->SetBounds(20, 20, 100, 13);
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(panel);
+  edit->SetBounds(20, 60, 100, 21);
+  // As a link does it: the hand on every move, the default shape on leaving.
+  label->OnMouseMove =
+      TMouseMoveEvent([&](TObject*, TShiftState, int, int) { label->SetCursor(crHandPoint); });
+  label->OnMouseLeave = TNotifyEvent([&](TObject*) { label->SetCursor(crDefault); });
+  form->Show();
+  QWidget* w = panel->Handle();
+  const TRect nc = panel->FrameMargins();
+  QTest::mouseMove(w, QPoint(5 + nc.Left, 5 + nc.Top));
+  EXPECT_FALSE(w->testAttribute(Qt::WA_SetCursor));
+  // The first move over the label already shows the hand.
+  QTest::mouseMove(w, QPoint(30 + nc.Left, 25 + nc.Top));
+  EXPECT_EQ(Application->MouseControl(), label);
+  ASSERT_TRUE(w->testAttribute(Qt::WA_SetCursor));
+  EXPECT_EQ(w->cursor().shape(), Qt::PointingHandCursor);
+  QTest::mouseMove(w, QPoint(5 + nc.Left, 5 + nc.Top));
+  EXPECT_FALSE(w->testAttribute(Qt::WA_SetCursor));
+  // A shape changed by a control away from the pointer waits for it.
+  label->SetCursor(crCross);
+  EXPECT_FALSE(w->testAttribute(Qt::WA_SetCursor));
+  // A windowed control under the pointer changes its own window's shape.
+  Application->SetMouseControl(edit);
+  edit->SetCursor(crHourGlass);
+  EXPECT_EQ(edit->Handle()->cursor().shape(), Qt::WaitCursor);
+  edit->SetCursor(crDefault);
+  EXPECT_FALSE(edit->Handle()->testAttribute(Qt::WA_SetCursor));
+}
+
+TEST(MouseMessagesTest, EnterAndEscapeNoControlTookGoToTheDefaultAndCancelButtons) {
+  Application->Initialize();
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetClientSize(200, 100);
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  edit->SetBounds(10, 10, 100, 21);
+  auto* ok = new TBitBtn(form.get());
+  ok->SetParent(form.get());
+  ok->SetBounds(10, 50, 75, 25);
+  auto* other = new TBitBtn(form.get());
+  other->SetParent(form.get());
+  other->SetBounds(100, 50, 75, 25);
+  int ok_clicks = 0, other_clicks = 0;
+  ok->OnClick = TNotifyEvent([&](TObject*) { ++ok_clicks; });
+  other->OnClick = TNotifyEvent([&](TObject*) { ++other_clicks; });
+  form->Show();
+  edit->SetFocus();
+  // No default button: Enter in the edit presses nothing.
+  QTest::keyClick(edit->Handle(), Qt::Key_Return);
+  EXPECT_EQ(ok_clicks, 0);
+  ok->SetDefault(true);
+  QTest::keyClick(edit->Handle(), Qt::Key_Return);
+  EXPECT_EQ(ok_clicks, 1);
+  // Escape needs a cancel button.
+  QTest::keyClick(edit->Handle(), Qt::Key_Escape);
+  EXPECT_EQ(other_clicks, 0);
+  other->SetCancel(true);
+  QTest::keyClick(edit->Handle(), Qt::Key_Escape);
+  EXPECT_EQ(other_clicks, 1);
+  // A focused button takes Enter itself, once.
+  other->SetFocus();
+  QTest::keyClick(other->Handle(), Qt::Key_Return);
+  EXPECT_EQ(other_clicks, 2);
+  EXPECT_EQ(ok_clicks, 1);
+  // A hidden or disabled default button is left alone.
+  ok->SetEnabled(false);
+  edit->SetFocus();
+  QTest::keyClick(edit->Handle(), Qt::Key_Return);
+  EXPECT_EQ(ok_clicks, 1);
 }
 
 }  // namespace

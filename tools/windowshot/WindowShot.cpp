@@ -1,8 +1,8 @@
 // The main window rendered offscreen to PNG, optionally with "Ping !" hot,
-// pressed or disabled (after its fade has run), and scaled up without
-// smoothing so single pixels can be seen.
+// pressed or disabled (after its fade has run), or the about box, and
+// scaled up without smoothing so single pixels can be seen.
 //
-//   sonarix_windowshot OUT.png [SCALE] [normal|hot|pressed|disabled]
+//   sonarix_windowshot OUT.png [SCALE] [normal|hot|pressed|disabled|about]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/AboutBox.h"
 #include "app/Unit1.h"
 #include "ping/MsgWndControl.h"
 #include "scope/GrGraphicControl.h"
@@ -28,7 +29,8 @@ void Settle(int ms) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s OUT.png [SCALE] [normal|hot|pressed|disabled]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s OUT.png [SCALE] [normal|hot|pressed|disabled|about]\n",
+                 argv[0]);
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -39,8 +41,14 @@ int main(int argc, char** argv) {
   RegisterGrCursors();
   Application->SetTitle("Sonarix - a Ping Utility");
   Application->CreateForm(Form1);
+  Application->CreateForm(AboutBox);
   Form1->Show();
   Settle(50);
+  TCustomForm* shown = Form1;
+  if (mode == "about") {
+    AboutBox->Show();
+    shown = AboutBox;
+  }
   TBitBtn* ping = Form1->sBitBtn1;
   if (mode == "hot") {
     Application->SetMouseControl(ping);
@@ -50,7 +58,7 @@ int main(int argc, char** argv) {
     ping->SetEnabled(false);
   }
   Settle(400);
-  QImage shot = Form1->Handle()->grab().toImage();
+  QImage shot = shown->Handle()->grab().toImage();
   if (scale > 1)
     shot = shot.scaled(shot.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
   const bool ok = shot.save(QString::fromLocal8Bit(argv[1]));

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# tests/install/echo-permission.sh BUILD_DIR OUTDIR: an ordinary user's first
+# start of the installed program. As root, in a network namespace of its own
+# whose net.ipv4.ping_group_range admits no group (as on a stock system), the
+# user (uid and gid 65534, no other groups) starts the program:
+#   1. without cap_net_raw: "Unable to get ping handle." in the error box, the
+#      hint on standard error naming both ways out, exit status 1;
+#   2. with the cap_net_raw the install step gives: the window shows and
+#      Enter pings 127.0.0.1 three times over a raw socket;
+#   3. without the capability but with the group range widened: the same
+#      over a ping socket.
+# The namespace's own ICMP counters show the echoes. Exit 77 = skipped.
+set -euo pipefail
+build=$(realpath "$1")
+out=$(realpath -m "$2")
+here=$(dirname "$(realpath "$0")")
+# shellcheck source=../support/x11.sh
+. "$here/../support/x11.sh"
+for tool in Xvfb xdotool xprop unshare ip setpriv sysctl setcap getcap mount; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+[ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to build a user's environment and a network namespace"; exit 77; }
+if [ "${SONARIX_ECHO_PERMISSION_INSIDE:-}" != 1 ]; then
+  export SONARIX_ECHO_PERMISSION_INSIDE=1
+  exec unshare -n -m --propagation private -- "$0" "$@"
+fi
+# A /tmp of this namespace's own: the X server's lock, socket and keymap
+# files (and everything this test makes) cannot meet those of a server of
+# another namespace that took the same display number.
+mount -t tmpfs -o mode=1777 sonarix-tmp /tmp
+mkdir -p "$out"
+fail() { echo "FAIL: $*"; exit 1; }
+
+user=65534
+work=$(mktemp -d)
+chmod 755 "$work"
+pid=
+cleanup() {
+  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
+  stop_xvfb
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+prefix="$work/prefix"
+cmake --install "$build" --prefix "$prefix" >"$out/install.log" 2>&1 ||
+  { cat "$out/install.log"; fail "cmake --install failed"; }
+program="$prefix/bin/sonarix"
+caps=$(getcap "$program")
+[[ "$caps" =~ cap_net_raw[=+]ep ]] || fail "the install did not give cap_net_raw: $caps"
+home="$work/home"
+mkdir -m 700 "$home"
+chown "$user:$user" "$home"
+
+ip link set lo up
+start_xvfb || fail "no X server"
+
+# start_as_user OUT ERR: the program in the user's session (its own ids and
+# no others, no inherited capabilities, a clean environment), in the
+# background; `pid` names it.
+start_as_user() {
+  # A program with a file capability runs in secure mode, where the leak
+  # checker of a sanitizer build cannot stop the process to look.
+  setpriv --reuid="$user" --regid="$user" --clear-groups --inh-caps=-all -- \
+    env -i HOME="$home" XDG_RUNTIME_DIR="$home" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb \
+    PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+    UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" "$program" >"$1" 2>"$2" &
+  pid=$!
+}
+
+# 1. Neither permission.
+setcap -r "$program"
+sysctl -qw net.ipv4.ping_group_range="1 0"
+start_as_user "$out/denied.out" "$out/denied.err"
+box=$(wait_window "$pid" '^Sonarix - a Ping Utility$' 15) || { cat "$out/denied.err"; fail "no error box"; }
+import -window root "$out/denied.png" 2>/dev/null || true
+if xdotool search --name '^Sonarix 1\.0$' >/dev/null 2>&1; then fail "the main window showed"; fi
+press_enter_in "$box"
+wait_exit "$pid" 10 || fail "the program went on after its error box"
+pid=
+echo "--- standard error of the denied start (exit status $EXIT_STATUS):"
+cat "$out/denied.err"
+[ "$EXIT_STATUS" -eq 1 ] || fail "exit status $EXIT_STATUS, not 1"
+for expected in "sonarix: Unable to get ping handle." \
+  "sudo setcap cap_net_raw+ep $program" \
+  "group $user is outside net.ipv4.ping_group_range (1 0)" \
+  "sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\""; do
+  grep -qF -- "$expected" "$out/denied.err" || fail "standard error lacks: $expected"
+done
+
+# ping_user CASE: the user starts the program, presses Enter in the host box
+# (127.0.0.1, three echoes) and the namespace counts three echoes each way.
+ping_user() {
+  local sent0 replies0 sent1 replies1 win
+  start_as_user "$out/$1.out" "$out/$1.err"
+  win=$(wait_window "$pid" '^Sonarix 1\.0$' 15) || { cat "$out/$1.err"; fail "$1: no main window"; }
+  sleep 0.5
+  read -r sent0 replies0 < <(echo_counters)
+  press_enter_in "$win"
+  for _ in $(seq 1 60); do
+    read -r sent1 replies1 < <(echo_counters)
+    [ $((replies1 - replies0)) -ge 3 ] && break
+    sleep 0.1
+  done
+  import -window root "$out/$1.png" 2>/dev/null || true
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  pid=
+  echo "$1: echoes sent $((sent1 - sent0)), replies $((replies1 - replies0))"
+  [ $((sent1 - sent0)) -eq 3 ] && [ $((replies1 - replies0)) -eq 3 ] || fail "$1: expected 3 and 3"
+}
+
+# 2. The capability, as the install gives it.
+setcap cap_net_raw+ep "$program"
+ping_user with-capability
+
+# 3. No capability, the group admitted to ping sockets.
+setcap -r "$program"
+sysctl -qw net.ipv4.ping_group_range="0 2147483647"
+ping_user with-ping-socket
+
+echo "PASS"
