@@ -40,6 +40,17 @@ void TsMemoFrame::WndProc(TMessage& m) {
     return;
   }
   CallPrevious(m);
+  if (m.Msg == SM_LUMVEXCMD && Attached()) {
+    const TsCommand command = SkinCommandOf(m.WParam);
+    if (command == TsCommand::ApplySkin || command == TsCommand::RepaintSkin) {
+      // A new skin or manager: the bars paint from what the memo uses now.
+      for (TsScrollBar* bar : {vertical_.get(), horizontal_.get()}) {
+        if (bar == nullptr) continue;
+        bar->SetManager(memo_->SkinData()->SkinManager());
+        bar->Invalidate();
+      }
+    }
+  }
 }
 
 // ---- TsMemo ----------------------------------------------------------------------

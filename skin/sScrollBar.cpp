@@ -252,6 +252,12 @@ TsScrollBar::~TsScrollBar() {
     SetScrollBarHandler(control_, kind_, nullptr);
 }
 
+void TsScrollBar::SetManager(TsSkinManager* manager) {
+  if (manager == manager_) return;
+  manager_ = manager;
+  Invalidate();
+}
+
 void TsScrollBar::SetFixedArrowLength(int value) {
   if (value == fixed_arrow_) return;
   fixed_arrow_ = value;

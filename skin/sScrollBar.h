@@ -138,6 +138,9 @@ class TsScrollBar : public TScrollBarHandler {
 
   TWinControl* Control() const { return control_; }
   TScrollBarKind Kind() const { return kind_; }
+  // The manager the bar paints from (nullptr: the default one).
+  TsSkinManager* SkinManager() const { return manager_; }
+  void SetManager(TsSkinManager* manager);
   // Whether the bar is the skin's now (false when the control has no bar
   // that can be handed over).
   bool Attached() const { return attached_; }

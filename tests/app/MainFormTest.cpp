@@ -9,6 +9,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -27,6 +29,7 @@
 
 #include "app/AboutBox.h"
 #include "app/Unit1.h"
+#include "skin/sScrollBar.h"
 
 namespace {
 
@@ -447,6 +450,37 @@ TEST_F(MainFormTest, WindowMatchesItsStoredLayout) {
   EXPECT_EQ(form_->sPanel3->Height(), 363);
   EXPECT_EQ(form_->sPanel4->Height(), 100);
   EXPECT_EQ(form_->sPanel2->Height(), 67);
+}
+
+TEST_F(MainFormTest, TheLogsScrollBarIsTheSkinsAndClearingTheLogDisablesIt) {
+  TsMemo* log = form_->sMemo1;
+  ASSERT_NE(log->Frame(), nullptr);
+  TsScrollBar* bar = log->Frame()->ScrollBar(SB_VERT);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(ScrollBarHandler(log, SB_VERT), bar);
+  for (int i = 0; i < 60; ++i) log->Lines().Add("Sending 56 bytes to 127.0.0.1 (127.0.0.1)");
+  Application->ProcessMessages();
+  ASSERT_TRUE(bar->Enabled());
+  // Behind the bar lies the log's own colour, the "EDIT" section's.
+  const TsBackground back = bar->Background();
+  EXPECT_FALSE(back.IsBitmap());
+  EXPECT_EQ(back.color, 0x494E49);
+  QScrollBar* qt_bar = log->Editor()->verticalScrollBar();
+  auto shot = [qt_bar] { return qt_bar->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+  const int arrow = ScrollArrowLength(&DefaultManager()->Model(), SB_VERT);
+  // The end is in view: the track shows the skin's colour above the slider.
+  QImage image = shot();
+  EXPECT_EQ(image.pixel(8, arrow + 4) & 0xFFFFFF, 0x414141u);
+  EXPECT_NE(image.pixel(8, image.height() - arrow - 3) & 0xFFFFFF, 0x414141u);
+
+  // "Clear Log": nothing to scroll, no slider.
+  ClickButton(form_->sBitBtn3);
+  Application->ProcessMessages();
+  EXPECT_EQ(log->Lines().Count(), 0);
+  EXPECT_FALSE(bar->Enabled());
+  image = shot();
+  for (int y = arrow; y < image.height() - arrow; ++y)
+    ASSERT_EQ(image.pixel(8, y) & 0xFFFFFF, 0x414141u) << y;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "SkinCtlTestUtil.h"
 #include "platform/SystemMetrics.h"
+#include "skin/sMemo.h"
 #include "skin/sScrollBar.h"
 #include "toolkit/StdCtrls.h"
 
@@ -310,4 +311,43 @@ TEST_F(ScrollBar, NoSkinPaintsTheWindowsColour) {
   EXPECT_FALSE(Bar().PaintTo(b));
   const QImage shot = Shot();
   EXPECT_EQ(PixelOf(shot, 3, Length() / 2), 0x494E49);
+}
+
+TEST_F(ScrollBar, ASkinnedMemosBarPaintsFromTheManagerTheMemoUses) {
+  auto* log = new TsMemo(form);
+  log->SetParent(form);
+  log->SetBounds(160, 10, 140, 150);
+  log->SkinData()->SetSkinSection("EDIT");
+  log->SetScrollBars(TScrollStyle::ssVertical);
+  for (int i = 0; i < 100; ++i) log->Lines().Add("line");
+  Pump(20);
+  ASSERT_NE(log->Frame(), nullptr);
+  TsScrollBar* bar = log->Frame()->ScrollBar(SB_VERT);
+  ASSERT_NE(bar, nullptr);
+  QScrollBar* qt_bar = QtBar(log);
+  log->Perform(WM_VSCROLL, SB_BOTTOM);
+  Pump(10);
+  auto track = [&] {
+    return PixelOf(qt_bar->grab().toImage().convertToFormat(QImage::Format_RGB32), 8, arrow + 3);
+  };
+  EXPECT_EQ(track(), kSteamTrack);
+  // Behind the bar: the memo's section colour.
+  EXPECT_EQ(bar->Background().color, Section("EDIT").Color);
+
+  // Another manager whose first track section is red.
+  TsSkinManager other(nullptr);
+  AddSteam(other);
+  other.SetCommonSections({"[SCROLLBAR1V]", "COLOR=255", "HOTCOLOR=255"});
+  other.SetSkinName(kSteamSkinName);
+  log->SkinData()->SetSkinManager(&other);
+  Pump(20);
+  ASSERT_NE(log->Frame(), nullptr);
+  bar = log->Frame()->ScrollBar(SB_VERT);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->SkinManager(), &other);
+  EXPECT_EQ(track(), 0x0000FFu);
+  log->SkinData()->SetSkinManager(nullptr);
+  Pump(20);
+  EXPECT_EQ(log->Frame()->ScrollBar(SB_VERT)->SkinManager(), nullptr);
+  EXPECT_EQ(track(), kSteamTrack);
 }
