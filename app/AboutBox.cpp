@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/ProgramInfo.h"
 #include "platform/Modules.h"
 #include "platform/Shell.h"
 #include "skin/sImages.h"
@@ -42,6 +43,11 @@ T* MakeLine(TComponent* owner, TWinControl* parent, const char* name, int top, i
 
 }  // namespace
 
+std::string ProgramNameAndVersion() {
+  return std::string(kProgramName) + " " + std::to_string(kProgramVersionMajor) + "." +
+         std::to_string(kProgramVersionMinor);
+}
+
 std::string HostOfAddress(const std::string& address) {
   std::size_t start = address.find("//");
   start = start == std::string::npos ? 0 : start + 2;
@@ -74,7 +80,7 @@ TAboutBox::~TAboutBox() {
 }
 
 void TAboutBox::CreateControls() {
-  SetCaption("About Sonarix 1.0");
+  SetCaption("About " + ProgramNameAndVersion());
   SetBorderStyle(TFormBorderStyle::bsDialog);
   SetBorderIcons(biSystemMenu);
   SetClientSize(298, 274);
@@ -95,7 +101,7 @@ void TAboutBox::CreateControls() {
   Panel1->SetCaption("");
   Panel1->SetTabOrder(0);
 
-  sLabelFX1 = MakeLine<TsLabelFX>(this, Panel1, "sLabelFX1", 13, 32, "Sonarix 1.0");
+  sLabelFX1 = MakeLine<TsLabelFX>(this, Panel1, "sLabelFX1", 13, 32, ProgramNameAndVersion());
   sLabelFX1->SetParentFont(false);
   SetBoxFont(sLabelFX1->Font(), -19, fsBold, kTitleColor);
 
@@ -127,9 +133,10 @@ void TAboutBox::CreateControls() {
   Image1->OnMouseMove = TMouseMoveEvent(this, &TAboutBox::Image1MouseMove);
   Image1->OnMouseLeave = TNotifyEvent(this, &TAboutBox::Image1MouseLeave);
 
-  sBitBtn1 = new TBitBtn(this);
+  sBitBtn1 = new TsBitBtn(this);
   sBitBtn1->SetName("sBitBtn1");
   sBitBtn1->SetParent(this);
+  sBitBtn1->SkinData()->SetSkinSection("BUTTON");
   sBitBtn1->SetBounds(117, 232, 75, 33);
   sBitBtn1->SetTabOrder(1);
   sBitBtn1->SetKind(bkOK);

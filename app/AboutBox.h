@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "skin/sBitBtn.h"
 #include "skin/sLabel.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/ExtCtrls.h"
@@ -26,7 +27,7 @@ class TAboutBox : public TForm {
   TsLabel* sLabel1 = nullptr;
   TLabel* Comments = nullptr;
   TImage* Image1 = nullptr;
-  TBitBtn* sBitBtn1 = nullptr;
+  TsBitBtn* sBitBtn1 = nullptr;
 
   void CommentsClick(TObject* sender);
   void Image1Click(TObject* sender);
@@ -43,6 +44,10 @@ class TAboutBox : public TForm {
 };
 
 extern TAboutBox* AboutBox;
+
+// The name and version the box shows: "Sonarix 1.0" (major and minor of
+// the program's version).
+std::string ProgramNameAndVersion();
 
 // The host name of a web address: what lies between "//" and the next "/".
 std::string HostOfAddress(const std::string& address);

@@ -30,6 +30,21 @@ void SetInputFont(TFont& font, TColor color) {
   font.SetColor(color);
 }
 
+// A bound label's stored settings, in the order they are stored: the
+// caption is made first, then it gets its text, place and font.
+void SetCaptionSettings(TsBoundLabel& label, bool active, const char* caption,
+                        TsCaptionLayout layout, TColor color) {
+  label.SetActive(active);
+  label.SetCaption(caption);
+  label.SetIndent(0);
+  TFont font;
+  SetInputFont(font, color);
+  label.SetFont(font);
+  label.SetLayout(layout);
+  label.SetMaxWidth(0);
+  label.SetUseSkinColor(true);
+}
+
 // The option tables: item index to value; other indexes change nothing.
 constexpr std::int32_t kSizes[] = {56, 64, 128, 256};
 constexpr std::int32_t kTimeouts[] = {4000, 8000, 12000};
@@ -61,7 +76,6 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     throw;
   }
   EndLoading();
-  PlaceCaptions();
 }
 
 TForm1::~TForm1() {
@@ -103,25 +117,27 @@ void TForm1::CreateControls() {
   sEdit1->SetHint("Enter Host Name or IP Address");
   sEdit1->SetShowHint(true);
   sEdit1->OnKeyPress = TKeyPressEvent(this, &TForm1::sEdit1KeyPress);
+  SetCaptionSettings(*sEdit1->BoundLabel(), true, "Target Address:", sclLeft, kCaptionColor);
 
   sComboBox4 =
       MakeChoiceBox("sComboBox4", 338, 6, 82, {"3", "5", "10", "50", "100", "Until Cancel"}, 0, "3",
-                    "Select The Pings Count to Send");
+                    "Select The Pings Count to Send", "Count:", sclLeft);
   sComboBox4->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox4KeyPress);
   sComboBox1 =
       MakeChoiceBox("sComboBox1", 7, 44, 76, {"56 Byte", "64 Byte", "128 Byte", "256 Byte"}, 0,
-                    "56 Byte", "Select Sonarix Packet Size");
+                    "56 Byte", "Select Sonarix Packet Size", "Size:", sclTopLeft);
   sComboBox1->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox1KeyPress);
-  sComboBox2 = MakeChoiceBox("sComboBox2", 107, 44, 84, {"4000 ms", "8000 ms", "12000 ms"}, 0,
-                             "4000 ms", "Select Time to Wait for Response (in milliseconds)");
+  sComboBox2 =
+      MakeChoiceBox("sComboBox2", 107, 44, 84, {"4000 ms", "8000 ms", "12000 ms"}, 0, "4000 ms",
+                    "Select Time to Wait for Response (in milliseconds)", "Time Out:", sclTopLeft);
   sComboBox2->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox2KeyPress);
   sComboBox3 = MakeChoiceBox("sComboBox3", 217, 44, 83, {"64 hops", "128 hops"}, 0, "64 hops",
-                             "Time To Live (maximum number of hops)");
+                             "Time To Live (maximum number of hops)", "TTL:", sclTopLeft);
   sComboBox3->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox3KeyPress);
-  sComboBox5 =
-      MakeChoiceBox("sComboBox5", 329, 44, 91,
-                    {"10 msec", "20 msec", "30 msec", "40 msec", "50 msec", "60 msec", "70 msec"},
-                    -1, "10 msec", "Set The Visual Scope Treshold (reply time)");
+  sComboBox5 = MakeChoiceBox(
+      "sComboBox5", 329, 44, 91,
+      {"10 msec", "20 msec", "30 msec", "40 msec", "50 msec", "60 msec", "70 msec"}, -1, "10 msec",
+      "Set The Visual Scope Treshold (reply time)", "Treshhold:", sclTopLeft);
   sComboBox5->OnKeyPress = TKeyPressEvent(this, &TForm1::sComboBox5KeyPress);
   sComboBox5->OnChange = TNotifyEvent(this, &TForm1::sComboBox5Change);
 
@@ -137,6 +153,8 @@ void TForm1::CreateControls() {
   sMemo1->SetScrollBars(TScrollStyle::ssVertical);
   sMemo1->SetWordWrap(true);
   sMemo1->SetReadOnly(false);
+  // The log has no caption: its bound label stays inactive.
+  SetCaptionSettings(*sMemo1->BoundLabel(), false, "", sclLeft, clWindowText);
 
   sPanel4 = make_panel("sPanel4", alBottom, 336, 100);
   GrScope1 = new TGrScope(this);
@@ -235,7 +253,8 @@ void TForm1::CreateControls() {
 
 TsComboBox* TForm1::MakeChoiceBox(const char* name, int left, int top, int width,
                                   std::initializer_list<const char*> items, int item_index,
-                                  const char* text, const char* hint) {
+                                  const char* text, const char* hint, const char* caption,
+                                  TsCaptionLayout layout) {
   auto* c = new TsComboBox(this);
   c->SetName(name);
   c->SetParent(sPanel1);
@@ -250,6 +269,7 @@ TsComboBox* TForm1::MakeChoiceBox(const char* name, int left, int top, int width
   c->SetText(text);
   c->SetHint(hint);
   c->SetShowHint(true);
+  SetCaptionSettings(*c->BoundLabel(), true, caption, layout, kCaptionColor);
   return c;
 }
 
@@ -265,38 +285,6 @@ TsBitBtn* TForm1::MakeButton(const char* name, int left, int width, int height, 
   b->SetShowHint(true);
   b->OnClick = TNotifyEvent(this, click);
   return b;
-}
-
-TLabel* TForm1::MakeCaption(TWinControl* control, const char* caption, bool left_of) {
-  auto* l = new TLabel(control);
-  l->SetName(control->Name() + "Label");
-  l->SetParent(control->Parent());
-  l->SetFocusControl(control);
-  l->SetAlignment(left_of ? taRightJustify : taLeftJustify);
-  l->SetParentFont(false);
-  SetInputFont(l->Font(), kCaptionColor);
-  l->SetTransparent(true);
-  l->SetCaption(caption);
-  l->SetAutoSize(true);
-  // Left of the control: the right edge 4 pixels off, centred one pixel
-  // high; above it: the bottom edge on the control's top.
-  if (left_of) {
-    l->SetBounds(control->Left() - l->Width() - 4,
-                 control->Top() + (control->Height() - l->Height()) / 2 - 1, l->Width(),
-                 l->Height());
-  } else {
-    l->SetBounds(control->Left(), control->Top() - l->Height(), l->Width(), l->Height());
-  }
-  return l;
-}
-
-void TForm1::PlaceCaptions() {
-  sEdit1Label = MakeCaption(sEdit1, "Target Address:", true);
-  sComboBox4Label = MakeCaption(sComboBox4, "Count:", true);
-  sComboBox1Label = MakeCaption(sComboBox1, "Size:", false);
-  sComboBox2Label = MakeCaption(sComboBox2, "Time Out:", false);
-  sComboBox3Label = MakeCaption(sComboBox3, "TTL:", false);
-  sComboBox5Label = MakeCaption(sComboBox5, "Treshhold:", false);
 }
 
 void TForm1::Log(const std::string& line) {

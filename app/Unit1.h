@@ -55,13 +55,6 @@ class TForm1 : public TForm {
   TSaveDialog* SaveDialog1 = nullptr;
   TsSkinManager* sSkinManager1 = nullptr;
   TsSkinProvider* sSkinProvider1 = nullptr;
-  // Captions of the inputs, where their bound labels stand.
-  TLabel* sEdit1Label = nullptr;
-  TLabel* sComboBox4Label = nullptr;
-  TLabel* sComboBox1Label = nullptr;
-  TLabel* sComboBox2Label = nullptr;
-  TLabel* sComboBox3Label = nullptr;
-  TLabel* sComboBox5Label = nullptr;
 
   void sBitBtn1Click(TObject* sender);
   void SetPingOptions();
@@ -92,13 +85,12 @@ class TForm1 : public TForm {
 
  private:
   void CreateControls();
-  void PlaceCaptions();
   TsComboBox* MakeChoiceBox(const char* name, int left, int top, int width,
                             std::initializer_list<const char*> items, int item_index,
-                            const char* text, const char* hint);
+                            const char* text, const char* hint, const char* caption,
+                            TsCaptionLayout layout);
   TsBitBtn* MakeButton(const char* name, int left, int width, int height, const char* caption,
                        const char* hint, void (TForm1::*click)(TObject*));
-  TLabel* MakeCaption(TWinControl* control, const char* caption, bool left_of);
   void Log(const std::string& line);
   void EnterPressed(char key);
 };

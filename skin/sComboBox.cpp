@@ -6,9 +6,12 @@
 
 TsCustomComboBox::TsCustomComboBox(TComponent* owner) : TComboBox(owner) {
   skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckComboBox);
+  bound_label_ = std::make_unique<TsBoundLabel>(skin_data_.get());
 }
 
 TsCustomComboBox::~TsCustomComboBox() {
+  // The caption goes first, while the box is whole.
+  bound_label_.reset();
   Destroying();
   skin_data_->HaltFade();
 }
@@ -104,4 +107,5 @@ void TsCustomComboBox::Dispatch(TMessage& m) {
   if (m.Msg == CM_FONTCHANGED || m.Msg == CM_COLORCHANGED || m.Msg == WM_SIZE)
     skin_data_->MarkBackDirty();
   skin_data_->React(m);
+  if (bound_label_ != nullptr) bound_label_->ControlMessage(m);
 }

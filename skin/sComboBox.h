@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "skin/sBoundLabel.h"
 #include "skin/sCommonData.h"
 #include "toolkit/StdCtrls.h"
 
@@ -14,6 +15,8 @@ class TsCustomComboBox : public TComboBox, public TsSkinHost {
   ~TsCustomComboBox() override;
 
   TsCommonData* SkinData() const { return skin_data_.get(); }
+  // The caption standing next to the box.
+  TsBoundLabel* BoundLabel() const { return bound_label_.get(); }
   TsDisabledKinds DisabledKind() const { return disabled_kind_; }
   void SetDisabledKind(TsDisabledKinds value);
 
@@ -32,6 +35,7 @@ class TsCustomComboBox : public TComboBox, public TsSkinHost {
 
  private:
   std::unique_ptr<TsCommonData> skin_data_;
+  std::unique_ptr<TsBoundLabel> bound_label_;
   TsDisabledKinds disabled_kind_ = kDefaultDisabledKind;
 };
 

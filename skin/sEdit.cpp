@@ -26,9 +26,12 @@ void PaintDisabledCache(TsCommonData& data, TControl& control, TsDisabledKinds k
 
 TsEdit::TsEdit(TComponent* owner) : TEdit(owner) {
   skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckEdit);
+  bound_label_ = std::make_unique<TsBoundLabel>(skin_data_.get());
 }
 
 TsEdit::~TsEdit() {
+  // The caption goes first, while the box is whole.
+  bound_label_.reset();
   Destroying();
   skin_data_->HaltFade();
 }
@@ -75,4 +78,5 @@ void TsEdit::Dispatch(TMessage& m) {
   if (m.Msg == CM_FONTCHANGED || m.Msg == CM_TEXTCHANGED || m.Msg == CM_COLORCHANGED)
     skin_data_->MarkBackDirty();
   skin_data_->React(m);
+  if (bound_label_ != nullptr) bound_label_->ControlMessage(m);
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "skin/sBoundLabel.h"
 #include "skin/sCommonData.h"
 #include "toolkit/StdCtrls.h"
 
@@ -13,6 +14,8 @@ class TsEdit : public TEdit, public TsSkinHost {
   ~TsEdit() override;
 
   TsCommonData* SkinData() const { return skin_data_.get(); }
+  // The caption standing next to the box.
+  TsBoundLabel* BoundLabel() const { return bound_label_.get(); }
   TsDisabledKinds DisabledKind() const { return disabled_kind_; }
   void SetDisabledKind(TsDisabledKinds value);
 
@@ -29,6 +32,7 @@ class TsEdit : public TEdit, public TsSkinHost {
 
  private:
   std::unique_ptr<TsCommonData> skin_data_;
+  std::unique_ptr<TsBoundLabel> bound_label_;
   TsDisabledKinds disabled_kind_ = kDefaultDisabledKind;
 };
 

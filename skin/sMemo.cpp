@@ -57,11 +57,14 @@ void TsMemoFrame::WndProc(TMessage& m) {
 
 TsMemo::TsMemo(TComponent* owner) : TMemo(owner) {
   skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckEdit);
+  bound_label_ = std::make_unique<TsBoundLabel>(skin_data_.get());
   // Made while a skin is on (and not read from a window's settings).
   if (!IsLoading() && skin_data_->Skinned()) AttachFrame();
 }
 
 TsMemo::~TsMemo() {
+  // The caption goes first, while the memo is whole.
+  bound_label_.reset();
   Destroying();
   skin_data_->HaltFade();
   frame_.reset();
@@ -128,4 +131,5 @@ void TsMemo::Dispatch(TMessage& m) {
   TMemo::Dispatch(m);
   if (m.Msg == CM_FONTCHANGED || m.Msg == CM_COLORCHANGED) skin_data_->MarkBackDirty();
   skin_data_->React(m);
+  if (bound_label_ != nullptr) bound_label_->ControlMessage(m);
 }

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "skin/sBoundLabel.h"
 #include "skin/sCommonData.h"
 #include "skin/sScrollBar.h"
 #include "skin/sWindowHandler.h"
@@ -41,6 +42,8 @@ class TsMemo : public TMemo, public TsSkinHost {
   ~TsMemo() override;
 
   TsCommonData* SkinData() const { return skin_data_.get(); }
+  // The caption standing next to the memo (inactive unless asked for).
+  TsBoundLabel* BoundLabel() const { return bound_label_.get(); }
   // The frame handler while a skin is on, else none.
   TsMemoFrame* Frame() const { return frame_.get(); }
   TsDisabledKinds DisabledKind() const { return disabled_kind_; }
@@ -59,6 +62,7 @@ class TsMemo : public TMemo, public TsSkinHost {
   void DetachFrame();
 
   std::unique_ptr<TsCommonData> skin_data_;
+  std::unique_ptr<TsBoundLabel> bound_label_;
   std::unique_ptr<TsMemoFrame> frame_;
   // A handler taken off while it passes a message on (DropSkin reaches the
   // memo through it) lives until the next one is taken off, or the memo goes.

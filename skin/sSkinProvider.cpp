@@ -345,6 +345,9 @@ bool TsSkinProvider::SkinCommand(TMessage& m) {
       return true;
     case TsCommand::RepaintSkin:
       if (reinterpret_cast<TsSkinManager*>(m.LParam) != skin_data_->Manager()) return true;
+      // The updating flag DropSkin set goes: the form's children wait for
+      // it before they paint.
+      skin_data_->HandleCommand(m);
       if (section_ < 0) LookUp();
       MarkStale(true);
       ApplyFrame();

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -39,6 +40,12 @@ bool CanPing() {
   if (fd < 0) return false;
   ::close(fd);
   return true;
+}
+
+void Pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 std::vector<std::string> LogLines(TForm1* form) {
@@ -416,40 +423,299 @@ TEST_F(MainFormTest, SavingThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink)
   EXPECT_EQ(ReadFile((dir_ / "store" / "new.txt").string()), "Resolving host '127.0.0.1'\r\n\r\n");
 }
 
-TEST_F(MainFormTest, WindowMatchesItsStoredLayout) {
-  EXPECT_EQ(form_->Caption(), "Sonarix 1.0");
-  EXPECT_EQ(form_->ClientWidth(), 431);
-  EXPECT_EQ(form_->ClientHeight(), 503);
-  EXPECT_EQ(form_->sPanel1->BoundsRect(), Bounds(0, 0, 431, 73));
-  EXPECT_EQ(form_->sPanel3->BoundsRect(), Bounds(0, 73, 431, 263));
-  EXPECT_EQ(form_->sPanel4->BoundsRect(), Bounds(0, 336, 431, 100));
-  EXPECT_EQ(form_->sPanel2->BoundsRect(), Bounds(0, 436, 431, 67));
-  EXPECT_EQ(form_->sMemo1->BoundsRect(), Bounds(1, 1, 429, 261));
-  // Captions where the bound labels stand.
-  EXPECT_EQ(form_->sEdit1Label->Top(), 9);
-  EXPECT_EQ(form_->sEdit1Label->Left() + form_->sEdit1Label->Width(), 82);
-  EXPECT_EQ(form_->sComboBox1Label->Top(), 31);
-  EXPECT_EQ(form_->sComboBox1Label->Left(), 7);
-  EXPECT_EQ(form_->sComboBox5->ItemIndex(), -1);
-  EXPECT_EQ(form_->sComboBox5->Text(), "10 msec");
-  EXPECT_EQ(form_->sComboBox4->ItemIndex(), 0);
-  EXPECT_EQ(form_->sComboBox4->Text(), "3");
+// Whether `event` is bound to a method of `form`.
+template <class E>
+bool BoundTo(const E& event, const TForm1* form) {
+  return event.Assigned() && event.Data() == form;
+}
+
+TEST_F(MainFormTest, WindowMatchesItsStoredSettings) {
+  TForm1* f = form_;
+  EXPECT_EQ(f->Caption(), "Sonarix 1.0");
+  EXPECT_EQ(f->ClientWidth(), 431);
+  EXPECT_EQ(f->ClientHeight(), 503);
+  EXPECT_EQ(f->Position(), poDesktopCenter);
+  EXPECT_EQ(f->BorderStyle(), TFormBorderStyle::bsSizeable);
+  EXPECT_EQ(f->BorderIcons(), biSystemMenu | biMinimize | biMaximize);
+  EXPECT_EQ(f->Font().Name(), "Tahoma");
+  EXPECT_EQ(f->Font().Height(), -11);
+  EXPECT_TRUE(f->ShowHint());
+  EXPECT_EQ(f->sSkinProvider1->SkinData().SkinSection(), "FORM");
+  EXPECT_EQ(f->sSkinManager1->SkinName(), "Steam (internal)");
+  EXPECT_EQ(f->sSkinManager1->MenuSupport().IcoLineSkin(), "ICOLINE");
+
+  struct Panel {
+    TsPanel* panel;
+    const char* name;
+    TAlign align;
+    TRect bounds;
+    int tab_order;
+  };
+  for (const Panel& p :
+       std::vector<Panel>{{f->sPanel1, "sPanel1", alTop, Bounds(0, 0, 431, 73), 0},
+                          {f->sPanel3, "sPanel3", alClient, Bounds(0, 73, 431, 263), 2},
+                          {f->sPanel4, "sPanel4", alBottom, Bounds(0, 336, 431, 100), 3},
+                          {f->sPanel2, "sPanel2", alBottom, Bounds(0, 436, 431, 67), 1}}) {
+    EXPECT_EQ(p.panel->Name(), p.name);
+    EXPECT_EQ(p.panel->Align(), p.align) << p.name;
+    EXPECT_EQ(p.panel->BoundsRect(), p.bounds) << p.name;
+    EXPECT_EQ(p.panel->TabOrder(), p.tab_order) << p.name;
+    EXPECT_EQ(p.panel->SkinData()->SkinSection(), "PANEL") << p.name;
+    EXPECT_EQ(p.panel->Caption(), "") << p.name;
+  }
+
+  // The inputs and their captions.
+  struct Input {
+    TWinControl* control;
+    TsCommonData* skin;
+    TsBoundLabel* caption_settings;
+    const char* name;
+    TRect bounds;
+    int tab_order;
+    const char* section;
+    const char* caption;
+    TsCaptionLayout layout;
+    std::vector<std::string> items;
+    int item_index;
+    const char* text;
+    const char* hint;
+  };
+  auto combo = [](TsComboBox* c, const char* name, TRect bounds, int tab, const char* caption,
+                  TsCaptionLayout layout, std::vector<std::string> items, int index,
+                  const char* text, const char* hint) {
+    return Input{c,       c->SkinData(), c->BoundLabel(),  name,  bounds, tab, "COMBOBOX",
+                 caption, layout,        std::move(items), index, text,   hint};
+  };
+  const std::vector<Input> inputs{
+      {f->sEdit1,
+       f->sEdit1->SkinData(),
+       f->sEdit1->BoundLabel(),
+       "sEdit1",
+       Bounds(86, 6, 205, 21),
+       0,
+       "EDIT",
+       "Target Address:",
+       sclLeft,
+       {},
+       -1,
+       "127.0.0.1",
+       "Enter Host Name or IP Address"},
+      combo(f->sComboBox4, "sComboBox4", Bounds(338, 6, 82, 21), 1, "Count:", sclLeft,
+            {"3", "5", "10", "50", "100", "Until Cancel"}, 0, "3",
+            "Select The Pings Count to Send"),
+      combo(f->sComboBox1, "sComboBox1", Bounds(7, 44, 76, 21), 2, "Size:", sclTopLeft,
+            {"56 Byte", "64 Byte", "128 Byte", "256 Byte"}, 0, "56 Byte",
+            "Select Sonarix Packet Size"),
+      combo(f->sComboBox2, "sComboBox2", Bounds(107, 44, 84, 21), 3, "Time Out:", sclTopLeft,
+            {"4000 ms", "8000 ms", "12000 ms"}, 0, "4000 ms",
+            "Select Time to Wait for Response (in milliseconds)"),
+      combo(f->sComboBox3, "sComboBox3", Bounds(217, 44, 83, 21), 4, "TTL:", sclTopLeft,
+            {"64 hops", "128 hops"}, 0, "64 hops", "Time To Live (maximum number of hops)"),
+      combo(f->sComboBox5, "sComboBox5", Bounds(329, 44, 91, 21), 5, "Treshhold:", sclTopLeft,
+            {"10 msec", "20 msec", "30 msec", "40 msec", "50 msec", "60 msec", "70 msec"}, -1,
+            "10 msec", "Set The Visual Scope Treshold (reply time)"),
+  };
+  Pump(50);
+  for (const Input& in : inputs) {
+    SCOPED_TRACE(in.name);
+    TWinControl* c = in.control;
+    EXPECT_EQ(c->Name(), in.name);
+    EXPECT_EQ(c->Parent(), f->sPanel1);
+    EXPECT_EQ(c->BoundsRect(), in.bounds);
+    EXPECT_EQ(c->TabOrder(), in.tab_order);
+    EXPECT_EQ(in.skin->SkinSection(), in.section);
+    EXPECT_EQ(c->Text(), in.text);
+    EXPECT_EQ(c->Hint(), in.hint);
+    EXPECT_TRUE(c->ShowHint());
+    EXPECT_EQ(ColorToRGB(c->Color()), 0x00494E49);
+    EXPECT_EQ(c->Font().Name(), "Tahoma");
+    EXPECT_EQ(c->Font().Height(), -11);
+    EXPECT_EQ(c->Font().Color(), 0x00D2D2D2);
+    if (auto* box = dynamic_cast<TsComboBox*>(c)) {
+      std::vector<std::string> items;
+      for (int i = 0; i < box->Items().Count(); ++i) items.push_back(box->Items()[i]);
+      EXPECT_EQ(items, in.items);
+      EXPECT_EQ(box->ItemIndex(), in.item_index);
+      EXPECT_EQ(box->Style(), TComboBoxStyle::csDropDown);
+      EXPECT_EQ(box->ItemHeight(), 13);
+      EXPECT_EQ(box->MaxLength(), 0);
+    }
+    // The caption: active, named after its box, in its place.
+    TsBoundLabel* b = in.caption_settings;
+    EXPECT_TRUE(b->Active());
+    EXPECT_EQ(b->Caption(), in.caption);
+    EXPECT_EQ(b->Layout(), in.layout);
+    EXPECT_EQ(b->Indent(), 0);
+    EXPECT_EQ(b->MaxWidth(), 0);
+    EXPECT_TRUE(b->UseSkinColor());
+    TsEditLabel* l = b->Label();
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(l->Name(), std::string(in.name) + "Label");
+    EXPECT_EQ(l->Parent(), f->sPanel1);
+    EXPECT_EQ(l->FocusControl(), c);
+    EXPECT_EQ(l->Caption(), in.caption);
+    EXPECT_EQ(l->Font().Name(), "Tahoma");
+    EXPECT_EQ(l->Font().Height(), -11);
+    EXPECT_EQ(l->Height(), 13);
+    if (in.layout == sclLeft) {
+      EXPECT_EQ(l->Left() + l->Width(), in.bounds.Left - 4);
+      EXPECT_EQ(l->Top(), in.bounds.Top + 3);
+    } else {
+      EXPECT_EQ(l->Left(), in.bounds.Left);
+      EXPECT_EQ(l->Top(), in.bounds.Top - 13);
+    }
+    // Painted in the skin-wide text colour: the panel's section gives none.
+    EXPECT_EQ(l->Font().Color(), 0x00B1B1B1);
+  }
+  EXPECT_EQ(f->sEdit1->BoundLabel()->Label()->Top(), 9);
+  EXPECT_EQ(f->sEdit1->BoundLabel()->Label()->Left() + f->sEdit1->BoundLabel()->Label()->Width(),
+            82);
+  EXPECT_EQ(f->sComboBox1->BoundLabel()->Label()->Top(), 31);
+  EXPECT_EQ(f->sComboBox1->BoundLabel()->Label()->Left(), 7);
+
+  // The log: no caption.
+  TsMemo* memo = f->sMemo1;
+  EXPECT_EQ(memo->Parent(), f->sPanel3);
+  EXPECT_EQ(memo->Align(), alClient);
+  EXPECT_EQ(memo->BoundsRect(), Bounds(1, 1, 429, 261));
+  EXPECT_EQ(memo->SkinData()->SkinSection(), "EDIT");
+  EXPECT_EQ(ColorToRGB(memo->Color()), 0x00494E49);
+  EXPECT_EQ(memo->Font().Color(), 0x00D2D2D2);
+  EXPECT_EQ(memo->ScrollBars(), TScrollStyle::ssVertical);
+  EXPECT_TRUE(memo->WordWrap());
+  EXPECT_FALSE(memo->ReadOnly());
+  EXPECT_EQ(memo->TabOrder(), 0);
+  EXPECT_FALSE(memo->BoundLabel()->Active());
+  EXPECT_EQ(memo->BoundLabel()->Layout(), sclLeft);
+  EXPECT_EQ(memo->BoundLabel()->Font().Color(), clWindowText);
+  for (int i = 0; i < f->sPanel3->ControlCount(); ++i)
+    EXPECT_EQ(dynamic_cast<TsEditLabel*>(f->sPanel3->Controls(i)), nullptr);
+
+  // The scope.
+  TGrScope* scope = f->GrScope1;
+  EXPECT_EQ(scope->Parent(), f->sPanel4);
+  EXPECT_EQ(scope->Align(), alClient);
+  EXPECT_EQ(scope->BoundsRect(), Bounds(1, 1, 429, 98));
+  EXPECT_EQ(scope->Hint(), "Reply Time (in milliseconds)");
+  EXPECT_TRUE(scope->ShowHint());
+  EXPECT_EQ(scope->Interval(), 250);
+  EXPECT_TRUE(scope->Threaded());
+  EXPECT_EQ(scope->MaxValue(), 75);
+  EXPECT_EQ(scope->GridSize(), 8);
+  EXPECT_EQ(scope->BaseOffset(), 10);
+  EXPECT_EQ(scope->Frequency(), 8);
+  ASSERT_EQ(scope->Channels().Count(), 1);
+  EXPECT_EQ(scope->Channels()[0]->Style(), TGraphStyle::gsBar);
+  EXPECT_EQ(scope->Channels()[0]->Color(), 0x0000FFFF);
+  EXPECT_FALSE(scope->Active());
+
+  // The buttons.
+  struct Button {
+    TsBitBtn* button;
+    const char* name;
+    TRect bounds;
+    const char* caption;
+    const char* hint;
+  };
+  const std::vector<Button> buttons{
+      {f->sBitBtn1, "sBitBtn1", Bounds(7, 8, 65, 52), "Ping !", "Start Ping"},
+      {f->sBitBtn2, "sBitBtn2", Bounds(76, 8, 65, 52), "Cancel", "Stop Ping"},
+      {f->sBitBtn3, "sBitBtn3", Bounds(145, 8, 65, 51), "Clear Log", "Clear the Ping Log"},
+      {f->sBitBtn4, "sBitBtn4", Bounds(214, 8, 70, 51), "Save Log...", "Save The Ping Log"},
+      {f->sBitBtn5, "sBitBtn5", Bounds(288, 8, 65, 51), "About...", "About Brivane Sonarix"},
+      {f->sBitBtn6, "sBitBtn6", Bounds(357, 8, 65, 51), "Exit", "Exit Brivane Sonarix"},
+  };
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    const Button& b = buttons[i];
+    SCOPED_TRACE(b.name);
+    EXPECT_EQ(b.button->Name(), b.name);
+    EXPECT_EQ(b.button->Parent(), f->sPanel2);
+    EXPECT_EQ(b.button->BoundsRect(), b.bounds);
+    EXPECT_EQ(b.button->TabOrder(), static_cast<int>(i));
+    EXPECT_EQ(b.button->Caption(), b.caption);
+    EXPECT_EQ(b.button->Hint(), b.hint);
+    EXPECT_TRUE(b.button->ShowHint());
+    EXPECT_TRUE(b.button->Enabled());
+    EXPECT_EQ(b.button->SkinData()->SkinSection(), "BUTTON");
+    EXPECT_TRUE(b.button->Glyph().Empty());
+    EXPECT_TRUE(BoundTo(b.button->OnClick, f));
+  }
+
+  // Bindings and the ping component's start values.
+  EXPECT_TRUE(BoundTo(f->sEdit1->OnKeyPress, f));
+  for (TsComboBox* c : {f->sComboBox1, f->sComboBox2, f->sComboBox3, f->sComboBox4, f->sComboBox5})
+    EXPECT_TRUE(BoundTo(c->OnKeyPress, f)) << c->Name();
+  EXPECT_TRUE(BoundTo(f->sComboBox5->OnChange, f));
+  EXPECT_FALSE(f->sMemo1->OnKeyPress.Assigned());
+  EXPECT_EQ(f->Ping1->Size(), 56);
+  EXPECT_EQ(f->Ping1->Timeout(), 4000);
+  EXPECT_EQ(f->Ping1->TTL(), 64);
+  EXPECT_EQ(f->Ping1->Flags(), 0);
+
   // Tab order: host, count, size, time-out, TTL, threshold, the buttons, the log.
   std::vector<TWinControl*> order;
-  form_->GetTabOrderList(order);
+  f->GetTabOrderList(order);
   std::vector<std::string> names;
   for (TWinControl* c : order) names.push_back(c->Name());
   EXPECT_EQ(names,
             (std::vector<std::string>{"sEdit1", "sComboBox4", "sComboBox1", "sComboBox2",
                                       "sComboBox3", "sComboBox5", "sBitBtn1", "sBitBtn2",
                                       "sBitBtn3", "sBitBtn4", "sBitBtn5", "sBitBtn6", "sMemo1"}));
-  EXPECT_EQ(form_->ActiveControl(), form_->sEdit1);
-  EXPECT_EQ(form_->Handle()->focusWidget(), form_->sEdit1->Handle());
-  // Growing the window gives the log the room.
-  form_->SetClientHeight(603);
-  EXPECT_EQ(form_->sPanel3->Height(), 363);
-  EXPECT_EQ(form_->sPanel4->Height(), 100);
-  EXPECT_EQ(form_->sPanel2->Height(), 67);
+  EXPECT_EQ(f->ActiveControl(), f->sEdit1);
+  EXPECT_EQ(f->Handle()->focusWidget(), f->sEdit1->Handle());
+  // Growing the window gives the log the room; the captions stay.
+  f->SetClientHeight(603);
+  EXPECT_EQ(f->sPanel3->Height(), 363);
+  EXPECT_EQ(f->sPanel4->Height(), 100);
+  EXPECT_EQ(f->sPanel2->Height(), 67);
+  EXPECT_EQ(f->sComboBox1->BoundLabel()->Label()->Top(), 31);
+}
+
+TEST_F(MainFormTest, CaptionsTakeTheSkinsColourAndWindowTextWithoutIt) {
+  Pump(50);
+  TsEditLabel* host = form_->sEdit1->BoundLabel()->Label();
+  EXPECT_EQ(host->Font().Color(), 0x00B1B1B1);
+  // On the screen: the caption's pixels are light over the panel's shading.
+  const QImage shot = form_->sPanel1->Handle()->grab().toImage();
+  int light = 0;
+  for (int y = host->Top(); y < host->Top() + host->Height(); ++y)
+    for (int x = host->Left(); x < host->Left() + host->Width(); ++x)
+      light += qRed(shot.pixel(x, y)) >= 0xA0;
+  EXPECT_GT(light, 20);
+  // Greyed with its box.
+  form_->sEdit1->SetEnabled(false);
+  EXPECT_FALSE(host->Enabled());
+  form_->sEdit1->SetEnabled(true);
+  // The skin goes: every caption in the system's window-text colour.
+  form_->sSkinManager1->SetActive(false);
+  Pump(20);
+  for (TsBoundLabel* b : {form_->sEdit1->BoundLabel(), form_->sComboBox4->BoundLabel(),
+                          form_->sComboBox5->BoundLabel()})
+    EXPECT_EQ(b->Label()->Font().Color(), clWindowText) << b->Label()->Name();
+  form_->sSkinManager1->SetActive(true);
+  Pump(100);
+  EXPECT_EQ(host->Font().Color(), 0x00B1B1B1);
+}
+
+TEST_F(MainFormTest, EnterInEveryInputStartsASeries) {
+  // No count picked before any series: each series ends at once.
+  form_->sComboBox4->SetItemIndex(-1);
+  for (TWinControl* input :
+       std::vector<TWinControl*>{form_->sEdit1, form_->sComboBox4, form_->sComboBox1,
+                                 form_->sComboBox2, form_->sComboBox3, form_->sComboBox5}) {
+    form_->sMemo1->Clear();
+    input->SetFocus();
+    QTest::keyClick(input->Handle(), Qt::Key_Return);
+    const std::vector<std::string> lines = LogLines(form_);
+    ASSERT_EQ(lines.size(), 4u) << input->Name() << ": " << form_->sMemo1->Text();
+    EXPECT_EQ(lines[0], "Resolving host '127.0.0.1'") << input->Name();
+    EXPECT_EQ(lines[3], kFinished) << input->Name();
+  }
+  // Enter in the log starts a new line, not a series.
+  form_->sMemo1->Clear();
+  form_->sMemo1->SetFocus();
+  QTest::keyClick(form_->sMemo1->Handle(), Qt::Key_Return);
+  EXPECT_EQ(form_->sMemo1->Text().find("Resolving"), std::string::npos);
 }
 
 TEST_F(MainFormTest, TheLogsScrollBarIsTheSkinsAndClearingTheLogDisablesIt) {

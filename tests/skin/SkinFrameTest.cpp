@@ -378,6 +378,8 @@ TEST_F(SkinFrameTest, DroppingTheSkinGivesThePlainWindowBack) {
   manager_->SetActive(true);
   EXPECT_TRUE(p->Skinned());
   EXPECT_EQ(f->Width(), 439);
+  // The skin back: the form's children no longer wait for it.
+  EXPECT_FALSE(p->SkinData().UpdatingFlag());
   // The provider answers the skin's questions for its form.
   EXPECT_EQ(f->Perform(SM_LUMVEXCMD, MakeSkinCommand(TsCommand::QueryProvider), 0),
             reinterpret_cast<std::intptr_t>(p));

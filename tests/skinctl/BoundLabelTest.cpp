@@ -3,38 +3,16 @@
 // inactive, and a label freed by other means.
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "SkinCtlTestUtil.h"
 #include "skin/sBoundLabel.h"
+#include "skin/sComboBox.h"
+#include "skin/sEdit.h"
+#include "skin/sMemo.h"
 #include "skin/sPanel.h"
-#include "toolkit/StdCtrls.h"
 
 using namespace skinctltest;
 
 namespace {
-
-// An input control wired as the skinned inputs are: it owns its bound
-// label and hands it every message after its own handling.
-class TBoundEdit : public TEdit {
- public:
-  explicit TBoundEdit(TComponent* owner) : TEdit(owner) {
-    skin_data_ = std::make_unique<TsCommonData>(this, this, nullptr, ckEdit);
-    bound_ = std::make_unique<TsBoundLabel>(skin_data_.get());
-  }
-  ~TBoundEdit() override { bound_.reset(); }
-  TsBoundLabel* BoundLabel() const { return bound_.get(); }
-
- protected:
-  void Dispatch(TMessage& m) override {
-    TEdit::Dispatch(m);
-    if (bound_ != nullptr) bound_->ControlMessage(m);
-  }
-
- private:
-  std::unique_ptr<TsCommonData> skin_data_;
-  std::unique_ptr<TsBoundLabel> bound_;
-};
 
 class BoundLabel : public SkinFixture {
  protected:
@@ -47,8 +25,8 @@ class BoundLabel : public SkinFixture {
     form->Show();
     Pump(20);
   }
-  TBoundEdit* Edit(const char* name, int left, int top, int width, int height) {
-    auto* e = new TBoundEdit(form);
+  TsEdit* Edit(const char* name, int left, int top, int width, int height) {
+    auto* e = new TsEdit(form);
     e->SetName(name);
     e->SetParent(panel);
     e->SetBounds(left, top, width, height);
@@ -60,7 +38,7 @@ class BoundLabel : public SkinFixture {
 }  // namespace
 
 TEST_F(BoundLabel, ActivationMakesANamedLabelNextToTheControl) {
-  TBoundEdit* e = Edit("sEdit1", 86, 6, 205, 21);
+  TsEdit* e = Edit("sEdit1", 86, 6, 205, 21);
   TsBoundLabel* b = e->BoundLabel();
   EXPECT_FALSE(b->Active());
   EXPECT_EQ(b->Label(), nullptr);
@@ -96,7 +74,7 @@ TEST_F(BoundLabel, ActivationMakesANamedLabelNextToTheControl) {
 }
 
 TEST_F(BoundLabel, PlacesByLayoutIndentAndTruncatingHalves) {
-  TBoundEdit* e = Edit("box", 7, 44, 76, 21);
+  TsEdit* e = Edit("box", 7, 44, 76, 21);
   TsBoundLabel* b = e->BoundLabel();
   b->SetActive(true);
   b->SetCaption("Size:");
@@ -125,7 +103,7 @@ TEST_F(BoundLabel, PlacesByLayoutIndentAndTruncatingHalves) {
 }
 
 TEST_F(BoundLabel, MaxWidthFixesTheWidthAndWrapsOnlyWhileSet) {
-  TBoundEdit* e = Edit("box", 200, 60, 100, 21);
+  TsEdit* e = Edit("box", 200, 60, 100, 21);
   TsBoundLabel* b = e->BoundLabel();
   b->SetActive(true);
   b->SetCaption("Time Out Value:");
@@ -151,7 +129,7 @@ TEST_F(BoundLabel, MaxWidthFixesTheWidthAndWrapsOnlyWhileSet) {
 }
 
 TEST_F(BoundLabel, FollowsTheControl) {
-  TBoundEdit* e = Edit("box", 100, 40, 80, 21);
+  TsEdit* e = Edit("box", 100, 40, 80, 21);
   TsBoundLabel* b = e->BoundLabel();
   b->SetActive(true);
   b->SetCaption("Count:");
@@ -189,7 +167,7 @@ TEST_F(BoundLabel, FollowsTheControl) {
 }
 
 TEST_F(BoundLabel, SettingsWhileInactiveAndALabelFreedElsewhere) {
-  TBoundEdit* e = Edit("box", 100, 40, 80, 21);
+  TsEdit* e = Edit("box", 100, 40, 80, 21);
   TsBoundLabel* b = e->BoundLabel();
   TFont kept;
   kept.SetHeight(-30);
@@ -227,7 +205,7 @@ TEST_F(BoundLabel, ActivatedWhileTheWindowIsReadItIsPlacedOnceLoaded) {
   auto* owner = new TForm(Application);
   owner->SetBounds(10, 10, 300, 100);
   owner->BeginLoading();
-  auto* e = new TBoundEdit(owner);
+  auto* e = new TsComboBox(owner);
   e->SetName("sComboBox1");
   e->SetParent(owner);
   e->SetBounds(7, 44, 76, 21);
@@ -240,4 +218,37 @@ TEST_F(BoundLabel, ActivatedWhileTheWindowIsReadItIsPlacedOnceLoaded) {
   EXPECT_EQ(l->Top(), 31);
   EXPECT_EQ(l->Left(), 7);
   delete owner;
+}
+
+TEST_F(BoundLabel, ComboBoxesAndMemosCarryOneToo) {
+  auto* combo = new TsComboBox(form);
+  combo->SetName("sComboBox3");
+  combo->SetParent(panel);
+  combo->SetBounds(217, 44, 83, 21);
+  combo->BoundLabel()->SetActive(true);
+  combo->BoundLabel()->SetCaption("TTL:");
+  combo->BoundLabel()->SetLayout(sclTopLeft);
+  TsEditLabel* l = combo->BoundLabel()->Label();
+  EXPECT_EQ(l->Name(), "sComboBox3Label");
+  EXPECT_EQ(l->Top(), 31);
+  combo->SetBounds(200, 100, 83, 21);
+  EXPECT_EQ(l->Left(), 200);
+  EXPECT_EQ(l->Top(), 87);
+  combo->SetEnabled(false);
+  EXPECT_FALSE(l->Enabled());
+  auto* memo = new TsMemo(form);
+  memo->SetName("sMemo1");
+  memo->SetParent(panel);
+  memo->SetBounds(100, 150, 150, 40);
+  EXPECT_FALSE(memo->BoundLabel()->Active());
+  memo->BoundLabel()->SetActive(true);
+  TsEditLabel* ml = memo->BoundLabel()->Label();
+  EXPECT_EQ(ml->Caption(), "sMemo1");
+  memo->Hide();
+  EXPECT_FALSE(ml->Visible());
+  // Each frees its caption with itself.
+  const int before = panel->ControlCount();
+  delete memo;
+  delete combo;
+  EXPECT_EQ(panel->ControlCount(), before - 4);
 }
