@@ -20,7 +20,8 @@ enum class TsCommand : std::uint16_t {
   QueryBackDirty = 10,     // 1 when the background changed or updating is set
   QueryHalfVisible = 11,   // the half-visible flag
   TransparentDirty = 12,   // flag 1 and a see-through section: background changed
-  SectionChanged = 13,     // invalidate when the section named by the data is ours
+  SectionChanged = 13,     // invalidate when the section named by the data (a
+                           // const std::string*) is ours
   HaltFade = 16,           // stop every running fade (the manager)
   MarkBackDirty = 17,      // mark the background changed
   ParentBackDirty = 20,    // the parent's look changed (flag 1: also invalidate)
@@ -29,7 +30,7 @@ enum class TsCommand : std::uint16_t {
   QuerySectionIndex = 26,  // the section index + 1
   PointerIn = 31,
   PointerOut = 32,
-  QueryBackInfo = 34,   // fill the background record passed as data
+  QueryBackInfo = 34,   // fill the BackgroundInfo passed by address as data
   CacheFlags = 36,      // flag 1: recompute the cache decision down the tree
   QueryAppWindow = 60,  // the application object
 };
