@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@
 #include "platform/Shell.h"
 #include "skin/SteamSkin.h"
 #include "skin/sImages.h"
+#include "skin/sSkinHook.h"
 #include "skin/sSkinManager.h"
 
 extern const std::uint8_t kAboutLogoBmp[];
@@ -183,6 +185,33 @@ TEST_F(AboutBoxTest, ShownModallyCentredClosedByEnterAndOkNotEscape) {
     EXPECT_LE(std::abs(frame.center().x() - Screen->Width() / 2), 1);
     box_->Handle()->setFocus();
     QTest::keyClick(box_->Handle(), Qt::Key_Return);
+  });
+  EXPECT_EQ(box_->ShowModal(), mrOk);
+}
+
+TEST_F(AboutBoxTest, AdoptedIntoTheSkinsFrameWhenItAppears) {
+  // Without a provider of its own, it is adopted as it is shown.
+  EXPECT_EQ(box_->Perform(SM_LUMVEXCMD, MakeSkinCommand(TsCommand::QueryProvider), 0), 0);
+  InModalLoop([&] {
+    const bool adopted =
+        std::any_of(AdoptedWindows().begin(), AdoptedWindows().end(),
+                    [&](const TsAdoptedWindow& w) { return w.Window == box_->Handle(); });
+    EXPECT_TRUE(adopted);
+    EXPECT_NE(box_->Perform(SM_LUMVEXCMD, MakeSkinCommand(TsCommand::QueryProvider), 0), 0);
+    // The skin's dialog frame around the same client, still centred.
+    EXPECT_TRUE(box_->OwnFrame());
+    EXPECT_EQ(box_->ClientWidth(), 298);
+    EXPECT_EQ(box_->ClientHeight(), 274);
+    const TRect m = box_->FrameMargins();
+    EXPECT_GT(m.Top, m.Bottom) << "a caption bar";
+    EXPECT_EQ(box_->Width(), 298 + m.Left + m.Right);
+    EXPECT_EQ(box_->Height(), 274 + m.Top + m.Bottom);
+    const QRect frame = box_->Handle()->frameGeometry();
+    EXPECT_LE(std::abs(frame.center().x() - Screen->Width() / 2), 1);
+    EXPECT_LE(std::abs(frame.center().y() - Screen->Height() / 2), 1);
+    // The title bar shows the caption: no minimise or maximise buttons.
+    EXPECT_EQ(box_->BorderIcons(), biSystemMenu);
+    box_->sBitBtn1->Click();
   });
   EXPECT_EQ(box_->ShowModal(), mrOk);
 }
