@@ -4,8 +4,8 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
-#include <QPixmap>
 #include <QMessageLogContext>
+#include <QPixmap>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

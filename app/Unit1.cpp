@@ -6,6 +6,7 @@
 #include "app/AboutBox.h"
 #include "app/LogFile.h"
 #include "skin/SteamSkin.h"
+#include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 
 std::int32_t PingCount = 0;
@@ -68,14 +69,10 @@ bool Pick(const std::int32_t (&table)[N], int index, std::int32_t& value) {
 
 TForm1::TForm1(TComponent* owner) : TForm(owner) {
   SetName("Form1");
+  // Built as its stored settings are read: setters store, Loaded() follows.
   BeginLoading();
-  try {
-    CreateControls();
-  } catch (...) {
-    EndLoading();
-    throw;
-  }
-  EndLoading();
+  const TScopeExit end_loading([this] { EndLoading(); });
+  CreateControls();
 }
 
 TForm1::~TForm1() {

@@ -12,6 +12,7 @@
 #include "platform/EchoPermission.h"
 #include "scope/GrGraphicControl.h"
 #include "toolkit/Forms.h"
+#include "toolkit/Guards.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ void ExplainStartUpFailure() {
                  EchoPermissionHint(platform::ReadEchoPermissions()).c_str());
     std::fflush(stderr);
   } catch (...) {
+    // Any other error has nothing to add to the error box.
   }
 }
 
@@ -53,6 +55,13 @@ int main(int argc, char** argv) {
   // The hidden-window pool and class lock exist before any component and
   // outlive the last.
   MsgWndStartup();
+  // However the program ends: the forms go first, then the pool, then the
+  // application.
+  const TScopeExit shut_down([] {
+    Application->DestroyForms();
+    MsgWndShutdown();
+    Application->Finalize();
+  });
   try {
     {
       const TPlatformFailureGuard guard(argc, argv, getenv);
@@ -73,13 +82,7 @@ int main(int argc, char** argv) {
     // A failed start-up: the message is shown and the program ends.
     ExplainStartUpFailure();
     Application->HandleException(Application);
-    Application->DestroyForms();
-    MsgWndShutdown();
-    Application->Finalize();
     return 1;
   }
-  Application->DestroyForms();
-  MsgWndShutdown();
-  Application->Finalize();
   return 0;
 }

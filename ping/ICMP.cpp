@@ -5,27 +5,26 @@
 #include <vector>
 
 #include "platform/Sockets.h"
+#include "toolkit/Guards.h"
 
 using namespace platform;
 
 TICMP::TICMP() {
-  try {
-    WSADATA data;
-    if (WSAStartup(0x0101, &data) != 0) throw TICMPException("Error initialising Winsock");
-    winsock_started_ = true;
-    library_ = LoadLibrary("icmp.dll");
-    if (library_ == 0) throw TICMPException("Unable to register icmp.dll");
-    create_file_ = reinterpret_cast<TCreateFile>(GetProcAddress(library_, "IcmpCreateFile"));
-    close_handle_ = reinterpret_cast<TCloseHandle>(GetProcAddress(library_, "IcmpCloseHandle"));
-    send_echo_ = reinterpret_cast<TSendEcho>(GetProcAddress(library_, "IcmpSendEcho"));
-    if (!create_file_ || !close_handle_ || !send_echo_)
-      throw TICMPException("Error loading dll functions");
-    echo_handle_ = create_file_();
-    if (echo_handle_ == INVALID_HANDLE_VALUE) throw TICMPException(kNoPingHandle);
-  } catch (...) {
-    Release();
-    throw;
-  }
+  // A constructor that fails gives back what it had taken.
+  TScopeExit release([this] { Release(); });
+  WSADATA data;
+  if (WSAStartup(0x0101, &data) != 0) throw TICMPException("Error initialising Winsock");
+  winsock_started_ = true;
+  library_ = LoadLibrary("icmp.dll");
+  if (library_ == 0) throw TICMPException("Unable to register icmp.dll");
+  create_file_ = reinterpret_cast<TCreateFile>(GetProcAddress(library_, "IcmpCreateFile"));
+  close_handle_ = reinterpret_cast<TCloseHandle>(GetProcAddress(library_, "IcmpCloseHandle"));
+  send_echo_ = reinterpret_cast<TSendEcho>(GetProcAddress(library_, "IcmpSendEcho"));
+  if (!create_file_ || !close_handle_ || !send_echo_)
+    throw TICMPException("Error loading dll functions");
+  echo_handle_ = create_file_();
+  if (echo_handle_ == INVALID_HANDLE_VALUE) throw TICMPException(kNoPingHandle);
+  release.Dismiss();
 }
 
 TICMP::~TICMP() {

@@ -1,6 +1,7 @@
 #include "ping/MsgWndControl.h"
 
 #include "toolkit/Forms.h"
+#include "toolkit/Guards.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -274,12 +275,16 @@ void TMsgWndControl::GuardMessageError(const Exception& e) {
     try {
       ReportMessageError(e, can_abort);
     } catch (const Exception&) {
+      // A failing error handler is not reported in turn: an error from a
+      // message ends at this window, and the abort below still runs.
     }
   }
   if (can_abort) {
     try {
       AbortAfterError();
     } catch (const Exception&) {
+      // Nothing is left to report a failed abort to: the message's error
+      // ends at this window.
     }
   }
 }
@@ -297,38 +302,32 @@ void TMsgWndControl::AcquireWindow() {
   thread_id_ = GetCurrentThreadId();
   TMsgWndHandlerPool& pool = Pool();
   TPoolLock lock(pool);
-  try {
-    if (!wnd_handler_) wnd_handler_ = pool.AcquireHandler(MsgSlotsNeeded(), thread_id_);
-    wnd_handler_->CreateHiddenWindow();
-    handle_ = wnd_handler_->Handle();
-    RegisterMsgs();
-  } catch (...) {
-    // Leave without a window: give back what was registered.
+  // On failure, leave without a window: give back what was registered.
+  TScopeExit undo([this, &pool] {
     try {
       if (wnd_handler_) UnregisterMsgs();
     } catch (const Exception&) {
+      // The error that stopped the acquiring is the one to report.
     }
-    if (wnd_handler_ && wnd_handler_->SlotsUsed <= 0) pool.ReleaseHandler(wnd_handler_);
-    handle_ = 0;
-    wnd_handler_ = nullptr;
-    thread_id_ = 0;
-    throw;
-  }
+    LeaveWindow(pool);
+  });
+  if (!wnd_handler_) wnd_handler_ = pool.AcquireHandler(MsgSlotsNeeded(), thread_id_);
+  wnd_handler_->CreateHiddenWindow();
+  handle_ = wnd_handler_->Handle();
+  RegisterMsgs();
+  undo.Dismiss();
 }
 
 void TMsgWndControl::ReleaseWindow() {
   if (handle_ == 0) return;
   TMsgWndHandlerPool& pool = Pool();
   TPoolLock lock(pool);
-  try {
-    UnregisterMsgs();
-  } catch (...) {
-    if (wnd_handler_ && wnd_handler_->SlotsUsed <= 0) pool.ReleaseHandler(wnd_handler_);
-    handle_ = 0;
-    wnd_handler_ = nullptr;
-    thread_id_ = 0;
-    throw;
-  }
+  // The window is left even when unregistering fails.
+  const TScopeExit leave([this, &pool] { LeaveWindow(pool); });
+  UnregisterMsgs();
+}
+
+void TMsgWndControl::LeaveWindow(TMsgWndHandlerPool& pool) {
   if (wnd_handler_ && wnd_handler_->SlotsUsed <= 0) pool.ReleaseHandler(wnd_handler_);
   handle_ = 0;
   wnd_handler_ = nullptr;

@@ -127,6 +127,10 @@ class TMsgWndControl : public TComponent {
   virtual void PumpMessages();
 
  private:
+  // Gives the handler back to the pool when no slot of it is used, and
+  // forgets the window.
+  void LeaveWindow(TMsgWndHandlerPool& pool);
+
   bool finalised_ = false;
   platform::HWND handle_ = 0;
   platform::DWORD thread_id_ = 0;

@@ -1,15 +1,13 @@
 #include "ping/Ping.h"
 
 #include "platform/Sockets.h"
+#include "toolkit/Guards.h"
 
 TPing::TPing(TComponent* owner) : TMsgWndControl(owner) {
   AcquireWindow();
-  try {
-    icmp_ = std::make_unique<TICMP>();
-  } catch (...) {
-    ReleaseWindow();
-    throw;
-  }
+  TScopeExit release([this] { ReleaseWindow(); });
+  icmp_ = std::make_unique<TICMP>();
+  release.Dismiss();
   icmp_->OnDisplay = TICMPDisplay(this, &TPing::IcmpDisplay);
   icmp_->OnEchoRequest = TICMPEchoRequest(this, &TPing::IcmpEchoRequest);
   icmp_->OnEchoReply = TICMPEchoReply(this, &TPing::IcmpEchoReply);
@@ -26,6 +24,7 @@ TPing::~TPing() {
   try {
     RetireWindow();
   } catch (const Exception&) {
+    // A destructor must not throw; the window has been left even so.
   }
 }
 

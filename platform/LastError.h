@@ -1,5 +1,5 @@
-// The thread's last-error value, as the classic system calls report it: one
-// number per thread, set by a failing call and read right after it.
+// The thread's last-error value: one number per thread, set by a failing call and read right after
+// it.
 #pragma once
 
 #include <cstdint>

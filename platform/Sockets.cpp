@@ -145,8 +145,8 @@ std::string inet_ntoa(u_long address) {
 }
 
 int SystemResolveHost(const std::string& name, THostEnt& entry) {
-  // gethostbyname_r gives the classic entry (official name, aliases,
-  // addresses) and the classic reasons, straight from the system resolver.
+  // gethostbyname_r gives the host entry (official name, aliases, addresses)
+  // and the h_errno reasons, straight from the system resolver.
   hostent result{};
   hostent* found = nullptr;
   int h_error = 0;

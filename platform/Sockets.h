@@ -1,6 +1,6 @@
-// The sockets layer the network units were designed against: start-up and
-// clean-up counting, the classic dotted-address parser and renderer, and host
-// lookup over the system resolver with the classic error numbers.
+// The sockets layer under the network units: start-up and clean-up counting,
+// the dotted-address parser and renderer (inet_addr, inet_ntoa), and host
+// lookup over the system resolver with WSA* error numbers.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +32,7 @@ constexpr int WSANO_RECOVERY = 11003;
 constexpr int WSANO_DATA = 11004;
 
 constexpr int SOCKET_ERROR = -1;
-// The classic INADDR_NONE: "no address" (the system headers own that name).
+// INADDR_NONE, "no address" (the system headers own that name).
 constexpr u_long kInaddrNone = 0xFFFFFFFFu;
 
 struct WSADATA {
@@ -46,7 +46,7 @@ struct WSADATA {
 
 // Starts the layer for the caller; every successful start-up must be paired
 // with one WSACleanup. Returns 0 or an error number (the last error is not
-// touched, as with the classic call).
+// touched).
 int WSAStartup(WORD version_requested, WSADATA* data);
 // Returns 0, or SOCKET_ERROR with WSANOTINITIALISED when not started.
 int WSACleanup();
@@ -56,7 +56,7 @@ int WSAStartupCount();
 int WSAGetLastError();
 void WSASetLastError(int error);
 
-// Parses a dotted IPv4 literal the classic way: one to four parts, each
+// Parses a dotted IPv4 literal: one to four parts, each
 // decimal, octal (leading 0) or hexadecimal (0x); the last part fills the
 // remaining bytes; a white-space character ends the text. Returns the
 // address in network byte order, or kInaddrNone, which "255.255.255.255"
@@ -122,7 +122,7 @@ constexpr int WSAGETASYNCBUFLEN(LPARAM lparam) {
 
 // The host entry as it lies in a lookup buffer. Every reference is a 32-bit
 // offset from the start of the buffer (pointers of this process do not fit
-// the classic 32-bit fields):
+// its 32-bit fields):
 //   0  name        offset of the official name (NUL-terminated)
 //   4  aliases     offset of a 0-terminated list of name offsets
 //   8  addrtype    16 bits, 2 (IPv4)

@@ -1,5 +1,5 @@
-// Critical sections: recursive locks owned by one thread at a time, as the
-// classic kernel offers them.
+// Critical sections: recursive locks owned by one thread at a time; the owner
+// may enter again and leaves as often as it entered.
 #pragma once
 
 #include <mutex>

@@ -7,6 +7,7 @@
 #include <QPixmap>
 
 #include "toolkit/Forms.h"
+#include "toolkit/Guards.h"
 
 // ---- TGrGraphicControl ----
 
@@ -107,23 +108,10 @@ void TGrGraphicImageControl::Dispatch(TMessage& message) {
   }
   if (message.WParam == 0) return;
   HDC dc = reinterpret_cast<HDC>(message.WParam);
-  TCanvas& canvas = Canvas();
-  canvas.Lock();
+  const TCanvasPaint painting(Canvas(), dc, ClientRect());
   image_bitmap_->SetSize(std::max(0, Width()), std::max(0, Height()));
-  TCanvas& image = ImageCanvas();
-  image.Lock();
-  canvas.Attach(dc, ClientRect());
-  try {
-    Paint();
-  } catch (...) {
-    canvas.Detach();
-    image.Unlock();
-    canvas.Unlock();
-    throw;
-  }
-  canvas.Detach();
-  image.Unlock();
-  canvas.Unlock();
+  const TCanvasLock image_lock(ImageCanvas());
+  Paint();
 }
 
 void TGrGraphicImageControl::Paint() {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <typeinfo>
 
+#include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 
 namespace {
@@ -168,15 +169,12 @@ void TGrChannel::Assign(const TObject* source) {
   if (!other)
     throw EConvertError(Format("Cannot assign a %s to a TGrChannel", ClassNameOf(source).c_str()));
   if (collection_) collection_->BeginUpdate();
-  try {
-    SetColor(other->color_);
-    SetWidth(other->width_);
-    SetStyle(other->style_);
-  } catch (...) {
+  const TScopeExit end_update([this] {
     if (collection_) collection_->EndUpdate();
-    throw;
-  }
-  if (collection_) collection_->EndUpdate();
+  });
+  SetColor(other->color_);
+  SetWidth(other->width_);
+  SetStyle(other->style_);
 }
 
 int TGrChannel::Index() const {
@@ -402,16 +400,11 @@ void TGrScope::TimerTick(TObject*) {
 
 void TGrScope::Paint() {
   painting_ = true;
-  try {
-    PaintBackground();
-    DrawGrid();
-    DrawChannels();
-    TGrGraphicImageControl::Paint();
-  } catch (...) {
-    painting_ = false;
-    throw;
-  }
-  painting_ = false;
+  const TScopeExit painted([this] { painting_ = false; });
+  PaintBackground();
+  DrawGrid();
+  DrawChannels();
+  TGrGraphicImageControl::Paint();
 }
 
 void TGrScope::DrawGrid() {

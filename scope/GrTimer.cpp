@@ -193,9 +193,5 @@ void TGrTimer::FireTimer() {
   // thread may do so meanwhile.
   const TNotifyEvent handler = OnTimer();
   if (!handler.Assigned()) return;
-  try {
-    handler(this);
-  } catch (...) {
-    Application->HandleException(this);
-  }
+  ReportExceptions(this, [this, &handler] { handler(this); });
 }

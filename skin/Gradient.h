@@ -1,6 +1,6 @@
 // Skin gradients: vertical and horizontal bands, and the mesh of four shaded
-// triangles (our own triangle rasteriser, standing in for the platform's
-// gradient fill).
+// triangles, each filled by our own rasteriser with colours interpolated
+// from its corners.
 #pragma once
 
 #include <vector>

@@ -8,7 +8,7 @@
 
 namespace {
 
-// The platform's "no colour" value: a shadow in it is not drawn.
+// The "no colour" value: a shadow in it is not drawn.
 constexpr TColor kNoColor = 0x1FFFFFFF;
 
 bool ManagerIsTheLabels(std::intptr_t data) {

@@ -1,5 +1,5 @@
 // Skinned scroll bars: a window's standard bar (the memo's) painted from the
-// skin's scroll sections instead of by the platform, with the platform's
+// skin's scroll sections instead of by Qt's style, with the bar's own
 // scrolling behaviour and scroll information kept. The track comes from
 // "SCROLLBAR1V" (above the slider's middle) and "SCROLLBAR2V" (below it),
 // the arrows from "SCROLLBTNTOP" and "SCROLLBTNBOTTOM" with their glyphs,
@@ -57,7 +57,7 @@ int DefaultMinSliderLength();
 int ScrollSliderLength(const TScrollInfo& info, int track, int arrow, int min_slider);
 // Where a slider of `slider` pixels starts inside the track for `position`:
 // (position − Min) × (track − slider) ÷ (Max − Min + 1 − max(Page, 1)),
-// rounded by the platform's multiply-divide and kept between 0 and
+// rounded to nearest by MulDiv and kept between 0 and
 // track − slider.
 int ScrollSliderOffset(const TScrollInfo& info, int position, int track, int slider);
 // The position a slider dragged to `offset` stands for: the inverse of

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "skin/MemIniFile.h"
+#include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 
 namespace {
@@ -123,38 +124,36 @@ void TsSkinArchive::LoadFromMemory(const void* data, std::size_t size, const TsA
   }
   image_count_ = count > 0 ? count - 1 : 0;
   std::int64_t unpacked_total = 0;
-  try {
-    for (std::int32_t i = 0; i < count; ++i) {
-      const std::int32_t name_length = in.ReadInt32();
-      if (name_length < 0 || static_cast<std::size_t>(name_length) > in.Left()) throw EReadError();
-      std::string name(reinterpret_cast<const char*>(in.Here()),
-                       static_cast<std::size_t>(name_length));
-      in.Skip(static_cast<std::size_t>(name_length));
-      const std::int32_t unpacked = in.ReadInt32();
-      if (unpacked < 0 || unpacked > kMaxEntrySize ||
-          static_cast<std::uint64_t>(unpacked) > in.Left() * kMaxRatio) {
-        throw EReadError();
-      }
-      // Each entry is small enough, but together they may not be: a few
-      // kilobytes of zlib data can claim a gigabyte.
-      unpacked_total += unpacked;
-      if (unpacked_total > kMaxSkinUnpackedBytes) {
-        throw ESkinRefused(Format("Skin file \"%s\" unpacks to more than %lld bytes",
-                                  origin.c_str(), static_cast<long long>(kMaxSkinUnpackedBytes)));
-      }
-      std::vector<std::uint8_t> bytes = InflateEntry(in, static_cast<std::size_t>(unpacked));
-      if (UpperCase(name) == "OPTIONS.DAT") {
-        options_ = std::move(bytes);
-        has_options_ = true;
-      } else {
-        const bool bmp = EndsWithBmp(name);
-        images_.push_back({std::move(name), bmp, std::move(bytes)});
-      }
+  // A file that fails part-way leaves the archive empty, not half read.
+  TScopeExit clear_on_failure([this] { Clear(); });
+  for (std::int32_t i = 0; i < count; ++i) {
+    const std::int32_t name_length = in.ReadInt32();
+    if (name_length < 0 || static_cast<std::size_t>(name_length) > in.Left()) throw EReadError();
+    std::string name(reinterpret_cast<const char*>(in.Here()),
+                     static_cast<std::size_t>(name_length));
+    in.Skip(static_cast<std::size_t>(name_length));
+    const std::int32_t unpacked = in.ReadInt32();
+    if (unpacked < 0 || unpacked > kMaxEntrySize ||
+        static_cast<std::uint64_t>(unpacked) > in.Left() * kMaxRatio) {
+      throw EReadError();
     }
-  } catch (...) {
-    Clear();
-    throw;
+    // Each entry is small enough, but together they may not be: a few
+    // kilobytes of zlib data can claim a gigabyte.
+    unpacked_total += unpacked;
+    if (unpacked_total > kMaxSkinUnpackedBytes) {
+      throw ESkinRefused(Format("Skin file \"%s\" unpacks to more than %lld bytes", origin.c_str(),
+                                static_cast<long long>(kMaxSkinUnpackedBytes)));
+    }
+    std::vector<std::uint8_t> bytes = InflateEntry(in, static_cast<std::size_t>(unpacked));
+    if (UpperCase(name) == "OPTIONS.DAT") {
+      options_ = std::move(bytes);
+      has_options_ = true;
+    } else {
+      const bool bmp = EndsWithBmp(name);
+      images_.push_back({std::move(name), bmp, std::move(bytes)});
+    }
   }
+  clear_on_failure.Dismiss();
 }
 
 bool TsSkinArchive::LoadFromFile(const std::string& file_name, const TsArchiveWarning& warn) {

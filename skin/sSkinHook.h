@@ -16,7 +16,7 @@ class QWidget;
 // What the hook knows of a window when it is activated.
 struct TsWindowFacts {
   bool IsApplicationWindow = false;  // the application's own hidden window
-  bool IsToolkitForm = false;        // a form of the toolkit (else a window of the platform)
+  bool IsToolkitForm = false;        // a form of the toolkit (else a window Qt made)
   bool IsMessageForm = false;        // the toolkit's message box form
   std::intptr_t Tag = 0;             // the form's Tag
   bool Skinned = false;              // answers QuerySkinned with 1
@@ -27,7 +27,7 @@ enum class TsAdoption {
   None,            // left alone
   Form,            // a toolkit form without a provider (srStdForms, Tag not -98)
   MessageForm,     // a toolkit message box (srStdDialogs): no skinned menu line
-  PlatformDialog,  // a window of the platform's own (srStdDialogs)
+  PlatformDialog,  // a window Qt made, not a toolkit form (srStdDialogs)
 };
 
 // Forms with this Tag are never adopted.

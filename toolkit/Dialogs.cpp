@@ -245,7 +245,7 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
       break;
   }
   std::unique_ptr<TMessageForm> form(new TMessageForm(nullptr, text, caption, type, buttons, def));
-  // A box without a caption of its own shows "Error", as the platform does.
+  // A box without a caption of its own shows "Error".
   if (caption.empty()) form->SetCaption("Error");
   const TModalResult r = form->ShowModal();
   return r == mrNone ? IDCANCEL : r;

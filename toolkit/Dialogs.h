@@ -12,7 +12,8 @@
 #include "toolkit/Forms.h"
 #include "toolkit/StdCtrls.h"
 
-// Message box styles and answers, as the platform numbers them.
+// Message box styles and answers: fixed numbers that callers combine and
+// compare.
 enum : unsigned {
   MB_OK = 0x0,
   MB_OKCANCEL = 0x1,

@@ -15,6 +15,7 @@
 
 #include "platform/SystemMetrics.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 #include "toolkit/Thread.h"
 #include "toolkit/WidgetBridge.h"
@@ -49,9 +50,6 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
 TCustomForm::~TCustomForm() {
   Destroying();
   OnDestroy(this);
-  if (Application->MainForm() == this) {
-    // Nothing may refer to a main form that is gone.
-  }
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle style) {
@@ -359,22 +357,18 @@ TModalResult TCustomForm::ShowModal() {
   form_state_ |= fsModal;
   w->setWindowModality(Qt::ApplicationModal);
   Application->CancelMode();
-  try {
-    Show();
-    for (;;) {
-      if (Application->Terminated()) modal_result_ = mrCancel;
-      if (modal_result_ != mrNone && CloseModal()) break;
-      Application->HandleMessage();
-    }
-  } catch (...) {
+  // On the way out, by a result or by an error: hidden, then modeless.
+  const TScopeExit modeless([w] { w->setWindowModality(Qt::NonModal); });
+  const TScopeExit leave([this] {
     form_state_ &= ~fsModal;
-    w->setWindowModality(Qt::NonModal);
     Hide();
-    throw;
+  });
+  Show();
+  for (;;) {
+    if (Application->Terminated()) modal_result_ = mrCancel;
+    if (modal_result_ != mrNone && CloseModal()) break;
+    Application->HandleMessage();
   }
-  form_state_ &= ~fsModal;
-  Hide();
-  w->setWindowModality(Qt::NonModal);
   return modal_result_;
 }
 
@@ -774,14 +768,8 @@ bool TCustomForm::TranslateEvent(QObject* target, QEvent* e,
         const bool r = qt_default();
         if (!updating_geometry_ && w->isWindow()) {
           const QRect g = w->geometry();
-          updating_geometry_ = true;
-          try {
-            SetBounds(g.x(), g.y(), g.width(), g.height());
-          } catch (...) {
-            updating_geometry_ = false;
-            throw;
-          }
-          updating_geometry_ = false;
+          const TFlagScope updating(updating_geometry_);
+          SetBounds(g.x(), g.y(), g.width(), g.height());
         }
         return r;
       }
@@ -862,13 +850,7 @@ class TWindowHookFilter : public QObject {
 
   void Fire(TWindowHookKind kind, QWidget* w) {
     const std::vector<Hook> copy = hooks;
-    for (const Hook& h : copy) {
-      try {
-        h.proc(kind, w);
-      } catch (...) {
-        Application->HandleException(Application);
-      }
-    }
+    for (const Hook& h : copy) ReportExceptions(Application, [&] { h.proc(kind, w); });
   }
 };
 
@@ -931,6 +913,7 @@ QWidget* TApplication::Handle() {
 void TApplication::Run() {
   if (main_form_ && show_main_form_) main_form_->Show();
   while (!terminated_) {
+    // An error that no handler caught is shown, and the loop goes on.
     try {
       HandleMessage();
     } catch (...) {

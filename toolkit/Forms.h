@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "toolkit/Controls.h"
@@ -361,3 +362,15 @@ class TScreen : public TComponent {
 
 extern TApplication* Application;
 extern TScreen* Screen;
+
+// Runs `f`; an exception it throws goes to the application's handler with
+// `sender` as the source. For code that Qt calls (signals, event filters,
+// timers, the message loop): no exception may unwind through Qt.
+template <class F>
+void ReportExceptions(TObject* sender, F&& f) {
+  try {
+    std::forward<F>(f)();
+  } catch (...) {
+    Application->HandleException(sender);
+  }
+}

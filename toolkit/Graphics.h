@@ -29,7 +29,7 @@ QRect ToQRect(const TRect& rect);
 // from the metric-compatible faces installed with the program's packages.
 void RegisterProgramFonts();
 
-// Text metrics in the classic convention: the cell height is the ascent
+// Text metrics: the cell height is the ascent
 // plus the descent of the face's Windows metrics (OS/2 usWinAscent and
 // usWinDescent), each rounded to pixels.
 struct TTextMetric {
@@ -198,7 +198,7 @@ class TCanvas {
   void TextRect(const TRect& rect, int x, int y, const std::string& text);
   int TextWidth(const std::string& text);
   int TextHeight(const std::string& text);
-  // Formatted text in a rectangle (DT_* flags, as the platform's DrawText):
+  // Formatted text in a rectangle (DT_* flags):
   // alignment, word breaks, '&' prefixes, end ellipsis. With DT_CALCRECT it
   // only computes the rectangle the text needs. Returns the text's height.
   int DrawText(const std::string& text, TRect& rect, unsigned flags);

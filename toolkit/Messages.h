@@ -1,6 +1,7 @@
 // Window and control messages. Every control handles its messages through
-// one chain (TControl::WindowProc); the numbers are the classic ones so that
-// code written against them (the skin engine's handlers) reads naturally.
+// one chain (TControl::WindowProc). The numbers are fixed values that the
+// handlers (the skin engine's among them) switch on: every one is kept, sent
+// today or not.
 #pragma once
 
 #include <cstdint>

@@ -131,7 +131,7 @@ int TScrollInfo::MaxPos() const {
 bool GetScrollInfo(const TWinControl* control, TScrollBarKind bar, TScrollInfo& info) {
   const QScrollBar* b = BarOf(control, bar);
   if (b == nullptr) return false;
-  // Qt's maximum is the highest position; the classic Max is the last unit.
+  // Qt's maximum is the highest position; Max here is the range's last unit.
   info.Min = b->minimum();
   info.Page = b->pageStep();
   info.Max = Clamped(static_cast<long long>(b->maximum()) + std::max(info.Page - 1, 0));

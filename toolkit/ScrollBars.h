@@ -38,7 +38,7 @@ enum TScrollCode : int {
   SB_ENDSCROLL = 8,
 };
 
-// What a scroll bar shows, in the classic layout: the range runs from Min to
+// What a scroll bar shows: the range runs from Min to
 // Max inclusive, Page units are in view, and the position runs from Min to
 // MaxPos() (the last page ends at Max). TrackPos is where the slider is while
 // it is being dragged (equal to Pos otherwise).

@@ -34,7 +34,7 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
   return true;
 }
 
-// The platform's line breaks (CR LF) to Qt's and back.
+// Line breaks as the controls' text holds them (CR LF) to Qt's (LF) and back.
 QString ToQLines(const std::string& text) {
   std::string s;
   s.reserve(text.size());
@@ -266,11 +266,7 @@ TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner, new TWidgetBrid
   SetControlStyle(ControlStyle() | csFramed);
   QObject::connect(e, &QLineEdit::textChanged, e, [this](const QString&) {
     modified_ = true;
-    try {
-      Change();
-    } catch (...) {
-      Application->HandleException(this);
-    }
+    ReportExceptions(this, [this] { Change(); });
   });
   SetBounds(0, 0, 121, 21);
   UpdateWidgetLook();
@@ -430,13 +426,8 @@ TMemo::TMemo(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QPlainTex
   ForwardEventsOf(e->viewport());
   SetColor(clWindow);
   SetTabStop(true);
-  QObject::connect(e, &QPlainTextEdit::textChanged, e, [this] {
-    try {
-      OnChange(this);
-    } catch (...) {
-      Application->HandleException(this);
-    }
-  });
+  QObject::connect(e, &QPlainTextEdit::textChanged, e,
+                   [this] { ReportExceptions(this, [this] { OnChange(this); }); });
   SetBounds(0, 0, 185, 89);
   UpdateWidgetLook();
 }
@@ -647,8 +638,8 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) 
   QComboBox* c = Editor();
   c->setEditable(true);
   c->setInsertPolicy(QComboBox::NoInsert);
-  // Enter must not pick an item whose text matches: the platform's box
-  // leaves the selection alone.
+  // Enter leaves the selection alone: it must not pick an item whose text
+  // matches.
   c->setDuplicatesEnabled(true);
   c->setCompleter(nullptr);
   c->setMaxVisibleItems(drop_down_count_);
@@ -659,20 +650,12 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) 
   SetColor(clWindow);
   SetTabStop(true);
   QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, [this](int index) {
-    try {
-      ItemPicked(index);
-    } catch (...) {
-      Application->HandleException(this);
-    }
+    ReportExceptions(this, [this, index] { ItemPicked(index); });
   });
   if (QLineEdit* le = c->lineEdit()) {
     ForwardEventsOf(le);
     QObject::connect(le, &QLineEdit::textEdited, le, [this](const QString& text) {
-      try {
-        TextEdited(FromQString(text));
-      } catch (...) {
-        Application->HandleException(this);
-      }
+      ReportExceptions(this, [this, &text] { TextEdited(FromQString(text)); });
     });
   }
   SetBounds(0, 0, 145, 21);
@@ -694,15 +677,13 @@ void TComboBox::WatchList() {
 void TComboBox::ListShown(bool shown) {
   if (shown == list_showing_ || IsDestroying()) return;
   list_showing_ = shown;
-  try {
+  ReportExceptions(this, [this, shown] {
     if (shown) {
       DropDown();
     } else {
       CloseUp();
     }
-  } catch (...) {
-    Application->HandleException(this);
-  }
+  });
 }
 
 void TComboBox::DropDown() {
@@ -866,11 +847,7 @@ void TComboBox::SetStyle(TComboBoxStyle style) {
     if (QLineEdit* le = c->lineEdit()) {
       ForwardEventsOf(le);
       QObject::connect(le, &QLineEdit::textEdited, le, [this](const QString& t) {
-        try {
-          TextEdited(FromQString(t));
-        } catch (...) {
-          Application->HandleException(this);
-        }
+        ReportExceptions(this, [this, &t] { TextEdited(FromQString(t)); });
       });
       le->setText(ToQString(text));
     }

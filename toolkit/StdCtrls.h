@@ -215,7 +215,7 @@ class TComboItems : public TStrings {
   TComboBox* combo_;
 };
 
-// The editable drop-down keeps the platform's semantics: picking an item,
+// The editable drop-down: picking an item,
 // or typing text that completes to one, selects it; text that begins no
 // item leaves no item selected (ItemIndex -1). OnChange follows both.
 class TComboBox : public TWinControl {
@@ -240,8 +240,8 @@ class TComboBox : public TWinControl {
   int SelStart() const;
   int SelLength() const;
 
-  // What the user does, as the platform reports it (the Qt signals call
-  // these): picks an item from the list, or edits the text.
+  // What the user does (the Qt signals call these): picks an item from the
+  // list, or edits the text.
   void ItemPicked(int index);
   void TextEdited(const std::string& text);
 
@@ -306,5 +306,7 @@ class TComboBox : public TWinControl {
   std::unique_ptr<QObject> list_watcher_;
 };
 
-// Paints the classic sunken 2-pixel edge of an edit frame.
+// Paints the sunken 2-pixel edge of an edit frame: button shadow outside and
+// 3D dark shadow inside along the top and left, button highlight and face
+// along the bottom and right.
 void DrawSunkenEdge(HDC dc, const TRect& rect);

@@ -61,7 +61,7 @@ std::int32_t CheckedAdd(std::int32_t a, std::int32_t b);
 std::int32_t CheckedSub(std::int32_t a, std::int32_t b);
 std::int32_t CheckedMul(std::int32_t a, std::int32_t b);
 
-// The platform's text for a system error number (strerror).
+// The C library's text for a system error number (strerror).
 std::string SysErrorMessage(int error);
 
 // Decimal text of a number, no grouping.

@@ -1,4 +1,4 @@
-// Worker threads in the classic style: a thread object whose Execute runs on
+// Worker threads: a thread object whose Execute runs on
 // its own thread, with Terminate/Terminated, WaitFor, FreeOnTerminate and
 // Priority, and Synchronize, which hands a call to the GUI thread and waits
 // until the GUI thread has run it.

@@ -1,5 +1,5 @@
-// Basic value types shared by every layer above the platform: colours in the
-// classic 0x00BBGGRR layout, points and rectangles.
+// Basic value types shared by every layer above the platform: colours as
+// 0x00BBGGRR (red in the low byte), points and rectangles.
 #pragma once
 
 #include <algorithm>

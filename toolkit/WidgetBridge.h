@@ -37,7 +37,7 @@ class TWidgetBridge : public Base, public TBridgeBase {
 };
 
 // A plain window that the control paints itself. It keeps mouse events to
-// itself (a window gets its own input only, as on the platform).
+// itself: none is passed on to the parent widget.
 class TQtWindow : public QWidget, public TBridgeBase {
  public:
   TQtWindow();

@@ -20,11 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       (void)m.FrameHeight();
     }
   } catch (const EConvertError&) {
+    // A refused value is an allowed outcome; only a crash or a bad record is a fault.
   }
   try {
     TsExternalMask e;
     if (ParseExternalMask(value, e) && (e.ImageCount < 1 || e.MaskType < 0)) std::abort();
   } catch (const EConvertError&) {
+    // Likewise for the external mask.
   }
   ParseGradient(value);
   return 0;

@@ -158,7 +158,7 @@ TEST(IcmpPacketTest, TruncatedAndMalformedInputIsUnrelated) {
 }
 
 TEST(IcmpPacketTest, ChecksumOfKnownData) {
-  // The classic example: 0x0001 0xf203 0xf4f5 0xf6f7 sums to 0xddf2.
+  // RFC 1071's worked example: 0x0001 0xf203 0xf4f5 0xf6f7 sums to 0xddf2.
   const Bytes d = {0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7};
   EXPECT_EQ(ntohs(InternetChecksum(d.data(), d.size())), 0x220d);
   Bytes odd = {0x01};

@@ -1,4 +1,4 @@
-// The platform's rounding multiply-divide.
+// Rounding multiply-divide.
 #include <gtest/gtest.h>
 
 #include <limits>

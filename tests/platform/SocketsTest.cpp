@@ -1,4 +1,4 @@
-// The sockets layer: start-up counting, the classic address parser and
+// The sockets layer: start-up counting, the dotted-address parser and
 // renderer, and the blocking lookup's results and reasons.
 #include "platform/Sockets.h"
 

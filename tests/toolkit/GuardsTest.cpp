@@ -69,6 +69,7 @@ TEST(GuardsTest, ValueScopesGiveTheOldValueBackWhenNested) {
     EXPECT_EQ(text, "during");
     throw std::runtime_error("x");
   } catch (const std::runtime_error&) {
+    // Thrown only to leave the scope by an exception.
   }
   EXPECT_EQ(text, "before");
 }

@@ -1,5 +1,5 @@
 // A window's scroll bar through the toolkit: the information read from Qt's
-// bar in the classic layout, the scroll commands, a handler that takes the
+// bar as TScrollInfo lays it out, the scroll commands, a handler that takes the
 // bar's look and pointer over while the wheel keeps scrolling, and the
 // auto-repeat timer a held arrow uses.
 #include <gtest/gtest.h>
