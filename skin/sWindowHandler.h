@@ -17,9 +17,11 @@ class TsWindowHandler {
 
   TControl* Control() const { return control_; }
   bool Attached() const { return attached_; }
-  // Gives the chain back. When a handler attached after this one is still
-  // in the chain, this one stays in it and only passes messages on; it must
-  // then live until that one has detached (detach in the reverse order).
+  // Gives the chain back. A handler attached after this one and still in the
+  // chain is relinked to the one before, so handlers may detach and be
+  // destroyed in any order. Only when something other than a handler took
+  // the chain over after this one does this one stay in it, passing
+  // messages on; it must then outlive that taker.
   void Detach();
 
  protected:
@@ -32,5 +34,10 @@ class TsWindowHandler {
 
   TControl* control_;
   TWndMethod previous_;
+  // Neighbours in the chain when they are handlers too: the one this one
+  // took the chain over from, and the one that took it over from this one.
+  TsWindowHandler* below_ = nullptr;
+  TsWindowHandler* above_ = nullptr;
   bool attached_ = false;
+  bool linked_ = false;
 };

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QRawFont>
@@ -153,6 +154,35 @@ int EmPixels(const TFont& font, const QFont& qf) {
                                                   (m.win_ascent + m.win_descent))));
 }
 
+// A face made only of bitmap strikes (MS Sans Serif is one) has a few sizes
+// and one weight. Asked for another size it would draw its nearest strike,
+// and asked for bold it would smear that strike; the text would come out at
+// the wrong size. Such requests go to the scalable face the program ships.
+constexpr const char* kScalableStandIn = "Tahoma";
+
+bool BitmapFaceLacks(const QFont& f) {
+  static std::mutex mutex;
+  static std::map<std::string, bool> cache;
+  const std::string key = f.family().toStdString() + "/" + std::to_string(f.pixelSize()) +
+                          (f.bold() ? "/b" : "/r") + (f.italic() ? "i" : "");
+  std::lock_guard lock(mutex);
+  auto it = cache.find(key);
+  if (it != cache.end()) return it->second;
+  bool lacks = false;
+  const QFontInfo info(f);
+  if (info.family() == f.family() && !QFontDatabase::isScalable(f.family())) {
+    bool has_style = !f.bold() && !f.italic();
+    for (const QString& style : QFontDatabase::styles(f.family())) {
+      const bool bold = QFontDatabase::bold(f.family(), style);
+      const bool italic = QFontDatabase::italic(f.family(), style);
+      if (bold == f.bold() && italic == f.italic()) has_style = true;
+    }
+    lacks = info.pixelSize() != f.pixelSize() || !has_style;
+  }
+  cache.emplace(key, lacks);
+  return lacks;
+}
+
 }  // namespace
 
 void RegisterProgramFonts() {
@@ -170,6 +200,10 @@ void RegisterProgramFonts() {
 QFont TFont::ToQFont() const {
   QFont f = BaseQFont(*this);
   f.setPixelSize(EmPixels(*this, f));
+  if (BitmapFaceLacks(f)) {
+    f.setFamily(QString::fromLatin1(kScalableStandIn));
+    f.setPixelSize(EmPixels(*this, f));
+  }
   return f;
 }
 

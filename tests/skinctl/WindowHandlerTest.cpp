@@ -1,6 +1,7 @@
 // Taking over a control's message chain and handing it back.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,20 +72,37 @@ TEST(WindowHandler, TakesTheChainAndGivesItBack) {
   EXPECT_EQ(panel.WindowProc().Data(), &panel);
 }
 
-TEST(WindowHandler, DetachingOutOfOrderLeavesAPassThrough) {
+TEST(WindowHandler, HandlersDetachAndDieInAnyOrder) {
   TCounting panel(nullptr);
   std::vector<std::string> log;
   auto first = std::make_unique<TRecorder>(&panel, "first", log);
-  {
-    TRecorder second(&panel, "second", log);
-    first->Detach();
-    EXPECT_FALSE(first->Attached());
-    EXPECT_EQ(panel.Perform(kProbe), 1);
-    EXPECT_EQ((std::vector<std::string>{"second"}), log);
-  }
-  // The second gave the chain back to the first, which only passes on.
+  auto second = std::make_unique<TRecorder>(&panel, "second", log);
+  auto third = std::make_unique<TRecorder>(&panel, "third", log);
+  EXPECT_EQ(panel.Perform(kProbe), 1);
+  EXPECT_EQ((std::vector<std::string>{"third", "second", "first"}), log);
+
+  // One from the middle goes: the chain closes over the gap.
+  second.reset();
   log.clear();
   EXPECT_EQ(panel.Perform(kProbe), 1);
-  EXPECT_TRUE(log.empty());
-  EXPECT_EQ(panel.probes, 2);
+  EXPECT_EQ((std::vector<std::string>{"third", "first"}), log);
+
+  // The bottom one detaches, then dies, while the head stays.
+  first->Detach();
+  EXPECT_FALSE(first->Attached());
+  first.reset();
+  log.clear();
+  EXPECT_EQ(panel.Perform(kProbe), 1);
+  EXPECT_EQ((std::vector<std::string>{"third"}), log);
+
+  // A handler attached now sits on the head; the head goes first.
+  auto fourth = std::make_unique<TRecorder>(&panel, "fourth", log);
+  third.reset();
+  log.clear();
+  EXPECT_EQ(panel.Perform(kProbe), 1);
+  EXPECT_EQ((std::vector<std::string>{"fourth"}), log);
+  fourth.reset();
+  EXPECT_EQ(panel.WindowProc().Data(), &panel);
+  EXPECT_EQ(panel.Perform(kProbe), 1);
+  EXPECT_EQ(panel.probes, 5);
 }

@@ -288,6 +288,34 @@ TEST_F(ControlsTest, FontsResolveToTheShippedFacesWithClassicMetrics) {
   EXPECT_EQ(bmp.Canvas().TextHeight("x"), 13);
 }
 
+TEST_F(ControlsTest, BitmapFaceGivesWayToTheScalableFaceForSizesAndStylesItLacks) {
+  // MS Sans Serif is bitmap strikes of one weight: its own size stays on it,
+  // a larger or a bold request is drawn by the scalable face at its size.
+  TFont sans;
+  sans.SetName("MS Sans Serif");
+  sans.SetHeight(-11);
+  EXPECT_EQ(QFontInfo(sans.ToQFont()).family(), QStringLiteral("MS Sans Serif"));
+
+  TFont title;
+  title.SetName("MS Sans Serif");
+  title.SetHeight(-19);
+  title.SetStyle(fsBold);
+  const QFont big = title.ToQFont();
+  EXPECT_EQ(QFontInfo(big).family(), QStringLiteral("Tahoma"));
+  EXPECT_TRUE(QFontInfo(big).bold());
+  EXPECT_EQ(big.pixelSize(), 19);
+  TBitmap bmp(10, 10);
+  bmp.Canvas().Font().Assign(title);
+  EXPECT_GT(bmp.Canvas().TextHeight("Sonarix 1.0"), 19);
+  EXPECT_GT(bmp.Canvas().TextWidth("Sonarix 1.0"), 90);
+
+  TFont bold;
+  bold.SetName("MS Sans Serif");
+  bold.SetHeight(-11);
+  bold.SetStyle(fsBold);
+  EXPECT_EQ(QFontInfo(bold.ToQFont()).family(), QStringLiteral("Tahoma"));
+}
+
 TEST_F(ControlsTest, ErrorTextGetsAFullStopOnlyAfterCharactersSortingAfterIt) {
   EXPECT_EQ(TApplication::ExceptionText("Range check error"), "Range check error.");
   EXPECT_EQ(TApplication::ExceptionText("Done."), "Done.");

@@ -125,10 +125,13 @@ TEST(MouseMessagesTest, QtMouseEventsArriveAsTheMatchingMessages) {
   QWidget* w = panel->Handle();
   QTest::mousePress(w, Qt::RightButton, Qt::NoModifier, QPoint(20, 30));
   QTest::mouseRelease(w, Qt::RightButton, Qt::NoModifier, QPoint(20, 30));
+  // A double click ends with the button let go, as a hand does it; without
+  // the release the test's button state would stay pressed for later tests.
   QTest::mouseDClick(w, Qt::MiddleButton, Qt::NoModifier, QPoint(5, 6));
+  QTest::mouseRelease(w, Qt::MiddleButton, Qt::NoModifier, QPoint(5, 6));
   const TPoint a{20 - nc.Left, 30 - nc.Top}, b{5 - nc.Left, 6 - nc.Top};
   const std::vector<std::pair<std::uint32_t, TPoint>> expected{
-      {WM_RBUTTONDOWN, a}, {WM_RBUTTONUP, a}, {WM_MBUTTONDBLCLK, b}};
+      {WM_RBUTTONDOWN, a}, {WM_RBUTTONUP, a}, {WM_MBUTTONDBLCLK, b}, {WM_MBUTTONUP, b}};
   EXPECT_EQ(seen, expected);
   panel->SetWindowProc(old);
 }
