@@ -28,7 +28,7 @@ void AbandonAsyncLookups();
 int WSAStartup(WORD version_requested, WSADATA* data) {
   const int major = version_requested & 0xFF;
   const int minor = version_requested >> 8;
-  // Only 1.1 and later is offered; 1.0 and 0.x are refused as of old.
+  // Only 1.1 and later is offered; 1.0 and 0.x are refused.
   if (major < 1 || (major == 1 && minor < 1)) return WSAVERNOTSUPPORTED;
   if (data) {
     *data = WSADATA{};

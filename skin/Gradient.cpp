@@ -68,8 +68,8 @@ void PaintHorizontal(TsPixelView dst, const TRect& rect, const TsGradientBand* b
     }
     start = end;
   }
-  // Columns the bands never reached (none, since the last band runs to the
-  // edge) would keep what was there; every row repeats the first.
+  // The last band runs to the edge, so the first row is complete: every
+  // other row is a copy of it.
   for (int y = clip.Top + 1; y < clip.Bottom; ++y) {
     std::memcpy(dst.At(clip.Left, y), first, 3 * static_cast<std::size_t>(clip.Width()));
   }

@@ -15,6 +15,7 @@
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guards.h"
+#include "toolkit/StdCtrls.h"
 
 namespace {
 
@@ -198,6 +199,51 @@ TEST(GuardsTest, EraseLeavesOutOpaqueChildrenAndRestoresThePainter) {
   }
   EXPECT_EQ(image.pixelColor(5, 5), QColor(Qt::white));
   EXPECT_EQ(image.pixelColor(30, 30), QColor(0, 0, 255));
+}
+
+TEST(GuardsTest, ErrorsFromQtCallbacksReachTheApplicationsHandler) {
+  Application->Initialize();
+  TObject* source = nullptr;
+  std::string reported;
+  Application->OnException = TExceptionEvent(
+      [&](TObject* sender, const std::exception& e) {
+        source = sender;
+        reported = e.what();
+      },
+      nullptr);
+  TComponent sender(nullptr);
+  ReportExceptions(&sender, [] { throw std::runtime_error("callback failed"); });
+  EXPECT_EQ(source, &sender);
+  EXPECT_EQ(reported, "callback failed");
+
+  // A Qt signal: the edit's text change runs OnChange, whose error must not
+  // unwind through Qt.
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  edit->OnChange = TNotifyEvent([](TObject*) { throw std::runtime_error("change failed"); });
+  edit->SetText("x");
+  Application->OnException = nullptr;
+  EXPECT_EQ(source, edit);
+  EXPECT_EQ(reported, "change failed");
+}
+
+TEST(GuardsTest, AModalShowThatFailsLeavesTheFormHiddenModelessAndReusable) {
+  Application->Initialize();
+  auto form = std::make_unique<TForm>(nullptr);
+  bool fail = true;
+  form->OnShow = TNotifyEvent([&](TObject*) {
+    if (fail) throw std::runtime_error("show failed");
+    form->SetModalResult(mrOk);
+  });
+  EXPECT_THROW(form->ShowModal(), std::runtime_error);
+  EXPECT_FALSE(form->Visible());
+  EXPECT_EQ(form->FormState() & fsModal, 0);
+  EXPECT_EQ(form->Handle()->windowModality(), Qt::NonModal);
+  fail = false;
+  EXPECT_EQ(form->ShowModal(), mrOk);
+  EXPECT_FALSE(form->Visible());
+  EXPECT_EQ(form->Handle()->windowModality(), Qt::NonModal);
 }
 
 }  // namespace
