@@ -157,7 +157,8 @@ std::optional<std::string> MissingDisplayMessage(int argc, const char* const* ar
   return line;
 }
 
-TPlatformFailureGuard::TPlatformFailureGuard(int argc, const char* const* argv, TGetEnv getenv) {
+TPlatformFailureGuard::TPlatformFailureGuard(int argc, const char* const* argv,
+                                             const TGetEnv& getenv) {
   const TDisplays displays = DisplaysOf(argc, argv, getenv);
   bool x11 = false;
   bool wayland = false;

@@ -39,7 +39,7 @@ std::optional<std::string> MissingDisplayMessage(int argc, const char* const* ar
 // Qt's abort. Messages held back are passed on when it ends.
 class TPlatformFailureGuard {
  public:
-  TPlatformFailureGuard(int argc, const char* const* argv, TGetEnv getenv);
+  TPlatformFailureGuard(int argc, const char* const* argv, const TGetEnv& getenv);
   ~TPlatformFailureGuard();
   TPlatformFailureGuard(const TPlatformFailureGuard&) = delete;
   TPlatformFailureGuard& operator=(const TPlatformFailureGuard&) = delete;

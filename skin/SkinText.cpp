@@ -58,7 +58,9 @@ void WrapLine(TCanvas& canvas, const std::string& line, int width, std::vector<s
     std::size_t j = line.find(' ', i);
     if (j == std::string::npos) j = line.size();
     const std::string word = line.substr(i, j - i);
-    const std::string candidate = current.empty() ? word : current + " " + word;
+    std::string candidate = current;
+    if (!candidate.empty()) candidate += ' ';
+    candidate += word;
     if (!current.empty() && canvas.TextWidth(candidate) > width) {
       out.push_back(current);
       current = word;

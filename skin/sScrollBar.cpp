@@ -214,7 +214,7 @@ bool PaintScrollBar(TBitmap& target, const TsSkinModel& model, const TsScrollBar
   }
 
   if (!look.enabled) {
-    const TRect whole = Rect(0, 0, width, height);
+    const TRect whole = Bounds(0, 0, width, height);
     if (back.IsBitmap()) {
       PaintDisabledLook(PixelsOf(target), whole, dkBlended, back);
     } else {

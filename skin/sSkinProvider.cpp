@@ -9,6 +9,7 @@
 
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/Guards.h"
 
 // ---- TsSkinProvider -----------------------------------------------------------
 
@@ -371,10 +372,9 @@ bool TsSkinProvider::FrameMessage(TMessage& m) {
       const TRect fm = form_->FrameMargins();
       QRegion frame(0, 0, form_->Width(), form_->Height());
       frame -= QRegion(fm.Left, fm.Top, form_->ClientWidth(), form_->ClientHeight());
-      dc->save();
+      const TPainterSave saved(dc);
       dc->setClipRegion(frame, Qt::IntersectClip);
       dc->drawImage(0, 0, cache.Image());
-      dc->restore();
       return true;
     }
     case WM_ERASEBKGND: {

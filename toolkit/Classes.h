@@ -32,9 +32,11 @@ class TEvent {
         fn_([object, method](Args... args) { (object->*method)(std::forward<Args>(args)...); }) {}
 
   // Binds a free callable; `data` names the object it belongs to, if any.
+  // The constraint keeps copies and moves of a TEvent away from it.
   template <class F>
-  requires std::is_invocable_v<F&, Args...> &&
-      (!std::is_same_v<std::decay_t<F>, TEvent>)TEvent(F&& fn, const void* data = nullptr)
+  requires std::is_invocable_v<F&, Args...> &&(!std::is_same_v<std::decay_t<F>, TEvent>)
+      TEvent(  // NOLINT(bugprone-forwarding-reference-overload)
+          F&& fn, const void* data = nullptr)
       : data_(data), fn_(std::forward<F>(fn)) {}
 
   explicit operator bool() const { return static_cast<bool>(fn_); }

@@ -418,7 +418,7 @@ class TWinControl : public TControl {
   virtual void PaintWindow(HDC dc);
   virtual void EraseBackground(HDC dc);
   // Whether the widget paints itself (a wrapped Qt editor does).
-  virtual bool WidgetPaintsItself() const { return own_widget_ == false; }
+  virtual bool WidgetPaintsItself() const { return !own_widget_; }
   virtual void KeyDown(std::uint16_t& key, TShiftState shift);
   virtual void KeyUp(std::uint16_t& key, TShiftState shift);
   virtual void KeyPress(char& key);

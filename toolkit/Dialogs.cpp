@@ -270,11 +270,10 @@ std::vector<std::string> TSaveDialog::NameFilters(const std::string& filter) {
     std::replace(patterns.begin(), patterns.end(), ';', ' ');
     // A description that already ends in its patterns is shown as it is.
     const std::string tail = "(" + patterns + ")";
-    if (name.size() >= tail.size() &&
-        name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
-      out.push_back(name);
-    else
-      out.push_back(name + " (" + patterns + ")");
+    out.push_back(name);
+    if (name.size() < tail.size() ||
+        name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
+      out.back().append(" ").append(tail);
   }
   return out;
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "toolkit/Forms.h"
+#include "toolkit/Guards.h"
 #include "toolkit/StdCtrls.h"
 
 // ---- TCustomPanel ----------------------------------------------------------------
@@ -177,12 +178,11 @@ void TImage::Paint() {
   if (QPainter* p = c.Painter()) {
     // A transparent image lets what lies behind show through its alpha;
     // any other is copied as it is.
-    p->save();
+    const TPainterSave saved(p);
     p->setCompositionMode(QPainter::CompositionMode_SourceOver);
     const bool blend = transparent_ && picture_.HasAlpha();
     p->drawImage(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()),
                  blend ? picture_.Translucent() : picture_.Bitmap().Image());
-    p->restore();
   } else {
     c.StretchDraw(dest, picture_.Bitmap());
   }

@@ -182,7 +182,7 @@ class TCustomForm : public TWinControl {
   // the event was the frame's.
   bool FrameMouseEvent(QEvent* event);
   void LeaveFrame();
-  int DefaultHitTest(TPoint window_pos) const;
+  int DefaultHitTest(TPoint p) const;
   void SetFrameCursor(int hit);
   void MaximizeOwnFrame();
   void RestoreOwnFrame();
@@ -212,12 +212,11 @@ class TCustomForm : public TWinControl {
   bool drag_started_ = false;
 };
 
-// Hit testing of a window frame the program paints: `margins` around the
-// client area, borders `frame` pixels thick; with `sizeable` the borders
-// and corners size the window, else they are plain border. The top margin
-// inside the border is caption.
-int FrameHitTest(TPoint window_pos, int width, int height, const TRect& margins, int frame,
-                 bool sizeable);
+// Hit testing of a window frame the program paints, at `p` in window
+// coordinates: `margins` around the client area, borders `frame` pixels thick; with `sizeable` the
+// borders and corners size the window, else they are plain border. The top margin inside the border
+// is caption.
+int FrameHitTest(TPoint p, int width, int height, const TRect& margins, int frame, bool sizeable);
 // Edges a sizing hit-test code moves (none for other codes).
 Qt::Edges EdgesOfHitTest(int hit);
 // The cursor shape the pointer takes over a hit-test code.

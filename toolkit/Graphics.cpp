@@ -16,6 +16,7 @@
 #include <mutex>
 #include <vector>
 
+#include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 
 QString ToQString(const std::string& text) {
@@ -330,7 +331,9 @@ void TCanvas::SetClipRect(const TRect& rect) {
 void TCanvas::PlotPixel(int x, int y, std::uint32_t rgb) {
   if (!ClipRect().Contains({x, y})) return;
   if (painter_) {
-    painter_->fillRect(x, y, 1, 1, QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF));
+    painter_->fillRect(x, y, 1, 1,
+                       QColor(static_cast<int>(rgb & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+                              static_cast<int>((rgb >> 16) & 0xFF)));
     return;
   }
   WritePixel(*image_, x, y, ApplyMode(pen_.Mode(), rgb, ReadPixel(*image_, x, y)));
@@ -348,13 +351,12 @@ void TCanvas::LineTo(int x1, int y1) {
       own.begin(image_);
       p = &own;
     }
-    p->save();
+    const TPainterSave saved(p);
     if (has_clip_) p->setClipRect(ToQRect(ClipRect()));
     QPen qpen(ToQColor(pen_.Color()), pen_.Width(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     if (pen_.Width() == 1) qpen.setCapStyle(Qt::FlatCap);
     p->setPen(qpen);
     p->drawLine(from.X, from.Y, x1, y1);
-    p->restore();
     return;
   }
   if (!painter_ && image_ && !image_->isNull()) {
@@ -539,10 +541,9 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
 void TCanvas::DrawImage(const TRect& dest, const QImage& src, const TRect& source_rect) {
   if (dest.IsEmpty() || source_rect.IsEmpty() || src.isNull()) return;
   if (painter_ && !image_) {
-    painter_->save();
+    const TPainterSave saved(painter_);
     if (has_clip_) painter_->setClipRect(ToQRect(ClipRect()));
     painter_->drawImage(ToQRect(dest), src, ToQRect(source_rect));
-    painter_->restore();
     return;
   }
   const TRect clip = ClipRect();
@@ -626,12 +627,11 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
     own.begin(image_);
     p = &own;
   }
-  p->save();
+  const TPainterSave saved(p);
   if (has_clip_) p->setClipRect(ToQRect(ClipRect()));
   p->setFont(qf);
   p->setPen(ToQColor(font_.Color()));
   p->drawText(x, y + tm.Ascent, s);
-  p->restore();
 }
 
 void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {

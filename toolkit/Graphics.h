@@ -213,7 +213,7 @@ class TCanvas {
   void PlotPixel(int x, int y, std::uint32_t rgb);
   void LineToImage(TPoint from, TPoint to, std::uint32_t rgb);
   void FillSolid(const TRect& rect, TColor color);
-  void DrawImage(const TRect& dest, const QImage& image, const TRect& source_rect);
+  void DrawImage(const TRect& dest, const QImage& src, const TRect& source_rect);
 
   QImage* image_ = nullptr;
   QPainter* painter_ = nullptr;

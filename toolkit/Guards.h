@@ -21,7 +21,8 @@ class TScopeExit {
   explicit TScopeExit(Undo undo) : undo_(std::move(undo)) {}
   TScopeExit(const TScopeExit&) = delete;
   TScopeExit& operator=(const TScopeExit&) = delete;
-  ~TScopeExit() noexcept(false) {
+  // May throw by design: on a normal exit the undo's error is the caller's.
+  ~TScopeExit() noexcept(false) {  // NOLINT(bugprone-exception-escape)
     if (!armed_) return;
     if (std::uncaught_exceptions() == exceptions_) {
       undo_();

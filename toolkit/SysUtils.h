@@ -25,12 +25,15 @@ class Exception : public std::exception {
   std::string message_;
 };
 
+// NOLINTBEGIN(bugprone-macro-parentheses): the arguments are the names of a
+// class declaration, where parentheses cannot stand.
 #define SONARIX_EXCEPTION(Name, Base, DefaultText)                   \
   class Name : public Base {                                         \
    public:                                                           \
     Name() : Base(DefaultText) {}                                    \
     explicit Name(std::string message) : Base(std::move(message)) {} \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 
 SONARIX_EXCEPTION(ERangeError, Exception, "Range check error");
 SONARIX_EXCEPTION(EIntOverflow, Exception, "Integer overflow");

@@ -75,6 +75,7 @@ bool CheckSynchronize(int timeout_ms) {
     try {
       (*request->method)();
     } catch (...) {
+      // The error goes back to the waiting worker, which rethrows it.
       request->error = std::current_exception();
     }
     {
@@ -171,12 +172,14 @@ void TThread::Run() {
   try {
     Execute();
   } catch (...) {
+    // No exception may leave the thread: it is kept as FatalException.
     fatal = std::current_exception();
   }
   if (OnTerminate) {
     try {
       ::Synchronize([this] { OnTerminate(this); });
     } catch (...) {
+      // The first error is the one kept.
       if (!fatal) fatal = std::current_exception();
     }
   }

@@ -232,6 +232,7 @@ bool TWinControl::WidgetEvent(QObject* target, QEvent* e, const std::function<bo
   try {
     return TranslateEvent(target, e, qt_default);
   } catch (...) {
+    // No exception may unwind through Qt's event delivery.
     Application->HandleException(this);
     return true;
   }

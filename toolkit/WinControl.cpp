@@ -232,10 +232,10 @@ void TWinControl::Invalidate() {
   if (widget_) widget_->update();
 }
 
-void TWinControl::InvalidateRect(const TRect& r) {
+void TWinControl::InvalidateRect(const TRect& client_rect) {
   if (!widget_) return;
   const TRect m = FrameMargins();
-  widget_->update(ToQRect(r.Offset(m.Left, m.Top)));
+  widget_->update(ToQRect(client_rect.Offset(m.Left, m.Top)));
 }
 
 void TWinControl::Repaint() {

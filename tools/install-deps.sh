@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev libgl-dev zlib1g-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format-14 clang-tidy-14
   fonts-wine xvfb xauth x11-apps x11-utils imagemagick xdotool librsvg2-bin
   desktop-file-utils appstream libcap2-bin libxcb-damage0-dev
   iproute2 iputils-ping dnsmasq-base procps util-linux python3

@@ -34,8 +34,6 @@
 #include <tuple>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;

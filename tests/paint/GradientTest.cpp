@@ -97,7 +97,8 @@ TEST(MeshGradient, FourTrianglesCoverEveryPixelExactlyOnce) {
       FillShadedTriangle(PixelsOf(b), r, tri[0], tri[1], tri[2]);
       for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 40; ++x)
-          if (Px(b, x, y) == 0) ++count[static_cast<std::size_t>(y * 40 + x)];
+          if (Px(b, x, y) == 0)
+            ++count[static_cast<std::size_t>(y) * 40 + static_cast<std::size_t>(x)];
     }
     for (int y = 0; y < 20; ++y)
       for (int x = 0; x < 40; ++x)

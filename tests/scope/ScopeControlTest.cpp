@@ -82,7 +82,7 @@ TEST_F(ScopeOnWindow, RedrawRequestsPaintAtOnceAndEqualWritesDoNothing) {
   scope->Channels()[0]->SetColor(clYellow);
   EXPECT_EQ(scope->paints, before + 1);
   before = scope->paints;
-  for (auto write : std::initializer_list<std::function<void()>>{
+  for (const auto& write : std::initializer_list<std::function<void()>>{
            [&] { scope->SetGridLineWidth(2); }, [&] { scope->SetBaseColor(clWhite); },
            [&] { scope->SetDirection(TScrolldirection::sdLeftToRight); },
            [&] { scope->SetMinValue(-5); }, [&] { scope->SetMaxValue(80); },
