@@ -33,7 +33,7 @@ fi
 # (from ninja's dependency log).
 mapfile -t sources < <(python3 - "$root" "$build" "$base" "${changed[@]}" <<'PY'
 import json, os, subprocess, sys
-root, build, base, changed = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
+root, build, base, changed = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3], sys.argv[4:]
 entries = json.load(open(os.path.join(build, "compile_commands.json")))
 own = {}  # object file -> source
 build_rel = os.path.relpath(build, root) + "/"
