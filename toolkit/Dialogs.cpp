@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -278,12 +280,38 @@ std::vector<std::string> TSaveDialog::NameFilters(const std::string& filter) {
   return out;
 }
 
+namespace {
+
+// Icons and type names for the file list from the names alone. Qt's own
+// provider guesses a file's type from what it holds, reading it on the GUI
+// thread; a file that blocks when read (the kernel's message buffer in
+// /proc) would freeze the dialog.
+class TNameOnlyIconProvider : public QFileIconProvider {
+ public:
+  QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
+  QIcon icon(const QFileInfo& info) const override {
+    if (info.isRoot()) return QFileIconProvider::icon(Drive);
+    return QFileIconProvider::icon(info.isDir() ? Folder : File);
+  }
+  QString type(const QFileInfo& info) const override {
+    if (info.isDir() || !info.isFile()) return QFileIconProvider::type(info);
+    return mime_.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension).comment();
+  }
+
+ private:
+  QMimeDatabase mime_;
+};
+
+}  // namespace
+
 bool TSaveDialog::Execute() {
   QWidget* parent = nullptr;
   if (TCustomForm* f = Screen->ActiveForm()) parent = f->Handle();
   if (!parent && Application->MainForm()) parent = Application->MainForm()->Handle();
+  TNameOnlyIconProvider icons;
   QFileDialog dialog(parent, ToQString(title_));
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setIconProvider(&icons);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, (options_ & ofOverwritePrompt) == 0);

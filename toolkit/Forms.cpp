@@ -676,6 +676,10 @@ void TCustomForm::DefaultHandler(TMessage& m) {
   }
 }
 
+void TCustomForm::PointerEnteredChild() {
+  if (!frame_pressed_) LeaveFrame();
+}
+
 void TCustomForm::LeaveFrame() {
   if (!pointer_in_frame_) return;
   pointer_in_frame_ = false;

@@ -175,6 +175,11 @@ class TCustomForm : public TWinControl {
   virtual void Deactivate();
   void ApplyWindowFlags();
 
+ public:
+  // The pointer went from the program-drawn frame straight into a child
+  // window: the frame is left (no Qt leave event reaches the form then).
+  void PointerEnteredChild();
+
  private:
   void PlaceOnFirstShow();
   bool CloseModal();

@@ -276,6 +276,8 @@ bool TWinControl::TranslateEvent(QObject* target, QEvent* e,
       return own_widget_ ? true : r;
     }
     case QEvent::Enter:
+      if (TCustomForm* form = GetParentForm(this); form != nullptr && form != this)
+        form->PointerEnteredChild();
       Application->SetMouseControl(this);
       return qt_default();
     case QEvent::Leave:

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMenu>
@@ -321,6 +322,30 @@ TEST_F(SkinFrameTest, TitleButtonsFollowThePointerAndCloseOnRelease) {
   for (int y = 7; y < 19; ++y)
     for (int x = 421; x < 435; ++x) differ += Px(hot, x, y) != Px(normal, x, y);
   EXPECT_GT(differ, 10);
+}
+
+// The pointer can jump from a title button straight into a child window,
+// and the form then hears no leave of its own: the button still goes back
+// to its normal look.
+TEST_F(SkinFrameTest, ATitleButtonGoesOutWhenThePointerJumpsIntoAChildWindow) {
+  TsSkinProvider* p = nullptr;
+  auto f = MainLike(&p);
+  auto* panel = new TPanel(f.get());
+  panel->SetParent(f.get());
+  panel->SetBounds(0, 0, 431, 200);
+  f->Show();
+  QWidget* w = f->Handle();
+  const QPoint close(428, 12);
+  QMouseEvent move(QEvent::MouseMove, QPointF(close), QPointF(w->mapToGlobal(close)), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &move);
+  EXPECT_EQ(p->ButtonStates(), (std::vector<int>{1, 0, 0}));
+  const QPoint inside(100, 50);
+  const QPointF at(inside);
+  QEnterEvent enter(at, at, QPointF(panel->Handle()->mapToGlobal(inside)));
+  QApplication::sendEvent(panel->Handle(), &enter);
+  EXPECT_EQ(p->ButtonStates(), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(Application->MouseControl(), panel);
 }
 
 TEST_F(SkinFrameTest, MaximiseAndRestoreButtons) {

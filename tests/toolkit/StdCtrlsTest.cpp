@@ -2,14 +2,23 @@
 // drives them (keys and clicks through Qt), plus the top-level error box.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
 
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "toolkit/Buttons.h"
@@ -314,3 +323,34 @@ TEST_F(StdCtrlsTest, WindowHookReportsCreationAndDestruction) {
 }
 
 }  // namespace
+
+// A folder whose files block when read (the kernel's message buffer in
+// /proc) must not freeze the save dialog: it lists names without reading
+// what the files hold. A watchdog ends the test if the dialog hangs.
+TEST_F(StdCtrlsTest, SaveDialogListsAFolderOfBlockingFilesWithoutReadingThem) {
+  if (::access("/proc/kmsg", R_OK) != 0) GTEST_SKIP() << "needs read access to /proc/kmsg";
+  std::atomic<bool> done{false};
+  std::thread watchdog([&] {
+    for (int i = 0; i < 200 && !done; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!done) {
+      std::fprintf(stderr, "the save dialog froze listing /proc\n");
+      std::_Exit(1);
+    }
+  });
+  bool listed = false;
+  QTimer::singleShot(1500, [&] {
+    if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      listed = d->directory().absolutePath() == QStringLiteral("/proc");
+      d->reject();
+    }
+  });
+  TSaveDialog dialog(nullptr);
+  dialog.SetFileName("/proc/SonarixLog.txt");
+  dialog.SetFilter("Text File (*.txt)|*.txt|All files (*.*)|*.*");
+  dialog.SetFilterIndex(2);
+  EXPECT_FALSE(dialog.Execute());
+  done = true;
+  watchdog.join();
+  EXPECT_TRUE(listed);
+}
