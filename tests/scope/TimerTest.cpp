@@ -191,11 +191,14 @@ TEST(GrTimer, OnTimerCanBeChangedWhileTheWorkerTicksWithoutSyncEvent) {
   t.SetInterval(1);
   t.SetOnTimer(count_a);
   t.SetEnabled(true);
-  const auto end = Clock::now() + milliseconds(3000);
+  // The swaps go on until both handlers have ticked; a loaded machine may
+  // give the worker little time, so the wait is generous and the swapping
+  // thread steps aside now and then.
+  const auto end = Clock::now() + milliseconds(20000);
   int swaps = 0;
   while ((*a < 20 || *b < 20 || swaps < 20000) && Clock::now() < end) {
     t.SetOnTimer(++swaps % 2 ? count_b : count_a);
-    if (swaps % 64 == 0) std::this_thread::yield();
+    if (swaps % 64 == 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
   t.SetEnabled(false);
   EXPECT_GE(a->load(), 20);
