@@ -39,13 +39,13 @@ std::string Env(const TGetEnv& getenv, const char* name) {
 // The platform names Qt will try, in order ("" stands for its default).
 std::vector<std::string> PlatformCandidates(int argc, const char* const* argv,
                                             const TGetEnv& getenv) {
-  std::string spec;
+  std::string requested;
   if (const char* arg = OptionValue(argc, argv, "-platform"))
-    spec = arg;
+    requested = arg;
   else
-    spec = Env(getenv, "QT_QPA_PLATFORM");
+    requested = Env(getenv, "QT_QPA_PLATFORM");
   std::vector<std::string> names;
-  std::istringstream list(spec);
+  std::istringstream list(requested);
   std::string item;
   while (std::getline(list, item, ';')) {
     const auto colon = item.find(':');  // "name:option=value,..."
