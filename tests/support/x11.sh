@@ -77,3 +77,28 @@ press_enter_in() {
   xdotool windowfocus --sync "$1" 2>/dev/null || true
   xdotool key Return
 }
+
+# private_tmp FOLDER...: mounts a /tmp of this mount namespace's own (the
+# caller has unshared one), so that the X server's lock, socket and keymap
+# files cannot meet those of a server elsewhere. The folders given that lie
+# under the old /tmp (a checkout or a build folder there) stay where they
+# were.
+private_tmp() {
+  local old p rel
+  old=$(mktemp -d /run/sonarix-tmp.XXXXXX 2>/dev/null || mktemp -d /var/tmp/sonarix-tmp.XXXXXX)
+  mount --bind /tmp "$old"
+  mount -t tmpfs -o mode=1777 sonarix-tmp /tmp
+  for p in "$@"; do
+    [ -n "$p" ] || continue
+    p=$(realpath -m "$p")
+    case "$p" in
+      /tmp/*)
+        rel=${p#/tmp/}
+        mkdir -p "/tmp/$rel" "$old/$rel"
+        mount --bind "$old/$rel" "/tmp/$rel"
+        ;;
+    esac
+  done
+  umount -l "$old"
+  rmdir "$old"
+}
