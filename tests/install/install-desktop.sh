@@ -24,7 +24,7 @@ if [ "$(id -u)" -eq 0 ] && [ "${SONARIX_INSTALL_TEST_INSIDE:-}" != 1 ] && comman
   exec unshare -m --propagation private -- "$0" "$@"
 fi
 if [ "${SONARIX_INSTALL_TEST_INSIDE:-}" = 1 ]; then
-  private_tmp "$here/../.." "$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")" "$build" "$out"
+  private_tmp "$build" "$out"
 fi
 
 fail() { echo "FAIL: $*"; exit 1; }

@@ -78,17 +78,18 @@ press_enter_in() {
   xdotool key Return
 }
 
-# private_tmp FOLDER...: mounts a /tmp of this mount namespace's own (the
-# caller has unshared one), so that the X server's lock, socket and keymap
-# files cannot meet those of a server elsewhere. The folders given that lie
-# under the old /tmp (a checkout or a build folder there) stay where they
-# were.
+# private_tmp BUILD_DIR FOLDER...: mounts a /tmp of this mount namespace's
+# own (the caller has unshared one), so that the X server's lock, socket and
+# keymap files cannot meet those of a server elsewhere. The build folder, the
+# source folder it was configured from and the other folders given stay
+# where they were when they lie under the old /tmp.
 private_tmp() {
-  local old p rel
+  local old p rel source
+  source=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$1/CMakeCache.txt" 2>/dev/null || true)
   old=$(mktemp -d /run/sonarix-tmp.XXXXXX 2>/dev/null || mktemp -d /var/tmp/sonarix-tmp.XXXXXX)
   mount --bind /tmp "$old"
   mount -t tmpfs -o mode=1777 sonarix-tmp /tmp
-  for p in "$@"; do
+  for p in "$source" "$@"; do
     [ -n "$p" ] || continue
     p=$(realpath -m "$p")
     case "$p" in
