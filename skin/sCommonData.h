@@ -152,7 +152,6 @@ class TsCommonData : public TObject {
   const TBitmap& CacheBmp() const { return cache_; }
   int ControlKind() const { return kind_; }
   bool BGChanged() const { return bg_changed_; }
-  void SetBGChanged(bool value) { bg_changed_ = value; }
   bool HalfVisible() const { return half_visible_; }
   void SetHalfVisible(bool value) { half_visible_ = value; }
   // The updating flag as set (DropSkin, MarkUpdating); see Updating().
@@ -259,7 +258,6 @@ class TsCommonData : public TObject {
   void ApplySystemColors();
   void PointerIn();
   void PointerOut();
-  void SectionNameChanged();
   bool ManagerMatches(std::intptr_t data) const;
   bool DependsOnParent() const;
 

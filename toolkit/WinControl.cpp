@@ -39,7 +39,6 @@ TWinControl::TWinControl(TComponent* owner, QWidget* widget) : TControl(owner) {
   widget_->setMouseTracking(true);
   widget_->setFocusPolicy(Qt::NoFocus);
   widget_->hide();
-  Application->WindowCreated(this);
 }
 
 TWinControl::~TWinControl() {
