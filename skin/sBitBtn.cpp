@@ -170,7 +170,7 @@ void TsBitBtn::Dispatch(TMessage& m) {
         if (m.WParam != 0) {
           if (!skin_data_->Updating()) {
             skin_data_->EnsureCache();
-            skin_data_->CopyCacheToScreen(reinterpret_cast<HDC>(m.WParam));
+            skin_data_->CopyCacheToScreen(MessageDC(m));
           }
           return;
         }

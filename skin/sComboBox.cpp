@@ -85,7 +85,7 @@ void TsCustomComboBox::Dispatch(TMessage& m) {
         if (m.WParam != 0) {
           if (!skin_data_->Updating()) {
             skin_data_->EnsureCache();
-            skin_data_->CopyCacheToScreen(reinterpret_cast<HDC>(m.WParam));
+            skin_data_->CopyCacheToScreen(MessageDC(m));
           }
           return;
         }
@@ -94,7 +94,7 @@ void TsCustomComboBox::Dispatch(TMessage& m) {
         if (m.WParam != 0) {
           if (!skin_data_->Updating()) {
             skin_data_->EnsureCache();
-            skin_data_->CopyFrameToScreen(reinterpret_cast<HDC>(m.WParam));
+            skin_data_->CopyFrameToScreen(MessageDC(m));
           }
           return;
         }

@@ -12,10 +12,6 @@
 
 namespace {
 
-std::intptr_t AsData(const void* p) {
-  return reinterpret_cast<std::intptr_t>(p);
-}
-
 // Fills R on the record's device with its colour (please-draw).
 void FillTarget(const BackgroundInfo& info) {
   if (!info.PleaseDraw || info.DrawDC == nullptr || info.R.IsEmpty()) return;
@@ -109,20 +105,10 @@ TsBackground BackgroundOf(const BackgroundInfo& info) {
   return TsBackground::FromColor(info.Kind == bkFill ? info.Color : kTransparentKey);
 }
 
-std::intptr_t SkinCommand(TControl* control, TsCommand command, std::intptr_t data,
-                          std::uint16_t flag) {
-  if (control == nullptr) return 0;
-  return control->Perform(SM_LUMVEXCMD, MakeSkinCommand(command, flag), data);
-}
-
-bool IsSkinnedControl(TControl* control) {
-  return SkinCommand(control, TsCommand::QuerySkinned) == 1;
-}
-
 void AskParentBackground(TControl* control, BackgroundInfo& info) {
   info.Kind = bkUnknown;
   TWinControl* parent = control != nullptr ? control->Parent() : nullptr;
-  if (parent != nullptr) SkinCommand(parent, TsCommand::QueryBackInfo, AsData(&info));
+  if (parent != nullptr) SendQueryBackInfo(parent, info);
   if (info.Kind != bkUnknown) return;
   info.Kind = bkFill;
   if (parent != nullptr) {
@@ -176,8 +162,8 @@ void TsCommonData::SetSkinSection(const std::string& value) {
   }
   if (owner_control_->Parent() != nullptr && !owner_control_->IsLoading() &&
       !owner_control_->IsDestroying()) {
-    SkinCommand(owner_control_, skin_index_ >= 0 ? TsCommand::RepaintSkin : TsCommand::DropSkin,
-                AsData(m));
+    SendManagerCommand(owner_control_,
+                       skin_index_ >= 0 ? TsCommand::RepaintSkin : TsCommand::DropSkin, m);
   }
 }
 
@@ -193,8 +179,8 @@ void TsCommonData::SetSkinManager(TsSkinManager* value) {
   }
   if (owner_control_ != nullptr && !owner_control_->IsLoading() &&
       !owner_control_->IsDestroying()) {
-    SkinCommand(owner_control_, skin_index_ >= 0 ? TsCommand::RepaintSkin : TsCommand::DropSkin,
-                AsData(m));
+    SendManagerCommand(owner_control_,
+                       skin_index_ >= 0 ? TsCommand::RepaintSkin : TsCommand::DropSkin, m);
   }
 }
 
@@ -310,8 +296,9 @@ bool TsCommonData::Updating() const {
   return parent != nullptr && SkinCommand(parent, TsCommand::QueryBackDirty) == 1;
 }
 
-bool TsCommonData::ManagerMatches(std::intptr_t data) const {
-  return data == 0 || reinterpret_cast<TsSkinManager*>(data) == Manager();
+bool TsCommonData::ManagerMatches(const TMessage& message) const {
+  const TsSkinManager* named = CommandManager(message);
+  return named == nullptr || named == Manager();
 }
 
 bool TsCommonData::DependsOnParent() const {
@@ -339,11 +326,11 @@ bool TsCommonData::HandleCommand(TMessage& m) {
   const std::uint16_t flag = SkinCommandFlag(m.WParam);
   switch (SkinCommandOf(m.WParam)) {
     case TsCommand::ApplySkin:
-      if (ManagerMatches(m.LParam)) UpdateIndexes();
+      if (ManagerMatches(m)) UpdateIndexes();
       return true;
     case TsCommand::DropSkin:
-      if (!ManagerMatches(m.LParam)) return true;
-      if (auto* dying = reinterpret_cast<TsSkinManager*>(m.LParam);
+      if (!ManagerMatches(m)) return true;
+      if (TsSkinManager* dying = CommandManager(m);
           dying != nullptr && dying == skin_manager_ && dying->IsDestroying())
         skin_manager_ = nullptr;
       skin_index_ = border_index_ = texture_ = hot_texture_ = -1;
@@ -356,7 +343,7 @@ bool TsCommonData::HandleCommand(TMessage& m) {
       Invalidate();
       return true;
     case TsCommand::RepaintSkin:
-      if (!ManagerMatches(m.LParam)) return true;
+      if (!ManagerMatches(m)) return true;
       // After DropSkin the indexes are gone: look them up in the current skin.
       if (skin_index_ < 0) UpdateIndexes();
       bg_changed_ = true;
@@ -381,7 +368,7 @@ bool TsCommonData::HandleCommand(TMessage& m) {
       if (TransparencyFor(0) > 0 && flag == 1) bg_changed_ = true;
       return true;
     case TsCommand::SectionChanged:
-      if (const auto* name = reinterpret_cast<const std::string*>(m.LParam);
+      if (const std::string* name = CommandSectionName(m);
           name != nullptr && UpperCase(*name) == skin_section_)
         Invalidate();
       return true;
@@ -416,7 +403,7 @@ bool TsCommonData::HandleCommand(TMessage& m) {
       PointerOut();
       return true;
     case TsCommand::QueryBackInfo:
-      if (m.LParam != 0) AnswerBackInfo(*reinterpret_cast<BackgroundInfo*>(m.LParam));
+      if (BackgroundInfo* info = CommandBackInfo(m)) AnswerBackInfo(*info);
       return true;
     case TsCommand::CacheFlags:
       if (m.LParam == 1) {
@@ -430,7 +417,7 @@ bool TsCommonData::HandleCommand(TMessage& m) {
       }
       return true;
     case TsCommand::QueryAppWindow:
-      m.Result = AsData(Application);
+      AnswerObject(m, Application);
       return true;
     default:
       return false;
@@ -773,7 +760,7 @@ void TsCommonData::FadeStep() {
     return;
   }
   if (fade_->Finished()) {
-    SkinCommand(c, TsCommand::HaltFade, AsData(Manager()));
+    SendManagerCommand(c, TsCommand::HaltFade, Manager());
     return;
   }
   if (bg_changed_ && host_ != nullptr) host_->PrepareCache();

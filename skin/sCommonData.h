@@ -19,6 +19,7 @@
 
 #include "skin/SkinPainter.h"
 #include "skin/sConst.h"
+#include "skin/sSkinMessages.h"
 #include "skin/sSkinModel.h"
 #include "toolkit/Classes.h"
 #include "toolkit/Graphics.h"
@@ -89,12 +90,6 @@ struct BackgroundInfo {
 // The painting layer's view of an answer (the offsets unchanged).
 TsBackground BackgroundOf(const BackgroundInfo& info);
 
-// Sends a skin command to `control` (data in the second parameter, `flag`
-// in the low word of the first) and returns the answer.
-std::intptr_t SkinCommand(TControl* control, TsCommand command, std::intptr_t data = 0,
-                          std::uint16_t flag = 0);
-// Whether `control` answers QuerySkinned with 1.
-bool IsSkinnedControl(TControl* control);
 // Asks `control`'s parent what lies behind it: the record's kind is cleared
 // and the parent asked; a parent that answers nothing gives its Color
 // (kind 1), which fills R on DrawDC with please-draw set. A control without
@@ -258,7 +253,8 @@ class TsCommonData : public TObject {
   void ApplySystemColors();
   void PointerIn();
   void PointerOut();
-  bool ManagerMatches(std::intptr_t data) const;
+  // The command names no manager, or this control's.
+  bool ManagerMatches(const TMessage& message) const;
   bool DependsOnParent() const;
 
   // Published.

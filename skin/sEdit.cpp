@@ -70,7 +70,7 @@ void TsEdit::Dispatch(TMessage& m) {
     // The frame is the cache's; the editor paints the text area.
     if (!skin_data_->Updating()) {
       skin_data_->EnsureCache();
-      skin_data_->CopyFrameToScreen(reinterpret_cast<HDC>(m.WParam));
+      skin_data_->CopyFrameToScreen(MessageDC(m));
     }
     return;
   }

@@ -35,7 +35,7 @@ void TsMemoFrame::WndProc(TMessage& m) {
     TsCommonData& data = *memo_->SkinData();
     if (!data.Updating()) {
       data.EnsureCache();
-      data.CopyFrameToScreen(reinterpret_cast<HDC>(m.WParam));
+      data.CopyFrameToScreen(MessageDC(m));
     }
     return;
   }

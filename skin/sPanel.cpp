@@ -32,7 +32,7 @@ void TsPanel::Dispatch(TMessage& m) {
         return;
       case WM_PAINT:
         if (m.WParam != 0) {
-          PaintSkinned(reinterpret_cast<HDC>(m.WParam));
+          PaintSkinned(MessageDC(m));
           return;
         }
         break;
@@ -40,7 +40,7 @@ void TsPanel::Dispatch(TMessage& m) {
         if (m.WParam != 0) {
           if (!skin_data_->Updating() && !skin_data_->PlainColor()) {
             skin_data_->EnsureCache();
-            skin_data_->CopyFrameToScreen(reinterpret_cast<HDC>(m.WParam));
+            skin_data_->CopyFrameToScreen(MessageDC(m));
           }
           return;
         }

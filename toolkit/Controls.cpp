@@ -391,7 +391,7 @@ void TGraphicControl::Dispatch(TMessage& m) {
   if (m.Msg == WM_PAINT) {
     // Without a device context there is nothing to paint on.
     if (m.WParam == 0) return;
-    const TCanvasPaint paint(canvas_, reinterpret_cast<HDC>(m.WParam), ClientRect());
+    const TCanvasPaint paint(canvas_, MessageDC(m), ClientRect());
     Paint();
     return;
   }
