@@ -4,6 +4,10 @@
 // flags (background changed, updating, focused, mouse above, ...), the
 // answers to the skin commands, what lies behind it (QueryBackInfo), the item
 // painter, the copy of the cache to the screen and the fades between states.
+// One class, one file per job: sCommonData.cpp (kinds, settings, look-ups,
+// state rules), sCommonCommands.cpp (the skin commands, with the table of
+// who sends each), sCommonReactions.cpp, sCommonBackground.cpp,
+// sCommonCache.cpp and sCommonFades.cpp.
 //
 // A control owns its TsCommonData and routes to it, from its Dispatch:
 //   - every SM_LUMVEXCMD message (HandleCommand answers the common commands),
