@@ -88,3 +88,9 @@ void TsCommonData::CopyFrameToScreen(HDC dc) {
   dc->setClipRegion(frame, Qt::IntersectClip);
   dc->drawImage(0, 0, DisplayBitmap().Image());
 }
+
+void TsCommonData::PaintFrameFromCache(HDC dc) {
+  if (Updating() || plain_color_) return;
+  EnsureCache();
+  CopyFrameToScreen(dc);
+}

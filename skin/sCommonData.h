@@ -228,6 +228,9 @@ class TsCommonData : public TObject {
   void CopyCacheToScreen(HDC dc);
   // The frame (non-client) part of DisplayBitmap(); `dc` in window coordinates.
   void CopyFrameToScreen(HDC dc);
+  // WM_NCPAINT of a skinned control: the cache made current and its frame
+  // copied, unless the control must wait (Updating()) or keeps no cache.
+  void PaintFrameFromCache(HDC dc);
   // The state the cache was last built for (-1: never built).
   int CacheState() const { return cache_state_; }
   // The host rebuilt the cache for `state`: it is current now.
