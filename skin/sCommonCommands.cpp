@@ -58,6 +58,18 @@
 #include "toolkit/Forms.h"
 #include "toolkit/SysUtils.h"
 
+namespace {
+
+// Passes a skin command on to the children of `control`, when it has any.
+void PassToChildren(TControl* control, std::uintptr_t wparam, std::intptr_t lparam) {
+  if (auto* win = dynamic_cast<TWinControl*>(control)) {
+    for (int i = 0; i < win->ControlCount(); ++i)
+      win->Controls(i)->Perform(SM_LUMVEXCMD, wparam, lparam);
+  }
+}
+
+}  // namespace
+
 bool TsCommonData::ManagerMatches(const TMessage& message) const {
   const TsSkinManager* named = CommandManager(message);
   return named == nullptr || named == Manager();
@@ -122,10 +134,7 @@ bool TsCommonData::HandleCommand(TMessage& m) {
     case TsCommand::ParentBackDirty:
       if (!DependsOnParent()) return true;
       bg_changed_ = true;
-      if (auto* win = dynamic_cast<TWinControl*>(owner_control_)) {
-        for (int i = 0; i < win->ControlCount(); ++i)
-          win->Controls(i)->Perform(SM_LUMVEXCMD, m.WParam, m.LParam);
-      }
+      PassToChildren(owner_control_, m.WParam, m.LParam);
       if (flag == 1) Invalidate();
       return true;
     case TsCommand::QueryFillColor:
@@ -149,10 +158,7 @@ bool TsCommonData::HandleCommand(TMessage& m) {
     case TsCommand::CacheFlags:
       if (m.LParam == 1) {
         DecideCache();
-        if (auto* win = dynamic_cast<TWinControl*>(owner_control_)) {
-          for (int i = 0; i < win->ControlCount(); ++i)
-            win->Controls(i)->Perform(SM_LUMVEXCMD, m.WParam, 1);
-        }
+        PassToChildren(owner_control_, m.WParam, 1);
       } else {
         m.Result = plain_color_ ? 1 : 0;
       }

@@ -74,9 +74,10 @@ void TsSkinManager::BroadcastCommand(TsCommand command) {
       DeliverToForm(form, wparam, lparam);
     }
   }
+  // A copy: a command may unregister forms, so deliver only to those still listed.
+  // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
   const std::vector<TsRegisteredForm> forms = RegisteredSkinnedForms();
   for (const TsRegisteredForm& r : forms) {
-    // A command may unregister forms: deliver only to those still listed.
     if (r.Form == nullptr || Registered(r.Form) == nullptr || r.Form->IsDestroying()) continue;
     DeliverToForm(r.Form, wparam, lparam);
   }

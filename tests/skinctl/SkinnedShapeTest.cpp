@@ -69,8 +69,10 @@ class SkinnedShape : public SkinFixture {
     Pump(30);
     auto* panel = static_cast<TsPanel*>(parent->Controls(0));
     auto* button = static_cast<TsBitBtn*>(parent->Controls(4));
-    controls = {{"panel", panel, panel->SkinData()},   {"edit", edit, edit->SkinData()},
-                {"memo", memo, memo->SkinData()},      {"combo", combo, combo->SkinData()},
+    controls = {{"panel", panel, panel->SkinData()},
+                {"edit", edit, edit->SkinData()},
+                {"memo", memo, memo->SkinData()},
+                {"combo", combo, combo->SkinData()},
                 {"button", button, button->SkinData()}};
     for (const TShaped& c : controls) ASSERT_TRUE(c.data->Skinned()) << c.name;
   }
@@ -110,11 +112,11 @@ TEST_F(SkinnedShape, EachControlPaintsItsOwnPartsFromTheCache) {
     const char* ncpaint_again;  // with the cache current
   };
   const std::vector<TExpect> expected = {
-      {"", "10 34+", "10 34", "10"},     // panel: client and frame (of no width here)
-      {"+", "", "10 34+", "10+"},        // edit: the frame; the editor the rest
-      {"+", "10", "10 34+", "10+"},      // memo: the frame by its handler
-      {"", "10 34+", "10 34+", "10+"},   // combo box: client and frame
-      {"", "10 34+", "", ""},            // button: the client
+      {"", "10 34+", "10 34", "10"},    // panel: client and frame (of no width here)
+      {"+", "", "10 34+", "10+"},       // edit: the frame; the editor the rest
+      {"+", "10", "10 34+", "10+"},     // memo: the frame by its handler
+      {"", "10 34+", "10 34+", "10+"},  // combo box: client and frame
+      {"", "10 34+", "", ""},           // button: the client
   };
   for (std::size_t i = 0; i < controls.size(); ++i) {
     const TShaped& c = controls[i];
