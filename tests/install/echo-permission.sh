@@ -54,6 +54,8 @@ chown "$user:$user" "$home"
 
 ip link set lo up
 start_xvfb || fail "no X server"
+# The user's own copy of the server's cookie.
+install -m 600 -o "$user" -g "$user" "$XAUTHORITY" "$home/.Xauthority"
 
 # start_as_user OUT ERR: the program in the user's session (its own ids and
 # no others, no inherited capabilities, a clean environment), in the
@@ -62,7 +64,8 @@ start_as_user() {
   # A program with a file capability runs in secure mode, where the leak
   # checker of a sanitizer build cannot stop the process to look.
   setpriv --reuid="$user" --regid="$user" --clear-groups --inh-caps=-all -- \
-    env -i HOME="$home" XDG_RUNTIME_DIR="$home" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb \
+    env -i HOME="$home" XDG_RUNTIME_DIR="$home" DISPLAY="$DISPLAY" XAUTHORITY="$home/.Xauthority" \
+    QT_QPA_PLATFORM=xcb \
     PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
     UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" "$program" >"$1" 2>"$2" &
   pid=$!

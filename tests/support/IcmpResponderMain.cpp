@@ -10,6 +10,9 @@
 //   error ADDR  at once, a "destination unreachable" that quotes the request
 //               as if it had been sent to ADDR (codes host, port and
 //               administratively prohibited in turn)
+//   sequence N  at once, a "host unreachable" that quotes the request as it
+//               was sent (destination, identifier, payload) but with its
+//               sequence number moved by N
 //   flood N     instead of its reply, after DELAY_MS, N replies with the
 //               request's identifier and payload and sequence numbers far
 //               ahead (the namespace's kernel may answer for real)
@@ -55,6 +58,7 @@ struct TPending {
   sockaddr_in to;
   TBytes message;        // an ICMP message, or a whole datagram when `spoofed`
   bool spoofed = false;  // sent with a header of our own (a forged source)
+  std::uint32_t source = 0;  // the address it goes out from; 0: the kernel's choice
   int copies = 1;        // sent this many times, sequence numbers counting up
   bool operator>(const TPending& o) const { return due > o.due; }
 };
@@ -84,6 +88,42 @@ void AddSequence(TBytes& icmp, int delta) {
   icmp[6] = static_cast<std::uint8_t>(seq >> 8);
   icmp[7] = static_cast<std::uint8_t>(seq);
   SetChecksum(icmp);
+}
+
+// A "destination unreachable" with `code` that quotes `icmp` (the request as
+// the kernel sent it) in a datagram from `from` to `to`; quoted whole, as
+// Linux routers do for a short datagram.
+TBytes Unreachable(std::uint8_t code, const TBytes& icmp, std::uint32_t from, std::uint32_t to) {
+  TBytes quoted = IpHeader(icmp.size(), from, to);
+  quoted.insert(quoted.end(), icmp.begin(), icmp.end());
+  TBytes error = {3, code, 0, 0, 0, 0, 0, 0};
+  error.insert(error.end(), quoted.begin(), quoted.end());
+  SetChecksum(error);
+  return error;
+}
+
+// Sends `message` from `source` (0: the kernel picks, as for an unnamed
+// sender). A host answers from the address that was asked.
+void SendFrom(int fd, const TBytes& message, const sockaddr_in& to, std::uint32_t source) {
+  char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+  iovec iov{const_cast<std::uint8_t*>(message.data()), message.size()};
+  msghdr msg{};
+  msg.msg_name = const_cast<sockaddr_in*>(&to);
+  msg.msg_namelen = sizeof to;
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  if (source != 0) {
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_spec_dst.s_addr = source;
+    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+  }
+  ::sendmsg(fd, &msg, 0);
 }
 
 }  // namespace
@@ -141,8 +181,12 @@ int main(int argc, char** argv) {
       pending.pop();
       for (int i = 0; i < p.copies; ++i) {
         if (i > 0) AddSequence(p.message, 1);
-        ::sendto(p.spoofed ? spoof_fd : fd, p.message.data(), p.message.size(), 0,
-                 reinterpret_cast<const sockaddr*>(&p.to), sizeof p.to);
+        if (p.spoofed) {
+          ::sendto(spoof_fd, p.message.data(), p.message.size(), 0,
+                   reinterpret_cast<const sockaddr*>(&p.to), sizeof p.to);
+        } else {
+          SendFrom(fd, p.message, p.to, p.source);
+        }
       }
     }
     timespec wait{1, 0};
@@ -183,9 +227,14 @@ int main(int argc, char** argv) {
       drop_acc -= 100;
       continue;
     }
+    std::uint32_t asked;
+    std::memcpy(&asked, &buf[16], 4);
     TPending p;
     p.due = stamp + delay;
     p.to = from;
+    // A request to a group or a broadcast address is answered from our own.
+    const std::uint32_t asked_host = ntohl(asked);
+    if (!IN_MULTICAST(asked_host) && asked_host != INADDR_BROADCAST) p.source = asked;
     p.message.assign(icmp, icmp + icmp_size);
     p.message[0] = 0;  // echo reply
     SetChecksum(p.message);
@@ -201,18 +250,23 @@ int main(int argc, char** argv) {
       forged.due = p.due + 5000000;
       AddSequence(forged.message, 1);
       pending.push(std::move(forged));
-    } else if (trick == "error") {
-      // The request as the kernel sent it, but addressed elsewhere; quoted
-      // whole, as Linux routers do for a short datagram.
-      TBytes quoted = IpHeader(icmp_size, from.sin_addr.s_addr, trick_addr);
-      quoted.insert(quoted.end(), icmp, icmp + icmp_size);
+    } else if (trick == "error" || trick == "sequence") {
+      // The request as the kernel sent it: addressed elsewhere, or with
+      // another sequence number.
+      TBytes request(icmp, icmp + icmp_size);
+      std::uint32_t to = trick_addr;
+      std::uint8_t code = 1;  // host unreachable
+      if (trick == "sequence") {
+        to = asked;
+        AddSequence(request, std::atoi(trick_arg.c_str()));
+      } else {
+        static const std::uint8_t kCodes[] = {1, 3, 13};
+        static int turn = 0;
+        code = kCodes[turn++ % 3];
+      }
       TPending forged = p;
       forged.due = stamp;
-      static const std::uint8_t kCodes[] = {1, 3, 13};
-      static int turn = 0;
-      forged.message = {3, kCodes[turn++ % 3], 0, 0, 0, 0, 0, 0};
-      forged.message.insert(forged.message.end(), quoted.begin(), quoted.end());
-      SetChecksum(forged.message);
+      forged.message = Unreachable(code, request, from.sin_addr.s_addr, to);
       pending.push(std::move(forged));
     } else if (trick == "flood") {
       p.copies = std::atoi(trick_arg.c_str());
