@@ -13,9 +13,10 @@
 //   sequence N  at once, a "host unreachable" that quotes the request as it
 //               was sent (destination, identifier, payload) but with its
 //               sequence number moved by N
-//   flood N     instead of its reply, after DELAY_MS, N replies with the
-//               request's identifier and payload and sequence numbers far
-//               ahead (the namespace's kernel may answer for real)
+//   strays N    no reply; whenever it is sent SIGUSR1, N replies at once
+//               with the identifier and payload of the last request it saw
+//               and sequence numbers far ahead (the namespace's kernel may
+//               answer for real)
 #include <arpa/inet.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
@@ -38,6 +39,7 @@
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
+volatile sig_atomic_t g_strays = 0;
 
 std::int64_t Nanos(const timespec& t) {
   return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
@@ -143,6 +145,16 @@ int main(int argc, char** argv) {
   sa.sa_handler = [](int) { g_stop = 1; };
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGINT, &sa, nullptr);
+  // SIGUSR1 only wakes the wait below, so that none is missed between the
+  // look at the flag and the wait.
+  struct sigaction usr {};
+  usr.sa_handler = [](int) { g_strays = 1; };
+  sigaction(SIGUSR1, &usr, nullptr);
+  sigset_t usr_only, waiting;
+  sigemptyset(&usr_only);
+  sigaddset(&usr_only, SIGUSR1);
+  sigprocmask(SIG_BLOCK, &usr_only, &waiting);
+  sigdelset(&waiting, SIGUSR1);
 
   const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
   if (fd < 0) {
@@ -172,10 +184,21 @@ int main(int argc, char** argv) {
   std::priority_queue<TPending, std::vector<TPending>, std::greater<>> pending;
   std::vector<std::uint8_t> buf(65536 + 128);
   int drop_acc = 0;
+  TPending last_request;  // what "strays" copies
   while (!g_stop) {
     timespec now_ts;
     clock_gettime(CLOCK_REALTIME, &now_ts);
     const std::int64_t now = Nanos(now_ts);
+    if (g_strays) {
+      g_strays = 0;
+      if (!last_request.message.empty()) {
+        TPending strays = last_request;
+        strays.due = now;
+        strays.copies = std::atoi(trick_arg.c_str());
+        AddSequence(strays.message, 1000);
+        pending.push(std::move(strays));
+      }
+    }
     while (!pending.empty() && pending.top().due <= now) {
       TPending p = pending.top();
       pending.pop();
@@ -195,7 +218,7 @@ int main(int argc, char** argv) {
       wait = {static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
     }
     pollfd pfd{fd, POLLIN, 0};
-    if (::ppoll(&pfd, 1, &wait, nullptr) <= 0) continue;
+    if (::ppoll(&pfd, 1, &wait, &waiting) <= 0) continue;
 
     sockaddr_in from{};
     char control[256];
@@ -268,9 +291,9 @@ int main(int argc, char** argv) {
       forged.due = stamp;
       forged.message = Unreachable(code, request, from.sin_addr.s_addr, to);
       pending.push(std::move(forged));
-    } else if (trick == "flood") {
-      p.copies = std::atoi(trick_arg.c_str());
-      AddSequence(p.message, 1000);
+    } else if (trick == "strays") {
+      last_request = std::move(p);
+      continue;
     }
     pending.push(std::move(p));
   }
