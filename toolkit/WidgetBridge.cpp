@@ -74,9 +74,9 @@ std::uint16_t PunctuationKey(int key) {
     std::uint16_t vk;
   };
   static constexpr TKeyChars kKeys[] = {
-      {";:", VK_OEM_1}, {"=+", VK_OEM_PLUS},   {",<", VK_OEM_COMMA}, {"-_", VK_OEM_MINUS},
-      {".>", VK_OEM_PERIOD}, {"/?", VK_OEM_2}, {"`~", VK_OEM_3},     {"[{", VK_OEM_4},
-      {"\\|", VK_OEM_5}, {"]}", VK_OEM_6},     {"'\"", VK_OEM_7},
+      {";:", VK_OEM_1},      {"=+", VK_OEM_PLUS}, {",<", VK_OEM_COMMA}, {"-_", VK_OEM_MINUS},
+      {".>", VK_OEM_PERIOD}, {"/?", VK_OEM_2},    {"`~", VK_OEM_3},     {"[{", VK_OEM_4},
+      {"\\|", VK_OEM_5},     {"]}", VK_OEM_6},    {"'\"", VK_OEM_7},
   };
   if (key <= ' ' || key > '~') return 0;
   for (const TKeyChars& k : kKeys)

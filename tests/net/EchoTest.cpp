@@ -341,7 +341,8 @@ TEST_P(EchoTest, AForgedReplyFromAThirdHostIsIgnored) {
       for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(icmp.SendEcho(), 1) << target << ": " << icmp.StatusText();
         EXPECT_EQ(inet_ntoa(icmp.LastReply().Address), target);
-        EXPECT_GE(icmp.LastReply().RoundTripTime, 30u) << target << ": the forged copy came at once";
+        EXPECT_GE(icmp.LastReply().RoundTripTime, 30u)
+            << target << ": the forged copy came at once";
       }
     }
   });
@@ -399,7 +400,9 @@ TEST_P(EchoTest, AnErrorAboutAnotherDatagramIsIgnored) {
   Admit(lab.client);
   const std::pair<const char*, const char*> kErrors[] = {
       {"error", "10.77.2.77"}, {"sequence", "1"}, {"sequence", "-1"}};
-  for (const auto& [trick, arg] : kErrors) {
+  for (const auto& error : kErrors) {
+    const char* trick = error.first;
+    const char* arg = error.second;
     sxtest::TIcmpResponder responder(lab.target, 30, 0, trick, arg);
     ASSERT_TRUE(responder.Ok());
     lab.client.RunInside([&] {

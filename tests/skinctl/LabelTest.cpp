@@ -353,7 +353,8 @@ TEST_F(EffectLabel, AColouredShadowKeepsItsChannelsOverWhatLiesBehind) {
         for (int a = 0; a < 256; ++a) {
           int worst = 0;
           for (int ch = 0; ch < 3; ++ch)
-            worst = std::max(worst, std::abs(static_cast<int>((p >> (8 * ch)) & 0xFF) - mix(a, ch)));
+            worst =
+                std::max(worst, std::abs(static_cast<int>((p >> (8 * ch)) & 0xFF) - mix(a, ch)));
           if (worst < best) best = worst, weight = a;
         }
         off += best > 3;

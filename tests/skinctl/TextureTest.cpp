@@ -30,8 +30,8 @@ class Textures : public ::testing::Test {
  protected:
   void SetUp() override {
     Application->Initialize();
-    folder_ = std::filesystem::temp_directory_path() /
-              ("sonarix-textures-" + std::to_string(::getpid()));
+    folder_ =
+        std::filesystem::temp_directory_path() / ("sonarix-textures-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder_ / "Textured");
     TsPixels texture;
     texture.Width = texture.Height = 8;
@@ -55,8 +55,9 @@ class Textures : public ::testing::Test {
                                  "HOTPATTERN=~0000~0000~0008~0008~00\r\n";
     std::ofstream(folder_ / "Textured" / "Options.dat")
         << "[GLOBALINFO]\r\nMASTERBITMAP=MASTER.BMP\r\n"
-        << "[FORM]\r\n" << textured << "[WOOD]\r\n" << textured
-        << "[CLEAR]\r\nTRANSPARENCY=100\r\nHOTTRANSPARENCY=100\r\n";
+        << "[FORM]\r\n"
+        << textured << "[WOOD]\r\n"
+        << textured << "[CLEAR]\r\nTRANSPARENCY=100\r\nHOTTRANSPARENCY=100\r\n";
     manager = std::make_unique<TsSkinManager>(nullptr);
     AddSteam(*manager);
     manager->SetSkinDirectory(folder_.string());

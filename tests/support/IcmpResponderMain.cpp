@@ -58,10 +58,10 @@ using TBytes = std::vector<std::uint8_t>;
 struct TPending {
   std::int64_t due;
   sockaddr_in to;
-  TBytes message;        // an ICMP message, or a whole datagram when `spoofed`
-  bool spoofed = false;  // sent with a header of our own (a forged source)
+  TBytes message;            // an ICMP message, or a whole datagram when `spoofed`
+  bool spoofed = false;      // sent with a header of our own (a forged source)
   std::uint32_t source = 0;  // the address it goes out from; 0: the kernel's choice
-  int copies = 1;        // sent this many times, sequence numbers counting up
+  int copies = 1;            // sent this many times, sequence numbers counting up
   bool operator>(const TPending& o) const { return due > o.due; }
 };
 

@@ -110,8 +110,10 @@ TEST_F(Keys, EachKeyArrivesWithItsVirtualKeyAndCharacter) {
   for (TWinControl* input : std::vector<TWinControl*>{edit, combo}) {
     for (const TCase& c : kCases) {
       const TKeySeen seen = Press(input, c.key, c.mods, c.text);
-      EXPECT_EQ(seen.down, c.vk) << (input == edit ? "edit" : "combo box") << " key " << std::hex << c.key;
-      EXPECT_EQ(seen.chr, c.chr) << (input == edit ? "edit" : "combo box") << " key " << std::hex << c.key;
+      EXPECT_EQ(seen.down, c.vk) << (input == edit ? "edit" : "combo box") << " key " << std::hex
+                                 << c.key;
+      EXPECT_EQ(seen.chr, c.chr) << (input == edit ? "edit" : "combo box") << " key " << std::hex
+                                 << c.key;
     }
   }
   // Tab moves the focus and types nothing.

@@ -89,8 +89,7 @@ TEST_F(MessageChain, AHandlerMayHandTheChainBackWhileAQtEventPasses) {
   form->Show();
   Application->ProcessMessages();
   int downs = 0, taken = 0;
-  panel->OnMouseDown = TMouseEvent(
-      [&](TObject*, TMouseButton, TShiftState, int, int) { ++downs; });
+  panel->OnMouseDown = TMouseEvent([&](TObject*, TMouseButton, TShiftState, int, int) { ++downs; });
   const TWndMethod own = panel->WindowProc();
   // A handler that goes once it has seen a press, as a skin's frame handler
   // goes when the skin is dropped by what the press does.
