@@ -26,10 +26,10 @@ TColor Texel(int x, int y) {
   return ((x / 2 + y / 2) % 2) != 0 ? kInk : kPaper;
 }
 
-class Textures : public ::testing::Test {
+class Textures : public SkinFixture {
  protected:
   void SetUp() override {
-    Application->Initialize();
+    SkinFixture::SetUp();
     folder_ =
         std::filesystem::temp_directory_path() / ("sonarix-textures-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder_ / "Textured");
@@ -57,26 +57,19 @@ class Textures : public ::testing::Test {
         << "[GLOBALINFO]\r\nMASTERBITMAP=MASTER.BMP\r\n"
         << "[FORM]\r\n"
         << textured << "[WOOD]\r\n"
-        << textured << "[CLEAR]\r\nTRANSPARENCY=100\r\nHOTTRANSPARENCY=100\r\n";
-    manager = std::make_unique<TsSkinManager>(nullptr);
-    AddSteam(*manager);
+        << textured;
+    // The test sections (CLEAR among them) come along.
     manager->SetSkinDirectory(folder_.string());
     manager->SetSkinName("Textured");
     ASSERT_GE(manager->SectionIndex("WOOD"), 0);
     ASSERT_GE(manager->SectionIndex("FORM"), 0);
-    form = new TForm(Application);
-    form->SetBounds(40, 40, 240, 180);
-    form->SetColor(0x405060);
+    ASSERT_GE(manager->SectionIndex("CLEAR"), 0);
   }
   void TearDown() override {
-    delete form;
-    manager.reset();
+    SkinFixture::TearDown();
     std::filesystem::remove_all(folder_);
   }
 
-  QImage Grab(TWinControl* control) {
-    return control->Handle()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  }
   // Pixels of `shot` in `r` that differ from the texture laid from `origin`.
   static int Untextured(const QImage& shot, const TRect& r, TPoint origin) {
     int wrong = 0;
@@ -91,9 +84,6 @@ class Textures : public ::testing::Test {
     child->SetBevelOuter(bvNone);
     return child;
   }
-
-  std::unique_ptr<TsSkinManager> manager;
-  TForm* form = nullptr;
 
  private:
   std::filesystem::path folder_;
