@@ -1,6 +1,10 @@
 // Echoes against the kernel: loopback through both kinds of ICMP socket, and
 // a lab of namespaces (client, router, target) for TTL expiry, unreachable
 // and blackholed destinations, a slow host and two pingers at once.
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +16,7 @@
 #include <vector>
 
 #include "ping/ICMP.h"
+#include "platform/RawSockets.h"
 #include "platform/Sockets.h"
 #include "support/NetNs.h"
 
@@ -63,20 +68,45 @@ long QueuedIcmpBytes(const TNetNs& ns) {
   return total;
 }
 
-const TIcmpSocketKind kKinds[] = {TIcmpSocketKind::kPing, TIcmpSocketKind::kRaw};
+// Ping sockets; raw ones opened here, as root does; raw ones from the
+// broker, as the installed program gets them.
+struct TSocketCase {
+  TIcmpSocketKind kind;
+  bool brokered;
+  const char* name;
+};
+const TSocketCase kKinds[] = {{TIcmpSocketKind::kPing, false, "PingSocket"},
+                              {TIcmpSocketKind::kRaw, false, "RawSocket"},
+                              {TIcmpSocketKind::kRaw, true, "BrokeredRawSocket"}};
 
-std::string KindName(TIcmpSocketKind kind) {
-  return kind == TIcmpSocketKind::kPing ? "PingSocket" : "RawSocket";
+// Starts the raw socket broker inside `ns`, from this thread (the broker
+// lives as long as the thread that started it).
+bool StartBrokerIn(const TNetNs& ns) {
+  const int own = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+  const int inside = ::open(("/run/netns/" + ns.Name()).c_str(), O_RDONLY | O_CLOEXEC);
+  const bool started = own >= 0 && inside >= 0 && ::setns(inside, CLONE_NEWNET) == 0 &&
+                       StartRawSocketBroker();
+  const bool back = own >= 0 && ::setns(own, CLONE_NEWNET) == 0;
+  if (own >= 0) ::close(own);
+  if (inside >= 0) ::close(inside);
+  return started && back;
 }
 
-class EchoTest : public ::testing::TestWithParam<TIcmpSocketKind> {
+class EchoTest : public ::testing::TestWithParam<TSocketCase> {
  protected:
+  void TearDown() override { StopRawSocketBroker(); }
   // Ping sockets where the namespace admits us, raw ones where it does not.
   void Admit(const TNetNs& ns) {
-    ASSERT_TRUE(ns.AllowPingSockets(GetParam() == TIcmpSocketKind::kPing));
+    ASSERT_TRUE(ns.AllowPingSockets(GetParam().kind == TIcmpSocketKind::kPing));
+    if (GetParam().brokered) {
+      ASSERT_TRUE(StartBrokerIn(ns));
+    }
   }
   // An engine made inside the namespace, checked to use the wanted socket.
-  void Expect(const TICMP& icmp) { EXPECT_EQ(IcmpSocketKindOf(icmp.EchoHandle()), GetParam()); }
+  void Expect(const TICMP& icmp) {
+    EXPECT_EQ(IcmpSocketKindOf(icmp.EchoHandle()), GetParam().kind);
+    EXPECT_EQ(RawSocketBrokerProcess() != 0, GetParam().brokered) << "the broker still serves";
+  }
 };
 
 TEST_P(EchoTest, ThreeEchoesToLoopback) {
@@ -420,6 +450,6 @@ TEST_P(EchoTest, StrayRepliesWithOurIdentifierAreDrainedBeforeTheNextEcho) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoTest, ::testing::ValuesIn(kKinds),
-                         [](const auto& info) { return KindName(info.param); });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
