@@ -283,10 +283,24 @@ struct TSplitReport {
   std::string uid;
   pid_t broker = 0;
   int raw_socket_errno = -1;  // 0 when OpenRawIcmpSocket gave one
+  int sockets_kept_across_exec = -1;
   std::map<std::string, std::string> broker_status;
   int broker_descriptors = -1;
   bool broker_ended = false;  // after the child ended
 };
+
+// The sockets of this process that a program it starts would inherit (its
+// connection to the broker must not be one).
+int SocketsKeptAcrossExec() {
+  int kept = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const auto target = std::filesystem::read_symlink(entry.path(), error).string();
+    const int fd = std::stoi(entry.path().filename().string());
+    if (target.rfind("socket:", 0) == 0 && (::fcntl(fd, F_GETFD) & FD_CLOEXEC) == 0) ++kept;
+  }
+  return kept;
+}
 
 // Forks a child that takes the credentials, splits, and reports; the broker
 // is looked at while the child waits.
@@ -305,12 +319,15 @@ TSplitReport SplitInChild(uid_t ruid, uid_t euid, std::vector<cap_value_t> caps,
     } else {
       const TPrivilegeSplit split = SeparateRawSocketPrivilege();
       const int fd = OpenRawIcmpSocket(AF_INET, 0);
+      const int raw_errno = fd >= 0 ? 0 : errno;
+      if (fd >= 0) ::close(fd);
       const auto status = StatusOf("self");
       out << static_cast<int>(split) << "\n"
           << Sets(status) << "\n"
           << status.at("Uid") << "\n"
           << RawSocketBrokerProcess() << "\n"
-          << (fd >= 0 ? 0 : errno) << "\n";
+          << raw_errno << "\n"
+          << SocketsKeptAcrossExec() << "\n";
     }
     const std::string text = out.str();
     if (::write(to_parent[1], text.data(), text.size()) < 0) ::_exit(1);
@@ -330,7 +347,7 @@ TSplitReport SplitInChild(uid_t ruid, uid_t euid, std::vector<cap_value_t> caps,
   std::getline(lines, report.split);
   std::getline(lines, report.sets);
   std::getline(lines, report.uid);
-  lines >> report.broker >> report.raw_socket_errno;
+  lines >> report.broker >> report.raw_socket_errno >> report.sockets_kept_across_exec;
   const std::string broker = std::to_string(report.broker);
   if (report.broker > 0) {
     report.broker_status = StatusOf(broker);
@@ -382,6 +399,7 @@ TEST(PrivilegeSplit, TheBrokerKeepsNetRawAloneAndTheProgramNothing) {
     EXPECT_EQ(r.sets, kNoSets);
     EXPECT_EQ(r.uid, kUserIds);
     EXPECT_EQ(r.raw_socket_errno, 0) << "the broker gives raw sockets";
+    EXPECT_EQ(r.sockets_kept_across_exec, 0) << "a program started here could ask the broker";
     ASSERT_GT(r.broker, 0);
     auto b = r.broker_status;
     EXPECT_EQ(Sets(b), "CapInh=0000 CapPrm=2000 CapEff=2000 CapAmb=0000 ");
