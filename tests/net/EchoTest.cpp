@@ -1,10 +1,6 @@
 // Echoes against the kernel: loopback through both kinds of ICMP socket, and
 // a lab of namespaces (client, router, target) for TTL expiry, unreachable
 // and blackholed destinations, a slow host and two pingers at once.
-#include <fcntl.h>
-#include <sched.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -79,19 +75,6 @@ const TSocketCase kKinds[] = {{TIcmpSocketKind::kPing, false, "PingSocket"},
                               {TIcmpSocketKind::kRaw, false, "RawSocket"},
                               {TIcmpSocketKind::kRaw, true, "BrokeredRawSocket"}};
 
-// Starts the raw socket broker inside `ns`, from this thread (the broker
-// lives as long as the thread that started it).
-bool StartBrokerIn(const TNetNs& ns) {
-  const int own = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-  const int inside = ::open(("/run/netns/" + ns.Name()).c_str(), O_RDONLY | O_CLOEXEC);
-  const bool started = own >= 0 && inside >= 0 && ::setns(inside, CLONE_NEWNET) == 0 &&
-                       StartRawSocketBroker();
-  const bool back = own >= 0 && ::setns(own, CLONE_NEWNET) == 0;
-  if (own >= 0) ::close(own);
-  if (inside >= 0) ::close(inside);
-  return started && back;
-}
-
 class EchoTest : public ::testing::TestWithParam<TSocketCase> {
  protected:
   void TearDown() override { StopRawSocketBroker(); }
@@ -99,7 +82,7 @@ class EchoTest : public ::testing::TestWithParam<TSocketCase> {
   void Admit(const TNetNs& ns) {
     ASSERT_TRUE(ns.AllowPingSockets(GetParam().kind == TIcmpSocketKind::kPing));
     if (GetParam().brokered) {
-      ASSERT_TRUE(StartBrokerIn(ns));
+      ASSERT_TRUE(ns.StartRawSocketBroker());
     }
   }
   // An engine made inside the namespace, checked to use the wanted socket.

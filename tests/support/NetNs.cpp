@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/RawSockets.h"
+
 extern char** environ;
 
 namespace sxtest {
@@ -89,6 +91,17 @@ void TNetNs::RunInside(const std::function<void()>& fn) const {
   });
   worker.join();
   if (error) std::rethrow_exception(error);
+}
+
+bool TNetNs::StartRawSocketBroker() const {
+  const int own = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+  const int inside = ::open(("/run/netns/" + name_).c_str(), O_RDONLY | O_CLOEXEC);
+  const bool started = own >= 0 && inside >= 0 && ::setns(inside, CLONE_NEWNET) == 0 &&
+                       platform::StartRawSocketBroker();
+  const bool back = own >= 0 && ::setns(own, CLONE_NEWNET) == 0;
+  if (own >= 0) ::close(own);
+  if (inside >= 0) ::close(inside);
+  return started && back;
 }
 
 bool Connect(const TNetNs& a, const std::string& a_if, const std::string& a_cidr, const TNetNs& b,
