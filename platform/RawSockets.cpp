@@ -49,7 +49,7 @@ bool AttachIpv4Filter(int fd, std::uint32_t id) {
       /* 12 */ BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0x0F),
       /* 13 */ BPF_STMT(BPF_ALU | BPF_LSH | BPF_K, 2),
       /* 14 */ BPF_STMT(BPF_ALU | BPF_ADD | BPF_X, 0),
-      /* 15 */ BPF_STMT(BPF_MISC | BPF_TAX, 0),       // X = both headers
+      /* 15 */ BPF_STMT(BPF_MISC | BPF_TAX, 0),        // X = both headers
       /* 16 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 8),  // the quoted ICMP type
       /* 17 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_ECHO, 0, 3),
       /* 18 */ BPF_STMT(BPF_LD | BPF_H | BPF_IND, 8 + 4),  // the quoted identifier
@@ -103,9 +103,8 @@ int OpenHere(int family, std::uint16_t echo_id) {
   if (fd < 0) return -1;
   const std::uint32_t id = ntohs(echo_id);  // filters compare in host order
   const int lock = 1;
-  const bool filtered =
-      (family == AF_INET ? AttachIpv4Filter(fd, id) : AttachIpv6Filter(fd, id)) &&
-      ::setsockopt(fd, SOL_SOCKET, SO_LOCK_FILTER, &lock, sizeof lock) == 0;
+  const bool filtered = (family == AF_INET ? AttachIpv4Filter(fd, id) : AttachIpv6Filter(fd, id)) &&
+                        ::setsockopt(fd, SOL_SOCKET, SO_LOCK_FILTER, &lock, sizeof lock) == 0;
   if (!filtered) {
     const int error = errno;
     ::close(fd);
@@ -241,8 +240,7 @@ void CloseAllBut(int keep) {
   }
   const cap_value_t net_raw = CAP_NET_RAW;
   // Changing credentials clears the parent-death signal: it comes last.
-  const bool confined = KeepOnly(&net_raw, 1) &&
-                        ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+  const bool confined = KeepOnly(&net_raw, 1) && ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
                         ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) == 0 &&
                         ::prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) == 0;
   // The parent may have ended before the signal was asked for.

@@ -388,8 +388,10 @@ TEST(PrivilegeSplit, TheBrokerKeepsNetRawAloneAndTheProgramNothing) {
     std::vector<cap_value_t> caps, inheritable;
   } starts[] = {
       {"file capability", kUser, {CAP_NET_RAW}, {}},
-      {"more than it needs, inherited and ambient too", kUser,
-       {CAP_NET_RAW, CAP_NET_BIND_SERVICE, CAP_NET_ADMIN}, {CAP_NET_RAW, CAP_NET_BIND_SERVICE}},
+      {"more than it needs, inherited and ambient too",
+       kUser,
+       {CAP_NET_RAW, CAP_NET_BIND_SERVICE, CAP_NET_ADMIN},
+       {CAP_NET_RAW, CAP_NET_BIND_SERVICE}},
       {"set-user-id root", 0, {}, {}},
   };
   for (const auto& start : starts) {

@@ -38,7 +38,7 @@ class CapProbe : public QObject {
   Q_OBJECT
 #ifdef CAPPROBE_PLATFORM
   Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QPA.QPlatformIntegrationFactoryInterface.5.3" FILE
-                    "platform.json")
+                        "platform.json")
 #else
   Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QStyleFactoryInterface" FILE "style.json")
 #endif
