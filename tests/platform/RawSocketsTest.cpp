@@ -252,15 +252,15 @@ std::map<std::string, std::string> StatusOf(const std::string& pid) {
 std::string Sets(const std::map<std::string, std::string>& status) {
   std::ostringstream out;
   for (const char* set : {"CapInh", "CapPrm", "CapEff", "CapAmb"})
-    out << set << "=" << (status.count(set) ? status.at(set).substr(12) : "?") << " ";
+    out << set << "=" << (status.contains(set) ? status.at(set).substr(12) : "?") << " ";
   return out.str();
 }
 
 // Gives this (child) process `caps` in the permitted and effective sets
 // after becoming `ids` (real, effective, saved), and `inheritable` in both
 // the inheritable and ambient sets.
-bool TakeCredentials(uid_t ruid, uid_t euid, std::vector<cap_value_t> caps,
-                     std::vector<cap_value_t> inheritable) {
+bool TakeCredentials(uid_t ruid, uid_t euid, const std::vector<cap_value_t>& caps,
+                     const std::vector<cap_value_t>& inheritable) {
   if (::setgroups(0, nullptr) != 0 || ::setresgid(ruid, euid, euid) != 0) return false;
   if (::prctl(PR_SET_KEEPCAPS, 1, 0, 0, 0) != 0 || ::setresuid(ruid, euid, euid) != 0 ||
       ::prctl(PR_SET_KEEPCAPS, 0, 0, 0, 0) != 0)
@@ -304,8 +304,8 @@ int SocketsKeptAcrossExec() {
 
 // Forks a child that takes the credentials, splits, and reports; the broker
 // is looked at while the child waits.
-TSplitReport SplitInChild(uid_t ruid, uid_t euid, std::vector<cap_value_t> caps,
-                          std::vector<cap_value_t> inheritable) {
+TSplitReport SplitInChild(uid_t ruid, uid_t euid, const std::vector<cap_value_t>& caps,
+                          const std::vector<cap_value_t>& inheritable) {
   TSplitReport report;
   int to_parent[2], to_child[2];
   if (::pipe(to_parent) != 0 || ::pipe(to_child) != 0) return report;
