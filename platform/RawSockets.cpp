@@ -135,32 +135,6 @@ ssize_t ReceiveMessage(int fd, msghdr& msg) {
   }
 }
 
-bool SendMessage(int fd, const msghdr& msg, std::size_t size) {
-  for (;;) {
-    const ssize_t n = ::sendmsg(fd, &msg, MSG_NOSIGNAL);
-    if (n >= 0) return static_cast<std::size_t>(n) == size;
-    if (errno != EINTR) return false;
-  }
-}
-
-bool SendReply(int fd, std::int32_t error, int socket) {
-  iovec iov{&error, sizeof error};
-  msghdr msg{};
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  if (socket >= 0) {
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&msg);
-    c->cmsg_level = SOL_SOCKET;
-    c->cmsg_type = SCM_RIGHTS;
-    c->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(c), &socket, sizeof socket);
-  }
-  return SendMessage(fd, msg, sizeof error);
-}
-
 // --- Capabilities and ids. Each acts on the calling thread, the only one
 // there is when start-up separates the privilege.
 
@@ -275,6 +249,28 @@ bool ConnectionLost(int error) {
 
 }  // namespace
 
+bool SendBrokerMessage(int to, const void* bytes, std::size_t size, int attached) {
+  iovec iov{const_cast<void*>(bytes), size};
+  msghdr msg{};
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  if (attached >= 0) {
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = SOL_SOCKET;
+    c->cmsg_type = SCM_RIGHTS;
+    c->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(c), &attached, sizeof attached);
+  }
+  for (;;) {
+    const ssize_t n = ::sendmsg(to, &msg, MSG_NOSIGNAL);
+    if (n >= 0) return static_cast<std::size_t>(n) == size;
+    if (errno != EINTR) return false;
+  }
+}
+
 std::optional<TRawSocketRequest> ParseRawSocketRequest(const unsigned char* bytes,
                                                        std::size_t size) {
   if (size != kRawSocketRequestSize || std::memcmp(bytes, kRequestTag, sizeof kRequestTag) != 0)
@@ -310,7 +306,7 @@ TBrokerEnd ServeRawSocketRequests(int fd) {
     if (!request) return TBrokerEnd::kMalformed;
     const int socket = OpenHere(request->family, request->echo_id);
     const std::int32_t error = socket < 0 ? errno : 0;
-    const bool sent = SendReply(fd, error, socket);
+    const bool sent = SendBrokerMessage(fd, &error, sizeof error, socket);
     if (socket >= 0) ::close(socket);
     if (!sent) return TBrokerEnd::kBroken;
   }
@@ -326,11 +322,7 @@ int RequestRawIcmpSocket(int broker_fd, int family, std::uint16_t echo_id) {
   std::memcpy(bytes, kRequestTag, sizeof kRequestTag);
   std::memcpy(bytes + 4, &family16, sizeof family16);
   std::memcpy(bytes + 6, &echo_id, sizeof echo_id);
-  iovec out{bytes, sizeof bytes};
-  msghdr request{};
-  request.msg_iov = &out;
-  request.msg_iovlen = 1;
-  if (!SendMessage(broker_fd, request, sizeof bytes)) return -1;
+  if (!SendBrokerMessage(broker_fd, bytes, sizeof bytes, -1)) return -1;
 
   std::int32_t error = 0;
   char spare = 0;  // shows a longer reply

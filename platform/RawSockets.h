@@ -63,6 +63,9 @@ struct TRawSocketRequest {
   int family = 0;
   std::uint16_t echo_id = 0;  // network order
 };
+// Sends `size` bytes as one message on a broker connection, with the
+// descriptor `attached` unless it is -1.
+bool SendBrokerMessage(int to, const void* bytes, std::size_t size, int attached);
 // A request's bytes; nullopt when they are not one.
 std::optional<TRawSocketRequest> ParseRawSocketRequest(const unsigned char* bytes,
                                                        std::size_t size);

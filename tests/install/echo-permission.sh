@@ -23,26 +23,9 @@ for tool in Xvfb xdotool xprop unshare ip setpriv sysctl setcap getcap mount; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to build a user's environment and a network namespace"; exit 77; }
-if [ "${SONARIX_ECHO_PERMISSION_INSIDE:-}" != 1 ]; then
-  export SONARIX_ECHO_PERMISSION_INSIDE=1
-  exec unshare -n -m --propagation private -- "$0" "$@"
-fi
-# A /tmp of this namespace's own: the X server's lock, socket and keymap
-# files (and everything this test makes) cannot meet those of a server of
-# another namespace that took the same display number.
-private_tmp "$build" "$out"
-mkdir -p "$out"
+in_own_namespaces "$0" "$@"
 fail() { echo "FAIL: $*"; exit 1; }
-
-work=$(mktemp -d)
-chmod 755 "$work"
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
+scratch_folder
 
 install_program "$build" "$work/prefix" "$out/install.log" || fail "no install"
 program=$PROGRAM
@@ -79,7 +62,7 @@ done
 # The window's process holds no capability, whatever the program file has;
 # with `brokered`, its raw socket broker holds CAP_NET_RAW alone.
 ping_user() {
-  local sent0 replies0 sent1 replies1 win broker sets
+  local win broker sets
   start_as_user "$out/$1.out" "$out/$1.err"
   win=$(wait_window "$pid" '^Sonarix 1\.0$' 15) || { cat "$out/$1.err"; fail "$1: no main window"; }
   echo "$1: the window's process $(capability_sets "$pid")"
@@ -91,20 +74,10 @@ ping_user() {
     [ "$sets" = "CapInh=0000000000000000 CapPrm=0000000000002000 CapEff=0000000000002000 CapAmb=0000000000000000" ] ||
       fail "$1: the broker holds more or less than CAP_NET_RAW"
   fi
-  sleep 0.5
-  read -r sent0 replies0 < <(echo_counters)
-  press_enter_in "$win"
-  for _ in $(seq 1 60); do
-    read -r sent1 replies1 < <(echo_counters)
-    [ $((replies1 - replies0)) -ge 3 ] && break
-    sleep 0.1
-  done
-  import -window root "$out/$1.png" 2>/dev/null || true
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  ping_in_window "$win" "$out/$1.png"
   pid=
-  echo "$1: echoes sent $((sent1 - sent0)), replies $((replies1 - replies0))"
-  [ $((sent1 - sent0)) -eq 3 ] && [ $((replies1 - replies0)) -eq 3 ] || fail "$1: expected 3 and 3"
+  echo "$1: echoes sent $ECHOES_SENT, replies $ECHO_REPLIES"
+  [ "$ECHOES_SENT" -eq 3 ] && [ "$ECHO_REPLIES" -eq 3 ] || fail "$1: expected 3 and 3"
 }
 
 # 2. The capability, as the install gives it: only the broker keeps it.

@@ -23,23 +23,9 @@ for tool in Xvfb xdotool xprop unshare ip setpriv sysctl getcap mount g++ pkg-co
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to build a user's environment and namespaces"; exit 77; }
-if [ "${SONARIX_PLUGIN_CAPABILITY_INSIDE:-}" != 1 ]; then
-  export SONARIX_PLUGIN_CAPABILITY_INSIDE=1
-  exec unshare -n -m --propagation private -- "$0" "$@"
-fi
-private_tmp "$build" "$out"
-mkdir -p "$out"
+in_own_namespaces "$0" "$@"
 fail() { echo "FAIL: $*"; exit 1; }
-
-work=$(mktemp -d)
-chmod 755 "$work"
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
+scratch_folder
 
 install_program "$build" "$work/prefix" "$out/install.log" || fail "no install"
 caps=$(getcap "$PROGRAM")
@@ -73,17 +59,7 @@ window_sets=$(capability_sets "$pid")
 holds_no_capability "$pid" && window_clean=1 || window_clean=0
 broker=$(broker_of "$pid") || true
 broker_sets=$(if [ -n "$broker" ]; then capability_sets "$broker"; fi)
-sleep 0.5
-read -r sent0 replies0 < <(echo_counters)
-press_enter_in "$win"
-for _ in $(seq 1 60); do
-  read -r sent1 replies1 < <(echo_counters)
-  [ $((replies1 - replies0)) -ge 3 ] && break
-  sleep 0.1
-done
-import -window root "$out/window.png" 2>/dev/null || true
-kill "$pid" 2>/dev/null || true
-wait "$pid" 2>/dev/null || true
+ping_in_window "$win" "$out/window.png"
 program_pid=$pid
 pid=
 
@@ -106,8 +82,8 @@ done
 echo "--- the window's process: $window_sets"
 [ "$window_clean" = 1 ] || { echo "FAIL: the window's process holds a capability"; status=1; }
 echo "--- its broker ${broker:-(none)}: $broker_sets"
-echo "echoes sent $((sent1 - sent0)), replies $((replies1 - replies0))"
-[ $((sent1 - sent0)) -eq 3 ] && [ $((replies1 - replies0)) -eq 3 ] ||
+echo "echoes sent $ECHOES_SENT, replies $ECHO_REPLIES"
+[ "$ECHOES_SENT" -eq 3 ] && [ "$ECHO_REPLIES" -eq 3 ] ||
   { echo "FAIL: expected 3 echoes and 3 replies"; status=1; }
 [ "$status" -eq 0 ] || exit 1
 echo "PASS"

@@ -77,21 +77,7 @@ int SocketOption(int fd, int name) {
 
 // Sends `bytes` as one message, with `fd` attached when it is not -1.
 bool SendRaw(int to, const std::string& bytes, int fd = -1) {
-  iovec iov{const_cast<char*>(bytes.data()), bytes.size()};
-  msghdr msg{};
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  if (fd >= 0) {
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&msg);
-    c->cmsg_level = SOL_SOCKET;
-    c->cmsg_type = SCM_RIGHTS;
-    c->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(c), &fd, sizeof fd);
-  }
-  return ::sendmsg(to, &msg, MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+  return SendBrokerMessage(to, bytes.data(), bytes.size(), fd);
 }
 
 std::string Request(std::uint16_t family, std::uint16_t id) {
@@ -351,10 +337,14 @@ TSplitReport SplitInChild(uid_t ruid, uid_t euid, const std::vector<cap_value_t>
   const std::string broker = std::to_string(report.broker);
   if (report.broker > 0) {
     report.broker_status = StatusOf(broker);
-    report.broker_descriptors = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/" + broker + "/fd"))
-      ++report.broker_descriptors;
+    // The socket it handed over may still be on its way to being closed.
+    for (int i = 0; i < 100 && report.broker_descriptors != 1; ++i) {
+      if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      report.broker_descriptors = 0;
+      for ([[maybe_unused]] const auto& entry :
+           std::filesystem::directory_iterator("/proc/" + broker + "/fd"))
+        ++report.broker_descriptors;
+    }
   }
   ::close(to_child[1]);  // the child ends
   ::waitpid(child, nullptr, 0);

@@ -2,6 +2,39 @@
 # ordinary user. Source it (after x11.sh); every function returns non-zero
 # (and says why on stderr) when it fails.
 
+# in_own_namespaces SCRIPT BUILD_DIR OUTDIR [ARG...]: called first by a test
+# script that runs as root, with its own path and arguments. Outside, runs
+# the script again in network and mount namespaces of its own, and does not
+# return. Inside, gives it a /tmp of its own, so that the X server's lock,
+# socket and keymap files (and everything the test makes) cannot meet those
+# of a server of another namespace that took the same display number; and
+# makes OUTDIR.
+in_own_namespaces() {
+  local script=$1
+  shift
+  if [ "${SONARIX_TEST_INSIDE:-}" != "$script" ]; then
+    export SONARIX_TEST_INSIDE=$script
+    exec unshare -n -m --propagation private -- "$script" "$@"
+  fi
+  private_tmp "$1" "$2"
+  mkdir -p "$2"
+}
+
+# scratch_folder: a scratch folder, `work`, that everyone may read into; when
+# the script ends, the program (`pid`, if set) and the X server are stopped
+# and the folder removed.
+scratch_folder() {
+  work=$(mktemp -d)
+  chmod 755 "$work"
+  pid=
+  trap scratch_cleanup EXIT
+}
+scratch_cleanup() {
+  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
+  stop_xvfb
+  rm -rf "$work"
+}
+
 # install_program BUILD_DIR PREFIX LOG: `cmake --install` into PREFIX, which
 # gives the program cap_net_raw where it can; sets PROGRAM.
 install_program() {
@@ -74,4 +107,25 @@ broker_of() {
   done
   echo "process $1 has no broker" >&2
   return 1
+}
+
+# ping_in_window WINDOW SHOT: presses Enter in the program's main window (the
+# host box holds 127.0.0.1, three echoes), waits up to 6 s for three replies,
+# saves a screenshot to SHOT and ends the program (`pid`). ECHOES_SENT and
+# ECHO_REPLIES say what the namespace's counters saw meanwhile.
+ping_in_window() {
+  local sent0 replies0 sent1 replies1
+  sleep 0.5
+  read -r sent0 replies0 < <(echo_counters)
+  press_enter_in "$1"
+  for _ in $(seq 1 60); do
+    read -r sent1 replies1 < <(echo_counters)
+    [ $((replies1 - replies0)) -ge 3 ] && break
+    sleep 0.1
+  done
+  import -window root "$2" 2>/dev/null || true
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  ECHOES_SENT=$((sent1 - sent0))
+  ECHO_REPLIES=$((replies1 - replies0))
 }
