@@ -7,7 +7,7 @@
 #      hint on standard error naming both ways out, exit status 1;
 #   2. with the cap_net_raw the install step gives: the window shows and
 #      Enter pings 127.0.0.1 three times over a raw socket from the broker,
-#      while the window's process holds no capability in any set;
+#      and again, while the window's process holds no capability in any set;
 #   3. without the capability but with the group range widened: the same
 #      over a ping socket.
 # The namespace's own ICMP counters show the echoes. Exit 77 = skipped.
@@ -57,12 +57,13 @@ for expected in "sonarix: Unable to get ping handle." \
   grep -qF -- "$expected" "$out/denied.err" || fail "standard error lacks: $expected"
 done
 
-# ping_user CASE: the user starts the program, presses Enter in the host box
-# (127.0.0.1, three echoes) and the namespace counts three echoes each way.
-# The window's process holds no capability, whatever the program file has;
-# with `brokered`, its raw socket broker holds CAP_NET_RAW alone.
+# ping_user CASE [brokered [SERIES]]: the user starts the program, presses
+# Enter in the host box (127.0.0.1, three echoes) and the namespace counts
+# three echoes each way; SERIES (1) series run one after another. The
+# window's process holds no capability, whatever the program file has; with
+# `brokered`, its raw socket broker holds CAP_NET_RAW alone.
 ping_user() {
-  local win broker sets
+  local win broker sets series
   start_as_user "$out/$1.out" "$out/$1.err"
   win=$(wait_window "$pid" '^Sonarix 1\.0$' 15) || { cat "$out/$1.err"; fail "$1: no main window"; }
   echo "$1: the window's process $(capability_sets "$pid")"
@@ -74,15 +75,17 @@ ping_user() {
     [ "$sets" = "CapInh=0000000000000000 CapPrm=0000000000002000 CapEff=0000000000002000 CapAmb=0000000000000000" ] ||
       fail "$1: the broker holds more or less than CAP_NET_RAW"
   fi
-  ping_in_window "$win" "$out/$1.png"
-  pid=
-  echo "$1: echoes sent $ECHOES_SENT, replies $ECHO_REPLIES"
-  [ "$ECHOES_SENT" -eq 3 ] && [ "$ECHO_REPLIES" -eq 3 ] || fail "$1: expected 3 and 3"
+  for series in $(seq 1 "${3:-1}"); do
+    ping_in_window "$win"
+    echo "$1: series $series: echoes sent $ECHOES_SENT, replies $ECHO_REPLIES"
+    [ "$ECHOES_SENT" -eq 3 ] && [ "$ECHO_REPLIES" -eq 3 ] || fail "$1: expected 3 and 3"
+  done
+  end_program "$out/$1.png"
 }
 
 # 2. The capability, as the install gives it: only the broker keeps it.
 setcap cap_net_raw+ep "$program"
-ping_user with-capability brokered
+ping_user with-capability brokered 2
 
 # 3. No capability, the group admitted to ping sockets.
 setcap -r "$program"

@@ -59,9 +59,9 @@ window_sets=$(capability_sets "$pid")
 holds_no_capability "$pid" && window_clean=1 || window_clean=0
 broker=$(broker_of "$pid") || true
 broker_sets=$(if [ -n "$broker" ]; then capability_sets "$broker"; fi)
-ping_in_window "$win" "$out/window.png"
+ping_in_window "$win"
 program_pid=$pid
-pid=
+end_program "$out/window.png"
 
 status=0
 for kind in style platform; do

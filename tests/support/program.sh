@@ -109,10 +109,10 @@ broker_of() {
   return 1
 }
 
-# ping_in_window WINDOW SHOT: presses Enter in the program's main window (the
-# host box holds 127.0.0.1, three echoes), waits up to 6 s for three replies,
-# saves a screenshot to SHOT and ends the program (`pid`). ECHOES_SENT and
-# ECHO_REPLIES say what the namespace's counters saw meanwhile.
+# ping_in_window WINDOW: presses Enter in the program's main window (the host
+# box holds 127.0.0.1, three echoes) and waits up to 6 s for three replies.
+# ECHOES_SENT and ECHO_REPLIES say what the namespace's counters saw
+# meanwhile.
 ping_in_window() {
   local sent0 replies0 sent1 replies1
   sleep 0.5
@@ -123,9 +123,14 @@ ping_in_window() {
     [ $((replies1 - replies0)) -ge 3 ] && break
     sleep 0.1
   done
-  import -window root "$2" 2>/dev/null || true
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
   ECHOES_SENT=$((sent1 - sent0))
   ECHO_REPLIES=$((replies1 - replies0))
+}
+
+# end_program SHOT: saves a screenshot to SHOT and ends the program (`pid`).
+end_program() {
+  import -window root "$1" 2>/dev/null || true
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  pid=
 }
