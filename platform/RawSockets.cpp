@@ -194,8 +194,11 @@ void CloseAllBut(int keep) {
     for (int fd = 0; fd < keep; ++fd) ::close(fd);
   }
   if (::close_range(static_cast<unsigned>(keep) + 1, ~0U, 0) != 0) {
+    // A kernel without close_range: every descriptor the limit allows.
     rlimit limit{};
-    const rlim_t last = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 ? limit.rlim_cur : 1024;
+    const rlim_t last = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < (1u << 20)
+                            ? limit.rlim_cur
+                            : 1u << 20;
     for (rlim_t fd = static_cast<rlim_t>(keep) + 1; fd < last; ++fd) ::close(static_cast<int>(fd));
   }
 }
@@ -231,15 +234,14 @@ struct TBroker {
 std::mutex g_mutex;  // guards g_broker and keeps one request on the line
 TBroker g_broker;
 
-// Call with g_mutex held. Returns the broker's wait status.
-int EndBroker(bool kill) {
+// Ends the connection and waits for the broker to end (with g_mutex held);
+// `kill` for one that broke its word and might not.
+void EndBroker(bool kill) {
   ::close(g_broker.fd);
   if (kill) ::kill(g_broker.pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(g_broker.pid, &status, 0) < 0 && errno == EINTR) {
+  while (::waitpid(g_broker.pid, nullptr, 0) < 0 && errno == EINTR) {
   }
   g_broker = {};
-  return status;
 }
 
 // A reply that says the broker is no longer there to ask.

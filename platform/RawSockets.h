@@ -48,7 +48,8 @@ TPrivilegeSplit SeparateRawSocketPrivilege();
 // Forks a broker that keeps CAP_NET_RAW alone, as the real user and group,
 // with no new privileges, no descriptor but its end of the connection, and
 // death with this process's calling thread; OpenRawIcmpSocket then asks it.
-// Leaves this process as it is. False (errno set) when it cannot.
+// Leaves this process as it is, and does nothing while a broker runs. False
+// (errno set) when it cannot.
 bool StartRawSocketBroker();
 // Closes the connection and waits for the broker to end.
 void StopRawSocketBroker();

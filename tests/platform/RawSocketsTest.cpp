@@ -7,6 +7,7 @@
 #include <grp.h>
 #include <linux/filter.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/capability.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -213,6 +214,27 @@ TEST(RawSocketBroker, TheRequesterTakesOnlyAWellFormedReply) {
   EXPECT_EQ(RequestRawIcmpSocket(ends[0], AF_INET, 0), -1);
   EXPECT_TRUE(errno == EPIPE || errno == ECONNRESET) << std::strerror(errno);
   ::close(ends[0]);
+}
+
+// The process-wide broker, as root starts it: once it has died, the next
+// request reaps it and asks the kernel, here with success.
+TEST(RawSocketBroker, ABrokerThatDiedIsReapedAndTheKernelAskedInstead) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, whose CAP_NET_RAW the broker keeps";
+  ASSERT_TRUE(StartRawSocketBroker());
+  const pid_t broker = RawSocketBrokerProcess();
+  ASSERT_GT(broker, 0);
+  int fd = OpenRawIcmpSocket(AF_INET, 0);
+  EXPECT_GE(fd, 0) << std::strerror(errno);
+  ::close(fd);
+  ASSERT_EQ(::kill(broker, SIGKILL), 0);
+  siginfo_t info{};
+  ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(broker), &info, WEXITED | WNOWAIT), 0);
+  fd = OpenRawIcmpSocket(AF_INET, 0);
+  EXPECT_GE(fd, 0) << std::strerror(errno);
+  ::close(fd);
+  EXPECT_EQ(RawSocketBrokerProcess(), 0);
+  EXPECT_EQ(::waitpid(broker, nullptr, WNOHANG), -1) << "reaped";
+  StopRawSocketBroker();
 }
 
 // --- Start-up's split, in children that take the credentials a program
