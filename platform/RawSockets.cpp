@@ -4,6 +4,7 @@
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
+#include <seccomp.h>
 #include <signal.h>
 #include <sys/capability.h>
 #include <sys/prctl.h>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 namespace platform {
 
@@ -412,6 +414,39 @@ int OpenRawIcmpSocket(int family, std::uint16_t echo_id) {
   return OpenHere(family, echo_id);
 }
 
+namespace {
+
+// A raw socket from the broker sends ICMP as this host, with the kernel
+// writing the IP header. With IP_HDRINCL (IPV6_HDRINCL) the caller would
+// write that header itself, any source and any protocol: forging traffic of
+// the whole machine, which is more than pinging needs. Nothing checks a
+// capability when that option is set (opening the socket took one), so the
+// program forbids itself the option for good. The filter needs
+// no-new-privileges, which programs it starts inherit: nothing it starts
+// needs to gain privileges (the desktop's opener, a browser).
+bool ForbidHeaderInclusion() {
+  constexpr int kIpv6HeaderIncluded = 36;  // IPV6_HDRINCL, which glibc's headers lack
+  scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ALLOW);
+  if (filter == nullptr) {
+    errno = ENOMEM;
+    return false;
+  }
+  int error = 0;
+  for (const auto& [level, option] :
+       {std::pair{IPPROTO_IP, IP_HDRINCL}, std::pair{IPPROTO_IPV6, kIpv6HeaderIncluded}}) {
+    if (error == 0)
+      error = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(setsockopt), 2,
+                               scmp_arg_cmp{1, SCMP_CMP_EQ, static_cast<scmp_datum_t>(level), 0},
+                               scmp_arg_cmp{2, SCMP_CMP_EQ, static_cast<scmp_datum_t>(option), 0});
+  }
+  if (error == 0) error = seccomp_load(filter);
+  seccomp_release(filter);
+  errno = -error;
+  return error == 0;
+}
+
+}  // namespace
+
 TPrivilegeSplit SeparateRawSocketPrivilege() {
   if (::getuid() == 0) return TPrivilegeSplit::kRoot;
   if (!HoldsCapabilities() && IdsAreReal()) return TPrivilegeSplit::kNothingHeld;
@@ -425,6 +460,12 @@ TPrivilegeSplit SeparateRawSocketPrivilege() {
     std::fprintf(stderr, "%s: cannot give up the privileges it was started with: %s\n",
                  program_invocation_short_name, std::strerror(errno));
     std::_Exit(1);
+  }
+  if (split == TPrivilegeSplit::kBroker && !ForbidHeaderInclusion()) {
+    // Without the guard the broker's sockets would lend more than echoes.
+    broker_error = errno;
+    StopRawSocketBroker();
+    split = TPrivilegeSplit::kBrokerFailed;
   }
   errno = broker_error;
   return split;

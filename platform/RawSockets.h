@@ -41,8 +41,11 @@ enum class TPrivilegeSplit {
 // anything reads what the user controls. Unless run by root: starts the
 // broker when CAP_NET_RAW is permitted, returns to the real user and group
 // ids (a set-id install), and clears every capability set (effective,
-// permitted, inheritable, ambient). Ends the process rather than return
-// with a privilege it could not give up.
+// permitted, inheritable, ambient). With a broker, the process then
+// forbids itself writing the IP headers of raw sockets (a seccomp filter,
+// with no-new-privileges); where it cannot, the broker is stopped
+// (kBrokerFailed). Ends the process rather than return with a privilege it
+// could not give up.
 TPrivilegeSplit SeparateRawSocketPrivilege();
 
 // Forks a broker that keeps CAP_NET_RAW alone, as the real user and group,

@@ -292,6 +292,10 @@ struct TSplitReport {
   pid_t broker = 0;
   int raw_socket_errno = -1;  // 0 when OpenRawIcmpSocket gave one
   int sockets_kept_across_exec = -1;
+  // setsockopt's errno for writing the IP header of a raw socket the
+  // program got, IPv4 then IPv6 (0: allowed).
+  int header_included_errno[2] = {-1, -1};
+  std::string no_new_privileges;  // the program's, after the split
   std::map<std::string, std::string> broker_status;
   int broker_descriptors = -1;
   bool broker_ended = false;  // after the child ended
@@ -329,13 +333,27 @@ TSplitReport SplitInChild(uid_t ruid, uid_t euid, const std::vector<cap_value_t>
       const int fd = OpenRawIcmpSocket(AF_INET, 0);
       const int raw_errno = fd >= 0 ? 0 : errno;
       if (fd >= 0) ::close(fd);
+      int header_errno[2] = {-1, -1};
+      for (const int family : {AF_INET, AF_INET6}) {
+        const int raw = OpenRawIcmpSocket(family, 0);
+        if (raw < 0) continue;
+        const int on = 1;
+        const bool v4 = family == AF_INET;
+        header_errno[v4 ? 0 : 1] = ::setsockopt(raw, v4 ? IPPROTO_IP : IPPROTO_IPV6,
+                                                v4 ? IP_HDRINCL : 36, &on, sizeof on) == 0
+                                       ? 0
+                                       : errno;
+        ::close(raw);
+      }
       const auto status = StatusOf("self");
       out << static_cast<int>(split) << "\n"
           << Sets(status) << "\n"
           << status.at("Uid") << "\n"
           << RawSocketBrokerProcess() << "\n"
           << raw_errno << "\n"
-          << SocketsKeptAcrossExec() << "\n";
+          << SocketsKeptAcrossExec() << "\n"
+          << header_errno[0] << " " << header_errno[1] << "\n"
+          << status.at("NoNewPrivs") << "\n";
     }
     const std::string text = out.str();
     if (::write(to_parent[1], text.data(), text.size()) < 0) ::_exit(1);
@@ -355,7 +373,9 @@ TSplitReport SplitInChild(uid_t ruid, uid_t euid, const std::vector<cap_value_t>
   std::getline(lines, report.split);
   std::getline(lines, report.sets);
   std::getline(lines, report.uid);
-  lines >> report.broker >> report.raw_socket_errno >> report.sockets_kept_across_exec;
+  lines >> report.broker >> report.raw_socket_errno >> report.sockets_kept_across_exec >>
+      report.header_included_errno[0] >> report.header_included_errno[1] >>
+      report.no_new_privileges;
   const std::string broker = std::to_string(report.broker);
   if (report.broker > 0) {
     report.broker_status = StatusOf(broker);
@@ -414,6 +434,9 @@ TEST(PrivilegeSplit, TheBrokerKeepsNetRawAloneAndTheProgramNothing) {
     EXPECT_EQ(r.uid, kUserIds);
     EXPECT_EQ(r.raw_socket_errno, 0) << "the broker gives raw sockets";
     EXPECT_EQ(r.sockets_kept_across_exec, 0) << "a program started here could ask the broker";
+    EXPECT_EQ(r.header_included_errno[0], EPERM) << "IPv4 headers of its own: forged sources";
+    EXPECT_EQ(r.header_included_errno[1], EPERM) << "IPv6 headers of its own: forged sources";
+    EXPECT_EQ(r.no_new_privileges, "1");
     ASSERT_GT(r.broker, 0);
     auto b = r.broker_status;
     EXPECT_EQ(Sets(b), "CapInh=0000 CapPrm=2000 CapEff=2000 CapAmb=0000 ");
@@ -444,4 +467,6 @@ TEST(PrivilegeSplit, WithoutNetRawNoBrokerStartsAndRootIsLeftAlone) {
   EXPECT_NE(r.sets, kNoSets);
   EXPECT_EQ(r.broker, 0);
   EXPECT_EQ(r.raw_socket_errno, 0);
+  EXPECT_EQ(r.header_included_errno[0], 0) << "root's own sockets are root's business";
+  EXPECT_EQ(r.no_new_privileges, "0");
 }
