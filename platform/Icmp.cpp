@@ -8,7 +8,6 @@
 #include <unistd.h>
 // After <time.h>: these kernel headers use struct timespec.
 #include <linux/errqueue.h>
-#include <linux/filter.h>
 #include <linux/icmp.h>
 
 #include <atomic>
@@ -18,6 +17,8 @@
 #include <mutex>
 #include <random>
 #include <vector>
+
+#include "platform/RawSockets.h"
 
 namespace platform {
 
@@ -134,34 +135,6 @@ TReceived Receive(TEchoSocket& s, bool error_queue, char (&control)[512]) {
   return r;
 }
 
-// Lets a raw socket's queue take only what may be ours: echo replies with
-// our identifier, and errors that quote an echo request with it. Everything
-// else the host receives is dropped in the kernel, so a busy machine cannot
-// fill the queue while we are idle. Returns false where the kernel refuses;
-// draining before each request keeps the answers right then.
-bool AttachIdentifierFilter(int fd, std::uint16_t id_network_order) {
-  const std::uint32_t id = ntohs(id_network_order);  // filters load in host order
-  // The packet starts with its IP header; X holds offsets into it.
-  sock_filter code[] = {
-      BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // X = outer header length
-      BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),   // A = ICMP type
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_ECHOREPLY, 0, 2),
-      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),  // reply: its identifier
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 7, 8),
-      BPF_STMT(BPF_LD | BPF_B | BPF_IND, 8),      // error: quoted header's
-      BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0x0F),  //   length
-      BPF_STMT(BPF_ALU | BPF_LSH | BPF_K, 2),
-      BPF_STMT(BPF_ALU | BPF_ADD | BPF_X, 0),
-      BPF_STMT(BPF_MISC | BPF_TAX, 0),            // X = both headers
-      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 8 + 4),  // quoted identifier
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 0, 1),
-      BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFF),  // keep all of it
-      BPF_STMT(BPF_RET | BPF_K, 0),           // drop
-  };
-  sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
-  return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
-}
-
 // Throws away whatever is queued: nothing that arrived before a request is
 // sent can answer it. Bounded, so that a flood cannot hold us here.
 void Drain(const TEchoSocket& s) {
@@ -199,8 +172,12 @@ HANDLE IcmpCreateFile() {
   auto s = std::make_shared<TEchoSocket>();
   s->fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
   if (s->fd < 0) {
-    // Not admitted to ping sockets (or none in this kernel): raw, as root.
-    s->fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    // Not admitted to ping sockets (or none in this kernel): raw, as root or
+    // from the broker. A raw socket sees every ICMP message of the host; its
+    // kernel filter lets only what may be ours reach the queue, so a busy
+    // machine cannot fill it while we are idle.
+    s->id = NewIdentifier();
+    s->fd = OpenRawIcmpSocket(AF_INET, s->id);
     s->raw = true;
   }
   if (s->fd < 0) {
@@ -215,8 +192,6 @@ HANDLE IcmpCreateFile() {
         ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH) |
           (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
     ::setsockopt(s->fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
-    s->id = NewIdentifier();
-    AttachIdentifierFilter(s->fd, s->id);
   } else {
     // Errors about our requests arrive on the error queue.
     SetIntOption(s->fd, IPPROTO_IP, IP_RECVERR, 1);

@@ -41,9 +41,11 @@ struct ICMP_ECHO_REPLY {
 static_assert(sizeof(ICMP_ECHO_REPLY) == 28);
 
 // Opens an echo handle: a ping socket (datagram ICMP) where the system's
-// ping_group_range admits the caller, a raw ICMP socket otherwise. The
-// socket belongs to the network namespace of the calling thread. Returns
-// INVALID_HANDLE_VALUE with the last error set when neither can be had.
+// ping_group_range admits the caller, a raw ICMP socket otherwise
+// (OpenRawIcmpSocket). The socket belongs to the network namespace of the
+// calling thread, or, when the raw socket broker opened it, to the broker's.
+// Returns INVALID_HANDLE_VALUE with the last error set when neither can be
+// had.
 HANDLE IcmpCreateFile();
 BOOL IcmpCloseHandle(HANDLE handle);
 

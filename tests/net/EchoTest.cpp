@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ping/ICMP.h"
+#include "platform/RawSockets.h"
 #include "platform/Sockets.h"
 #include "support/NetNs.h"
 
@@ -77,20 +78,32 @@ long SteadyQueuedIcmpBytes(const TNetNs& ns) {
   return last;
 }
 
-const TIcmpSocketKind kKinds[] = {TIcmpSocketKind::kPing, TIcmpSocketKind::kRaw};
+// Ping sockets; raw ones opened here, as root does; raw ones from the
+// broker, as the installed program gets them.
+struct TSocketCase {
+  TIcmpSocketKind kind;
+  bool brokered;
+  const char* name;
+};
+const TSocketCase kKinds[] = {{TIcmpSocketKind::kPing, false, "PingSocket"},
+                              {TIcmpSocketKind::kRaw, false, "RawSocket"},
+                              {TIcmpSocketKind::kRaw, true, "BrokeredRawSocket"}};
 
-std::string KindName(TIcmpSocketKind kind) {
-  return kind == TIcmpSocketKind::kPing ? "PingSocket" : "RawSocket";
-}
-
-class EchoTest : public ::testing::TestWithParam<TIcmpSocketKind> {
+class EchoTest : public ::testing::TestWithParam<TSocketCase> {
  protected:
+  void TearDown() override { StopRawSocketBroker(); }
   // Ping sockets where the namespace admits us, raw ones where it does not.
   void Admit(const TNetNs& ns) {
-    ASSERT_TRUE(ns.AllowPingSockets(GetParam() == TIcmpSocketKind::kPing));
+    ASSERT_TRUE(ns.AllowPingSockets(GetParam().kind == TIcmpSocketKind::kPing));
+    if (GetParam().brokered) {
+      ASSERT_TRUE(ns.StartRawSocketBroker());
+    }
   }
   // An engine made inside the namespace, checked to use the wanted socket.
-  void Expect(const TICMP& icmp) { EXPECT_EQ(IcmpSocketKindOf(icmp.EchoHandle()), GetParam()); }
+  void Expect(const TICMP& icmp) {
+    EXPECT_EQ(IcmpSocketKindOf(icmp.EchoHandle()), GetParam().kind);
+    EXPECT_EQ(RawSocketBrokerProcess() != 0, GetParam().brokered) << "the broker still serves";
+  }
 };
 
 TEST_P(EchoTest, ThreeEchoesToLoopback) {
@@ -475,6 +488,6 @@ TEST_P(EchoTest, StrayRepliesWithOurIdentifierAreDrainedBeforeTheNextEcho) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoTest, ::testing::ValuesIn(kKinds),
-                         [](const auto& info) { return KindName(info.param); });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/RawSockets.h"
+
 namespace sxtest {
 
 bool IsRoot() {
@@ -89,11 +91,21 @@ void TNetNs::RunInside(const std::function<void()>& fn) const {
   if (error) std::rethrow_exception(error);
 }
 
+bool TNetNs::StartRawSocketBroker() const {
+  const int own = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+  const int inside = ::open(("/run/netns/" + name_).c_str(), O_RDONLY | O_CLOEXEC);
+  const bool started = own >= 0 && inside >= 0 && ::setns(inside, CLONE_NEWNET) == 0 &&
+                       platform::StartRawSocketBroker();
+  const bool back = own >= 0 && ::setns(own, CLONE_NEWNET) == 0;
+  if (own >= 0) ::close(own);
+  if (inside >= 0) ::close(inside);
+  return started && back;
+}
+
 bool Connect(const TNetNs& a, const std::string& a_if, const std::string& a_cidr, const TNetNs& b,
              const std::string& b_if, const std::string& b_cidr) {
   // Made inside `a`, so the host's interface names never clash.
-  const std::string& na = a.Name();
-  const std::string& nb = b.Name();
+  const std::string &na = a.Name(), &nb = b.Name();
   return Shell("ip -n " + na + " link add " + a_if + " type veth peer name " + b_if + " netns " +
                nb + " && ip -n " + na + " addr add " + a_cidr + " dev " + a_if + " && ip -n " + nb +
                " addr add " + b_cidr + " dev " + b_if + " && ip -n " + na + " link set " + a_if +

@@ -34,6 +34,10 @@ class TNetNs {
   // sockets made there belong to the namespace. An exception of `fn` is
   // raised again here.
   void RunInside(const std::function<void()>& fn) const;
+  // Starts the raw socket broker inside this namespace, from the calling
+  // thread, which the broker does not outlive; stop it with
+  // platform::StopRawSocketBroker.
+  bool StartRawSocketBroker() const;
 
  private:
   std::string name_;
