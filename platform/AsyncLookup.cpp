@@ -20,7 +20,8 @@ struct TRequest {
   // Taken when the request is made: a resolver thread reads nothing of the
   // layer's settings, which may be gone by the time it resolves.
   THostResolver resolver;
-  bool posted = false;  // its completion is queued (or was taken already)
+  bool any_family = false;  // IPv6 addresses for a name without IPv4 ones
+  bool posted = false;      // its completion is queued (or was taken already)
 };
 
 // The requests and the threads that resolve them. A resolver cannot be
@@ -119,9 +120,11 @@ void Resolve(TLookups* l) {
     if (it == l->requests.end()) continue;
     const std::string name = it->second.name;
     const THostResolver resolver = it->second.resolver;
+    const bool any_family = it->second.any_family;
     lock.unlock();
     THostEnt entry;
-    const int error = ResolveHostWith(resolver, name, entry);
+    const int error = any_family ? ResolveHostAnyWith(resolver, name, entry)
+                                 : ResolveHostWith(resolver, name, entry);
     lock.lock();
     if (l->ending) break;
     CompleteLocked(*l, handle, error, entry);
@@ -129,18 +132,8 @@ void Resolve(TLookups* l) {
   --l->resolvers;
 }
 
-}  // namespace
-
-// Called when the layer's last user cleans up: outstanding requests end
-// without a completion.
-void AbandonAsyncLookups() {
-  TLookups& l = Lookups();
-  std::lock_guard lock(l.mutex);
-  AbandonLocked(l);
-}
-
-std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char* buffer,
-                                     int length) {
+std::uintptr_t StartLookup(HWND hwnd, UINT msg, const char* name, char* buffer, int length,
+                           bool any_family) {
   if (WSAStartupCount() <= 0) {
     WSASetLastError(WSANOTINITIALISED);
     return 0;
@@ -164,7 +157,8 @@ std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char
   do {
     handle = l.next_handle++;
   } while (handle == 0 || l.requests.count(handle));
-  l.requests[handle] = TRequest{hwnd, msg, buffer, length, name, InstalledHostResolver(), false};
+  l.requests[handle] =
+      TRequest{hwnd, msg, buffer, length, name, InstalledHostResolver(), any_family, false};
   l.waiting.push_back(handle);
   if (l.resolvers < kMaxResolvers) {
     try {
@@ -181,6 +175,26 @@ std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char
     }
   }
   return handle;
+}
+
+}  // namespace
+
+// Called when the layer's last user cleans up: outstanding requests end
+// without a completion.
+void AbandonAsyncLookups() {
+  TLookups& l = Lookups();
+  std::lock_guard lock(l.mutex);
+  AbandonLocked(l);
+}
+
+std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char* buffer,
+                                     int length) {
+  return StartLookup(hwnd, msg, name, buffer, length, false);
+}
+
+std::uintptr_t AsyncGetHostByNameAny(HWND hwnd, UINT msg, const char* name, char* buffer,
+                                     int length) {
+  return StartLookup(hwnd, msg, name, buffer, length, true);
 }
 
 int WSACancelAsyncRequest(std::uintptr_t handle) {
