@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/Sockets.h"
 
@@ -134,15 +135,21 @@ void Resolve(TLookups* l) {
 
 std::uintptr_t StartLookup(HWND hwnd, UINT msg, const char* name, char* buffer, int length,
                            bool any_family) {
+  TRequest request;
+  request.hwnd = hwnd;
+  request.msg = msg;
+  request.buffer = buffer;  // written when the lookup completes
+  request.length = length;
+  request.any_family = any_family;
   if (WSAStartupCount() <= 0) {
     WSASetLastError(WSANOTINITIALISED);
     return 0;
   }
-  if (name == nullptr || buffer == nullptr || length <= 0) {
+  if (name == nullptr || request.buffer == nullptr || request.length <= 0) {
     WSASetLastError(WSAEFAULT);
     return 0;
   }
-  if (!IsWindow(hwnd)) {
+  if (!IsWindow(request.hwnd)) {
     WSASetLastError(WSAEINVAL);
     return 0;
   }
@@ -156,9 +163,10 @@ std::uintptr_t StartLookup(HWND hwnd, UINT msg, const char* name, char* buffer, 
   std::uintptr_t handle;
   do {
     handle = l.next_handle++;
-  } while (handle == 0 || l.requests.count(handle));
-  l.requests[handle] =
-      TRequest{hwnd, msg, buffer, length, name, InstalledHostResolver(), any_family, false};
+  } while (handle == 0 || l.requests.contains(handle));
+  request.name = name;
+  request.resolver = InstalledHostResolver();
+  l.requests[handle] = std::move(request);
   l.waiting.push_back(handle);
   if (l.resolvers < kMaxResolvers) {
     try {

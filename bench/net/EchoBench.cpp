@@ -57,9 +57,11 @@ void LoopbackEchoAgainstIputils(benchmark::State& state, const std::string& addr
       if (icmp->SendEcho() != 1) state.SkipWithError("no reply");
     ours.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count() /
                    kEchoes);
-    const std::string out =
-        sxtest::ShellOutput("ip netns exec " + ns.Name() + " ping " + ping_options + " -q -f -c " +
-                            std::to_string(kEchoes) + " " + address);
+    std::string command = "ip netns exec " + ns.Name();
+    command += " ping " + ping_options;
+    command += " -q -f -c " + std::to_string(kEchoes);
+    command += " " + address;
+    const std::string out = sxtest::ShellOutput(command);
     std::smatch m;
     if (!std::regex_search(out, m, elapsed)) {
       state.SkipWithError("iputils ping gave no time");

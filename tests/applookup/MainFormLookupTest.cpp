@@ -38,6 +38,7 @@ constexpr const char* kFinished = "*************Finished************";
 std::vector<std::string> LogLines(TForm1* form) {
   std::vector<std::string> lines;
   TStrings& l = form->sMemo1->Lines();
+  lines.reserve(static_cast<std::size_t>(l.Count()));
   for (int i = 0; i < l.Count(); ++i) lines.push_back(l[i]);
   return lines;
 }

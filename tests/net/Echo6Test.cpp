@@ -43,6 +43,19 @@ class Echo6Test : public ::testing::TestWithParam<TIcmpSocketKind> {
     EXPECT_EQ(IcmpSocketKindOf(icmp.EchoHandle(), AF_INET6), GetParam());
     EXPECT_EQ(IcmpSocketKindOf(icmp.EchoHandle(), AF_INET), GetParam()) << "the same rule";
   }
+  // Runs `body` with an engine for `address`, made inside `ns` with the
+  // wanted kind of socket.
+  template <class F>
+  void WithEngine(const TNetNs& ns, const std::string& address, F body) {
+    Admit(ns);
+    if (HasFatalFailure()) return;
+    ns.RunInside([&] {
+      TICMP icmp;
+      Expect(icmp);
+      icmp.SetAddress(address);
+      body(icmp);
+    });
+  }
 };
 
 // client fd00::1 -- peer fd00::2 on one link, with link-local fe80::1 and
@@ -63,11 +76,7 @@ TEST_P(Echo6Test, LoopbackAnswersThreeEchoes) {
   SX_REQUIRE_ROOT();
   TNetNs ns("loop6");
   ASSERT_TRUE(ns.Ok());
-  Admit(ns);
-  ns.RunInside([&] {
-    TICMP icmp;
-    Expect(icmp);
-    icmp.SetAddress("::1");
+  WithEngine(ns, "::1", [&](TICMP& icmp) {
     int requests = 0;
     icmp.OnEchoRequest = TICMPEchoRequest([&](TObject*) { ++requests; });
     for (int i = 0; i < 3; ++i) {
@@ -107,10 +116,7 @@ TEST_P(Echo6Test, SizesOnLoopbackAndTheFlagThatMeansNothingHere) {
   SX_REQUIRE_ROOT();
   TNetNs ns("sizes6");
   ASSERT_TRUE(ns.Ok());
-  Admit(ns);
-  ns.RunInside([&] {
-    TICMP icmp;
-    icmp.SetAddress("::1");
+  WithEngine(ns, "::1", [&](TICMP& icmp) {
     // The largest fills the IPv6 payload: 8 bytes of header and 65527.
     for (int size : {0, 1, 45, 1452, 8192, 65527}) {
       icmp.SetSize(size);
@@ -133,12 +139,9 @@ TEST_P(Echo6Test, APeerThirtyMillisecondsAwayOnTheLink) {
   SX_REQUIRE_ROOT();
   TPair pair;
   ASSERT_TRUE(pair.ok);
-  Admit(pair.client);
   sxtest::TIcmpResponder responder(pair.peer, 30);
   ASSERT_TRUE(responder.Ok());
-  pair.client.RunInside([&] {
-    TICMP icmp;
-    icmp.SetAddress("fd00::2");
+  WithEngine(pair.client, "fd00::2", [&](TICMP& icmp) {
     std::vector<std::uint32_t> rtts;
     for (int i = 0; i < 5; ++i) {
       ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
@@ -175,11 +178,7 @@ TEST_P(Echo6Test, HopLimitOneAcrossARouterExpiresInTransit) {
   SX_REQUIRE_ROOT();
   TPingLab6 lab;
   ASSERT_TRUE(lab.Ok());
-  Admit(lab.client);
-  lab.client.RunInside([&] {
-    TICMP icmp;
-    Expect(icmp);
-    icmp.SetAddress(TPingLab6::kTargetIp6);
+  WithEngine(lab.client, TPingLab6::kTargetIp6, [&](TICMP& icmp) {
     ASSERT_EQ(icmp.SendEcho(), 1) << "target reachable: " << icmp.StatusText();
     EXPECT_EQ(icmp.LastReply().Options.Ttl, 63) << "one router on the way";
     icmp.SetTTL(1);
@@ -199,10 +198,7 @@ TEST_P(Echo6Test, UnroutedDestinationIsUnreachable) {
   SX_REQUIRE_ROOT();
   TPingLab6 lab;
   ASSERT_TRUE(lab.Ok());
-  Admit(lab.client);
-  lab.client.RunInside([&] {
-    TICMP icmp;
-    icmp.SetAddress(TPingLab6::kUnrouted6);
+  WithEngine(lab.client, TPingLab6::kUnrouted6, [&](TICMP& icmp) {
     icmp.SetTimeout(2000);
     const auto start = Clock::now();
     EXPECT_EQ(icmp.SendEcho(), 0);
@@ -212,9 +208,7 @@ TEST_P(Echo6Test, UnroutedDestinationIsUnreachable) {
   });
   // Without any route the client's own kernel refuses.
   ASSERT_EQ(sxtest::Shell("ip -n " + lab.client.Name() + " -6 route del default"), 0);
-  lab.client.RunInside([&] {
-    TICMP icmp;
-    icmp.SetAddress(TPingLab6::kUnrouted6);
+  WithEngine(lab.client, TPingLab6::kUnrouted6, [&](TICMP& icmp) {
     EXPECT_EQ(icmp.SendEcho(), 0);
     EXPECT_EQ(icmp.StatusText(), "Destination network unreachable");
   });
@@ -224,10 +218,7 @@ TEST_P(Echo6Test, BlackholedHostTimesOutAfterTheTimeout) {
   SX_REQUIRE_ROOT();
   TPingLab6 lab;
   ASSERT_TRUE(lab.Ok());
-  Admit(lab.client);
-  lab.client.RunInside([&] {
-    TICMP icmp;
-    icmp.SetAddress(TPingLab6::kBlackholed6);
+  WithEngine(lab.client, TPingLab6::kBlackholed6, [&](TICMP& icmp) {
     icmp.SetTimeout(700);
     const auto start = Clock::now();
     EXPECT_EQ(icmp.SendEcho(), 0);
@@ -245,12 +236,9 @@ TEST_P(Echo6Test, AForgedReplyFromAThirdAddressIsIgnored) {
   SX_REQUIRE_ROOT();
   TPingLab6 lab;
   ASSERT_TRUE(lab.Ok());
-  Admit(lab.client);
   sxtest::TIcmpResponder responder(lab.target, 30, 0, "spoof", "fd00:77:2::99");
   ASSERT_TRUE(responder.Ok());
-  lab.client.RunInside([&] {
-    TICMP icmp;
-    icmp.SetAddress(TPingLab6::kTargetIp6);
+  WithEngine(lab.client, TPingLab6::kTargetIp6, [&](TICMP& icmp) {
     for (int i = 0; i < 3; ++i) {
       ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
       EXPECT_EQ(Ip6Text(icmp.LastReplyFrom6()), TPingLab6::kTargetIp6);
@@ -266,13 +254,10 @@ TEST_P(Echo6Test, ErrorsAboutOtherDatagramsAndRepliesForgedAheadAreIgnored) {
   SX_REQUIRE_ROOT();
   TPingLab6 lab;
   ASSERT_TRUE(lab.Ok());
-  Admit(lab.client);
   {
     sxtest::TIcmpResponder responder(lab.target, 30, 0, "error", "fd00:77:2::77");
     ASSERT_TRUE(responder.Ok());
-    lab.client.RunInside([&] {
-      TICMP icmp;
-      icmp.SetAddress(TPingLab6::kTargetIp6);
+    WithEngine(lab.client, TPingLab6::kTargetIp6, [&](TICMP& icmp) {
       // Address, port and administratively prohibited in turn.
       for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
@@ -283,9 +268,7 @@ TEST_P(Echo6Test, ErrorsAboutOtherDatagramsAndRepliesForgedAheadAreIgnored) {
   }
   sxtest::TIcmpResponder responder(lab.target, 30, 0, "ahead");
   ASSERT_TRUE(responder.Ok());
-  lab.client.RunInside([&] {
-    TICMP icmp;
-    icmp.SetAddress(TPingLab6::kTargetIp6);
+  WithEngine(lab.client, TPingLab6::kTargetIp6, [&](TICMP& icmp) {
     for (int i = 0; i < 3; ++i) {
       ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
       EXPECT_GE(icmp.LastReply().RoundTripTime, 30u) << "echo " << i;

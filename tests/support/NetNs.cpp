@@ -15,8 +15,6 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace sxtest {
 
 bool IsRoot() {
@@ -94,7 +92,8 @@ void TNetNs::RunInside(const std::function<void()>& fn) const {
 bool Connect(const TNetNs& a, const std::string& a_if, const std::string& a_cidr, const TNetNs& b,
              const std::string& b_if, const std::string& b_cidr) {
   // Made inside `a`, so the host's interface names never clash.
-  const std::string na = a.Name(), nb = b.Name();
+  const std::string& na = a.Name();
+  const std::string& nb = b.Name();
   return Shell("ip -n " + na + " link add " + a_if + " type veth peer name " + b_if + " netns " +
                nb + " && ip -n " + na + " addr add " + a_cidr + " dev " + a_if + " && ip -n " + nb +
                " addr add " + b_cidr + " dev " + b_if + " && ip -n " + na + " link set " + a_if +
@@ -150,6 +149,7 @@ TIcmpResponder::TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent,
     if (!trick_arg.empty()) args.push_back(trick_arg);
   }
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = -1;

@@ -29,7 +29,7 @@ struct TResolverSetup {
   std::string silent_server = "127.0.0.2";
   // More dnsmasq options ("--txt-record=name,text" for a name that has
   // records but no address).
-  std::string dns_options = "";
+  std::string dns_options{};
 };
 
 // The domain dnsmasq serves.
