@@ -154,6 +154,11 @@ struct TPeer {
 
   bool Multicast() const { return ip6 ? address6.bytes[0] == 0xFF : IN_MULTICAST(ntohl(ip4)); }
 
+  bool Ip4Mapped() const {
+    static constexpr std::uint8_t kPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    return ip6 && std::memcmp(address6.bytes.data(), kPrefix, sizeof kPrefix) == 0;
+  }
+
   // Link-local unicast, or multicast of interface- or link-local scope.
   bool NeedsScope() const {
     const auto& b = address6.bytes;
@@ -194,8 +199,9 @@ TReceived Receive(TEchoSocket& s, bool error_queue, char (&control)[512]) {
     } else if ((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) ||
                (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_HOPLIMIT)) {
       std::memcpy(&r.ttl, CMSG_DATA(c), sizeof r.ttl);
-    } else if ((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR) ||
-               (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR)) {
+    } else if (((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR) ||
+                (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR)) &&
+               c->cmsg_len >= CMSG_LEN(sizeof(sock_extended_err))) {
       r.error = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
       // The offender lies after the error record, within the control data.
       sockaddr_storage offender{};
@@ -362,10 +368,12 @@ DWORD SendEchoOn(TEchoSocket& s, const TPeer& destination, void* request_data,
   const bool df = request_options && (request_options->Flags & IP_FLAG_DF);
   // The kernel takes no TTL 0 (the datagram could never leave).
   if (ttl == 0) return Fail(&record, IP_BAD_OPTION);
-  // An address of one link names no host without its link. A raw socket
-  // would take the first link it has a route for, a ping socket refuses:
-  // refuse on both.
-  if (destination.ip6 && destination.NeedsScope() && destination.address6.scope_id == 0)
+  // An address of one link names no host without its link, and an IPv4
+  // host's mapped address none that ICMPv6 reaches. The two kinds of socket
+  // fail differently there (a raw one may even take the first link it has
+  // a route for): refuse on both.
+  if (destination.ip6 &&
+      ((destination.NeedsScope() && destination.address6.scope_id == 0) || destination.Ip4Mapped()))
     return Fail(&record, IP_BAD_DESTINATION);
 
   if (s.ttl != ttl) {
