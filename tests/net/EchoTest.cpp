@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/SocketCases.h"
 #include "ping/ICMP.h"
 #include "platform/RawSockets.h"
 #include "platform/Sockets.h"
@@ -19,6 +20,7 @@
 using namespace platform;
 using sxtest::TNetNs;
 using sxtest::TPingLab;
+using sxtest::TSocketCase;
 
 namespace {
 
@@ -63,17 +65,6 @@ long QueuedIcmpBytes(const TNetNs& ns) {
   }
   return total;
 }
-
-// Ping sockets; raw ones opened here, as root does; raw ones from the
-// broker, as the installed program gets them.
-struct TSocketCase {
-  TIcmpSocketKind kind;
-  bool brokered;
-  const char* name;
-};
-const TSocketCase kKinds[] = {{TIcmpSocketKind::kPing, false, "PingSocket"},
-                              {TIcmpSocketKind::kRaw, false, "RawSocket"},
-                              {TIcmpSocketKind::kRaw, true, "BrokeredRawSocket"}};
 
 class EchoTest : public ::testing::TestWithParam<TSocketCase> {
  protected:
@@ -432,7 +423,7 @@ TEST_P(EchoTest, StrayRepliesWithOurIdentifierAreDrainedBeforeTheNextEcho) {
   });
 }
 
-INSTANTIATE_TEST_SUITE_P(Sockets, EchoTest, ::testing::ValuesIn(kKinds),
+INSTANTIATE_TEST_SUITE_P(Sockets, EchoTest, ::testing::ValuesIn(sxtest::kSocketCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
