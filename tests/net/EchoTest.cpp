@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/SocketCases.h"
 #include "ping/ICMP.h"
 #include "platform/RawSockets.h"
 #include "platform/Sockets.h"
@@ -20,6 +21,7 @@
 using namespace platform;
 using sxtest::TNetNs;
 using sxtest::TPingLab;
+using sxtest::TSocketCase;
 
 namespace {
 
@@ -77,17 +79,6 @@ long SteadyQueuedIcmpBytes(const TNetNs& ns) {
   }
   return last;
 }
-
-// Ping sockets; raw ones opened here, as root does; raw ones from the
-// broker, as the installed program gets them.
-struct TSocketCase {
-  TIcmpSocketKind kind;
-  bool brokered;
-  const char* name;
-};
-const TSocketCase kKinds[] = {{TIcmpSocketKind::kPing, false, "PingSocket"},
-                              {TIcmpSocketKind::kRaw, false, "RawSocket"},
-                              {TIcmpSocketKind::kRaw, true, "BrokeredRawSocket"}};
 
 class EchoTest : public ::testing::TestWithParam<TSocketCase> {
  protected:
@@ -487,7 +478,7 @@ TEST_P(EchoTest, StrayRepliesWithOurIdentifierAreDrainedBeforeTheNextEcho) {
   });
 }
 
-INSTANTIATE_TEST_SUITE_P(Sockets, EchoTest, ::testing::ValuesIn(kKinds),
+INSTANTIATE_TEST_SUITE_P(Sockets, EchoTest, ::testing::ValuesIn(sxtest::kSocketCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

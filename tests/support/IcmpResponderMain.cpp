@@ -1,8 +1,9 @@
 // sonarix_icmp_responder DELAY_MS DROP_PERCENT [TRICK [ARG]]: answers ICMP
-// echo requests after DELAY_MS (counted from the kernel's receive time) and
-// leaves DROP_PERCENT of them unanswered, evenly spread. Prints "ready" once
-// it listens; runs until it is signalled. Meant for a namespace whose kernel
-// ignores echo requests (net.ipv4.icmp_echo_ignore_all=1).
+// and ICMPv6 echo requests after DELAY_MS (counted from the kernel's receive
+// time) and leaves DROP_PERCENT of them unanswered, evenly spread. Prints
+// "ready" once it listens; runs until it is signalled. Meant for a namespace
+// whose kernel ignores echo requests (net.ipv4.icmp_echo_ignore_all=1,
+// net.ipv6.icmp.echo_ignore_all=1).
 //
 // A TRICK makes it a hostile peer as well, one that sees each request:
 //   spoof ADDR  at once, a copy of the reply that claims to come from ADDR
@@ -10,15 +11,18 @@
 //   error ADDR  at once, a "destination unreachable" that quotes the request
 //               as if it had been sent to ADDR (codes host, port and
 //               administratively prohibited in turn)
-//   sequence N  at once, a "host unreachable" that quotes the request as it
-//               was sent (destination, identifier, payload) but with its
-//               sequence number moved by N
+//   sequence N  (IPv4) at once, a "host unreachable" that quotes the
+//               request as it was sent (destination, identifier, payload)
+//               but with its sequence number moved by N
 //   strays N    no reply; whenever it is sent SIGUSR1, N replies at once
 //               with the identifier and payload of the last request it saw
 //               and sequence numbers far ahead (the namespace's kernel may
 //               answer for real)
+// An ADDR of one family plays its trick on the requests of that family; the
+// other family's are answered plainly.
 #include <arpa/inet.h>
 #include <linux/icmp.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
@@ -60,15 +64,69 @@ struct TPending {
   sockaddr_in to;
   TBytes message;            // an ICMP message, or a whole datagram when `spoofed`
   bool spoofed = false;      // sent with a header of our own (a forged source)
-  std::uint32_t source = 0;  // the address it goes out from; 0: the kernel's choice
   int copies = 1;            // sent this many times, sequence numbers counting up
+  std::uint32_t source = 0;  // IPv4: the address it goes out from; 0: the kernel's choice
+  // An ICMPv6 message to `to6`; when spoofed, from `from6`.
+  bool ip6 = false;
+  sockaddr_in6 to6{};
+  in6_addr from6{};
   bool operator>(const TPending& o) const { return due > o.due; }
 };
 
-void SetChecksum(TBytes& icmp) {
+// The kernel sums ICMPv6 messages itself (the sum covers the IPv6 header).
+void SetChecksum(TBytes& icmp, bool ip6 = false) {
   icmp[2] = icmp[3] = 0;
+  if (ip6) return;
   const std::uint16_t sum = Checksum(icmp.data(), icmp.size());
   std::memcpy(&icmp[2], &sum, 2);
+}
+
+// Sends an ICMPv6 message, from `from` when it is not the unspecified
+// address (the socket may use any source).
+void SendIcmp6(int fd, const TBytes& message, const sockaddr_in6& to, const in6_addr& from) {
+  iovec iov{const_cast<std::uint8_t*>(message.data()), message.size()};
+  msghdr msg{};
+  msg.msg_name = const_cast<sockaddr_in6*>(&to);
+  msg.msg_namelen = sizeof to;
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
+  if (!IN6_IS_ADDR_UNSPECIFIED(&from)) {
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = IPPROTO_IPV6;
+    c->cmsg_type = IPV6_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(in6_pktinfo));
+    in6_pktinfo info{};
+    info.ipi6_addr = from;
+    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+  }
+  ::sendmsg(fd, &msg, 0);
+}
+
+// Sends an ICMP message from `source` (0: the kernel picks, as for an
+// unnamed sender). A host answers from the address that was asked.
+void SendIcmp(int fd, const TBytes& message, const sockaddr_in& to, std::uint32_t source) {
+  iovec iov{const_cast<std::uint8_t*>(message.data()), message.size()};
+  msghdr msg{};
+  msg.msg_name = const_cast<sockaddr_in*>(&to);
+  msg.msg_namelen = sizeof to;
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+  if (source != 0) {
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_spec_dst.s_addr = source;
+    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+  }
+  ::sendmsg(fd, &msg, 0);
 }
 
 // An IPv4 header for `body` from `from` to `to` (network order); the kernel
@@ -85,47 +143,76 @@ TBytes IpHeader(std::size_t body, std::uint32_t from, std::uint32_t to) {
   return h;
 }
 
-void AddSequence(TBytes& icmp, int delta) {
+void AddSequence(TBytes& icmp, int delta, bool ip6) {
   const std::uint16_t seq = static_cast<std::uint16_t>((icmp[6] << 8 | icmp[7]) + delta);
   icmp[6] = static_cast<std::uint8_t>(seq >> 8);
   icmp[7] = static_cast<std::uint8_t>(seq);
-  SetChecksum(icmp);
+  SetChecksum(icmp, ip6);
 }
 
-// A "destination unreachable" with `code` that quotes `icmp` (the request as
-// the kernel sent it) in a datagram from `from` to `to`; quoted whole, as
-// Linux routers do for a short datagram.
-TBytes Unreachable(std::uint8_t code, const TBytes& icmp, std::uint32_t from, std::uint32_t to) {
-  TBytes quoted = IpHeader(icmp.size(), from, to);
-  quoted.insert(quoted.end(), icmp.begin(), icmp.end());
-  TBytes error = {3, code, 0, 0, 0, 0, 0, 0};
-  error.insert(error.end(), quoted.begin(), quoted.end());
-  SetChecksum(error);
-  return error;
+// An IPv6 header for an ICMPv6 `body` from `from` to `to`, as an error
+// quotes the datagram.
+TBytes Ip6Header(std::size_t body, const in6_addr& from, const in6_addr& to) {
+  TBytes h(40, 0);
+  h[0] = 0x60;
+  h[4] = static_cast<std::uint8_t>(body >> 8);
+  h[5] = static_cast<std::uint8_t>(body);
+  h[6] = IPPROTO_ICMPV6;
+  h[7] = 64;
+  std::memcpy(&h[8], &from, 16);
+  std::memcpy(&h[24], &to, 16);
+  return h;
 }
 
-// Sends `message` from `source` (0: the kernel picks, as for an unnamed
-// sender). A host answers from the address that was asked.
-void SendFrom(int fd, const TBytes& message, const sockaddr_in& to, std::uint32_t source) {
-  char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-  iovec iov{const_cast<std::uint8_t*>(message.data()), message.size()};
+// One received echo request, of either family.
+struct TRequest {
+  std::int64_t stamp = 0;
+  bool ip6 = false;
+  sockaddr_in from{};
+  sockaddr_in6 from6{};
+  std::uint32_t to = 0;  // IPv4: the address the request was sent to
+  const std::uint8_t* icmp = nullptr;
+  std::size_t icmp_size = 0;
+};
+
+// Reads one datagram; false when it is no echo request.
+bool ReadRequest(int fd, bool ip6, std::vector<std::uint8_t>& buf, std::int64_t now, TRequest& r) {
+  sockaddr_storage from{};
+  char control[256];
+  iovec iov{buf.data(), buf.size()};
   msghdr msg{};
-  msg.msg_name = const_cast<sockaddr_in*>(&to);
-  msg.msg_namelen = sizeof to;
+  msg.msg_name = &from;
+  msg.msg_namelen = sizeof from;
   msg.msg_iov = &iov;
   msg.msg_iovlen = 1;
-  if (source != 0) {
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&msg);
-    c->cmsg_level = IPPROTO_IP;
-    c->cmsg_type = IP_PKTINFO;
-    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-    in_pktinfo info{};
-    info.ipi_spec_dst.s_addr = source;
-    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+  msg.msg_control = control;
+  msg.msg_controllen = sizeof control;
+  const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
+  if (n < 8) return false;
+  r.stamp = now;
+  for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_TIMESTAMPNS) {
+      timespec t;
+      std::memcpy(&t, CMSG_DATA(c), sizeof t);
+      r.stamp = Nanos(t);
+    }
   }
-  ::sendmsg(fd, &msg, 0);
+  r.ip6 = ip6;
+  if (ip6) {
+    // An ICMPv6 socket hands over the message without the IPv6 header.
+    std::memcpy(&r.from6, &from, sizeof r.from6);
+    r.icmp = buf.data();
+    r.icmp_size = static_cast<std::size_t>(n);
+    return r.icmp[0] == ICMP6_ECHO_REQUEST && r.icmp[1] == 0;
+  }
+  if (n < 28) return false;
+  std::memcpy(&r.from, &from, sizeof r.from);
+  std::memcpy(&r.to, &buf[16], 4);
+  const size_t ihl = static_cast<size_t>(buf[0] & 0x0F) * 4;
+  if (ihl < 20 || static_cast<size_t>(n) < ihl + 8) return false;
+  r.icmp = buf.data() + ihl;
+  r.icmp_size = static_cast<size_t>(n) - ihl;
+  return r.icmp[0] == 8 && r.icmp[1] == 0;
 }
 
 }  // namespace
@@ -139,8 +226,11 @@ int main(int argc, char** argv) {
   const int drop = std::atoi(argv[2]);
   const std::string trick = argc > 3 ? argv[3] : "";
   const std::string trick_arg = argc > 4 ? argv[4] : "";
+  // The trick's address names the family it is for.
   std::uint32_t trick_addr = 0;
-  if (!trick_arg.empty()) trick_addr = ::inet_addr(trick_arg.c_str());
+  in6_addr trick_addr6{};
+  const bool trick6 = ::inet_pton(AF_INET6, trick_arg.c_str(), &trick_addr6) == 1;
+  if (!trick_arg.empty() && !trick6) trick_addr = ::inet_addr(trick_arg.c_str());
   struct sigaction sa {};
   sa.sa_handler = [](int) { g_stop = 1; };
   sigaction(SIGTERM, &sa, nullptr);
@@ -173,6 +263,17 @@ int main(int argc, char** argv) {
     std::perror("socket");
     return 1;
   }
+  // ICMPv6 where the kernel has it; a forged IPv6 source is named per
+  // message, which a transparent socket may do for any address.
+  const int fd6 = ::socket(AF_INET6, SOCK_RAW, IPPROTO_ICMPV6);
+  if (fd6 >= 0) {
+    ::setsockopt(fd6, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    icmp6_filter filter6;
+    ICMP6_FILTER_SETBLOCKALL(&filter6);
+    ICMP6_FILTER_SETPASS(ICMP6_ECHO_REQUEST, &filter6);
+    ::setsockopt(fd6, IPPROTO_ICMPV6, ICMP6_FILTER, &filter6, sizeof filter6);
+    ::setsockopt(fd6, IPPROTO_IPV6, IPV6_TRANSPARENT, &on, sizeof on);
+  }
   // The delay is the whole point: wake on time even on a busy machine.
   sched_param param{};
   param.sched_priority = 10;
@@ -195,7 +296,7 @@ int main(int argc, char** argv) {
         TPending strays = last_request;
         strays.due = now;
         strays.copies = std::atoi(trick_arg.c_str());
-        AddSequence(strays.message, 1000);
+        AddSequence(strays.message, 1000, strays.ip6);
         pending.push(std::move(strays));
       }
     }
@@ -203,13 +304,14 @@ int main(int argc, char** argv) {
       TPending p = pending.top();
       pending.pop();
       for (int i = 0; i < p.copies; ++i) {
-        if (i > 0) AddSequence(p.message, 1);
-        if (p.spoofed) {
+        if (i > 0) AddSequence(p.message, 1, p.ip6);
+        if (p.ip6)
+          SendIcmp6(fd6, p.message, p.to6, p.from6);
+        else if (p.spoofed)
           ::sendto(spoof_fd, p.message.data(), p.message.size(), 0,
                    reinterpret_cast<const sockaddr*>(&p.to), sizeof p.to);
-        } else {
-          SendFrom(fd, p.message, p.to, p.source);
-        }
+        else
+          SendIcmp(fd, p.message, p.to, p.source);
       }
     }
     timespec wait{1, 0};
@@ -217,79 +319,78 @@ int main(int argc, char** argv) {
       const std::int64_t left = pending.top().due - now;
       wait = {static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
     }
-    pollfd pfd{fd, POLLIN, 0};
-    if (::ppoll(&pfd, 1, &wait, &waiting) <= 0) continue;
+    pollfd pfd[2] = {{fd, POLLIN, 0}, {fd6, POLLIN, 0}};
+    if (::ppoll(pfd, fd6 >= 0 ? 2 : 1, &wait, &waiting) <= 0) continue;
 
-    sockaddr_in from{};
-    char control[256];
-    iovec iov{buf.data(), buf.size()};
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
-    if (n < 28) continue;
-    std::int64_t stamp = now;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-      if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_TIMESTAMPNS) {
-        timespec t;
-        std::memcpy(&t, CMSG_DATA(c), sizeof t);
-        stamp = Nanos(t);
-      }
-    }
-    const size_t ihl = static_cast<size_t>(buf[0] & 0x0F) * 4;
-    if (ihl < 20 || static_cast<size_t>(n) < ihl + 8) continue;
-    const std::uint8_t* icmp = buf.data() + ihl;
-    const size_t icmp_size = static_cast<size_t>(n) - ihl;
-    if (icmp[0] != 8 || icmp[1] != 0) continue;
+    TRequest r;
+    const bool ip6 = !(pfd[0].revents & POLLIN);
+    if (!ReadRequest(ip6 ? fd6 : fd, ip6, buf, now, r)) continue;
     drop_acc += drop;
     if (drop_acc >= 100) {
       drop_acc -= 100;
       continue;
     }
-    std::uint32_t asked;
-    std::memcpy(&asked, &buf[16], 4);
+    const std::uint8_t* icmp = r.icmp;
+    const size_t icmp_size = r.icmp_size;
     TPending p;
-    p.due = stamp + delay;
-    p.to = from;
+    p.due = r.stamp + delay;
+    p.to = r.from;
+    p.ip6 = ip6;
+    p.to6 = r.from6;
     // A request to a group or a broadcast address is answered from our own.
-    const std::uint32_t asked_host = ntohl(asked);
-    if (!IN_MULTICAST(asked_host) && asked_host != INADDR_BROADCAST) p.source = asked;
+    if (!ip6 && !IN_MULTICAST(ntohl(r.to)) && ntohl(r.to) != INADDR_BROADCAST) p.source = r.to;
     p.message.assign(icmp, icmp + icmp_size);
-    p.message[0] = 0;  // echo reply
-    SetChecksum(p.message);
-    if (trick == "spoof") {
+    p.message[0] = ip6 ? ICMP6_ECHO_REPLY : 0;  // echo reply
+    SetChecksum(p.message, ip6);
+    // A trick for the other family's requests does not apply.
+    const bool tricked = trick_arg.empty() || trick6 == ip6;
+    if (trick == "spoof" && tricked) {
       TPending forged = p;
-      forged.due = stamp;
-      forged.spoofed = true;
-      forged.message = IpHeader(p.message.size(), trick_addr, from.sin_addr.s_addr);
-      forged.message.insert(forged.message.end(), p.message.begin(), p.message.end());
+      forged.due = r.stamp;
+      if (ip6) {
+        forged.from6 = trick_addr6;
+      } else {
+        forged.spoofed = true;
+        forged.message = IpHeader(p.message.size(), trick_addr, r.from.sin_addr.s_addr);
+        forged.message.insert(forged.message.end(), p.message.begin(), p.message.end());
+      }
       pending.push(std::move(forged));
     } else if (trick == "ahead") {
       TPending forged = p;
       forged.due = p.due + 5000000;
-      AddSequence(forged.message, 1);
+      AddSequence(forged.message, 1, ip6);
       pending.push(std::move(forged));
-    } else if (trick == "error" || trick == "sequence") {
-      // The request as the kernel sent it: addressed elsewhere, or with
-      // another sequence number.
+    } else if ((trick == "error" || (trick == "sequence" && !ip6)) && tricked) {
+      // The request as the kernel sent it, but addressed elsewhere or with
+      // another sequence number; quoted whole, as Linux routers do for a
+      // short datagram.
       TBytes request(icmp, icmp + icmp_size);
       std::uint32_t to = trick_addr;
-      std::uint8_t code = 1;  // host unreachable
       if (trick == "sequence") {
-        to = asked;
-        AddSequence(request, std::atoi(trick_arg.c_str()));
-      } else {
-        static const std::uint8_t kCodes[] = {1, 3, 13};
-        static int turn = 0;
-        code = kCodes[turn++ % 3];
+        to = r.to;
+        AddSequence(request, std::atoi(trick_arg.c_str()), false);
       }
+      TBytes quoted = ip6 ? Ip6Header(icmp_size, r.from6.sin6_addr, trick_addr6)
+                          : IpHeader(icmp_size, r.from.sin_addr.s_addr, to);
+      quoted.insert(quoted.end(), request.begin(), request.end());
       TPending forged = p;
-      forged.due = stamp;
-      forged.message = Unreachable(code, request, from.sin_addr.s_addr, to);
+      forged.due = r.stamp;
+      // Host, port and administratively prohibited in turn (ICMPv6:
+      // address, port and administratively prohibited).
+      static const std::uint8_t kCodes[] = {1, 3, 13};
+      static const std::uint8_t kCodes6[] = {3, 4, 1};
+      static int turn = 0;
+      const int code = trick == "sequence" ? 0 : turn++ % 3;
+      forged.message = {static_cast<std::uint8_t>(ip6 ? ICMP6_DST_UNREACH : 3),
+                        ip6 ? kCodes6[code] : kCodes[code],
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        0};
+      forged.message.insert(forged.message.end(), quoted.begin(), quoted.end());
+      SetChecksum(forged.message, ip6);
       pending.push(std::move(forged));
     } else if (trick == "strays") {
       last_request = std::move(p);
@@ -297,6 +398,7 @@ int main(int argc, char** argv) {
     }
     pending.push(std::move(p));
   }
+  if (fd6 >= 0) ::close(fd6);
   ::close(spoof_fd);
   ::close(fd);
   return 0;
