@@ -81,52 +81,45 @@ void SetChecksum(TBytes& icmp, bool ip6 = false) {
   std::memcpy(&icmp[2], &sum, 2);
 }
 
-// Sends an ICMPv6 message, from `from` when it is not the unspecified
-// address (the socket may use any source).
-void SendIcmp6(int fd, const TBytes& message, const sockaddr_in6& to, const in6_addr& from) {
+// Sends `message` to `to`; with `info` (an in_pktinfo at level IPPROTO_IP,
+// an in6_pktinfo at IPPROTO_IPV6), from the source it names.
+template <class TAddress, class TInfo>
+void SendWithInfo(int fd, const TBytes& message, const TAddress& to, int level, int type,
+                  const TInfo* info) {
   iovec iov{const_cast<std::uint8_t*>(message.data()), message.size()};
   msghdr msg{};
-  msg.msg_name = const_cast<sockaddr_in6*>(&to);
+  msg.msg_name = const_cast<TAddress*>(&to);
   msg.msg_namelen = sizeof to;
   msg.msg_iov = &iov;
   msg.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
-  if (!IN6_IS_ADDR_UNSPECIFIED(&from)) {
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(TInfo))] = {};
+  if (info != nullptr) {
     msg.msg_control = control;
     msg.msg_controllen = sizeof control;
     cmsghdr* c = CMSG_FIRSTHDR(&msg);
-    c->cmsg_level = IPPROTO_IPV6;
-    c->cmsg_type = IPV6_PKTINFO;
-    c->cmsg_len = CMSG_LEN(sizeof(in6_pktinfo));
-    in6_pktinfo info{};
-    info.ipi6_addr = from;
-    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    c->cmsg_level = level;
+    c->cmsg_type = type;
+    c->cmsg_len = CMSG_LEN(sizeof(TInfo));
+    std::memcpy(CMSG_DATA(c), info, sizeof(TInfo));
   }
   ::sendmsg(fd, &msg, 0);
+}
+
+// Sends an ICMPv6 message, from `from` when it is not the unspecified
+// address (the socket may use any source).
+void SendIcmp6(int fd, const TBytes& message, const sockaddr_in6& to, const in6_addr& from) {
+  in6_pktinfo info{};
+  info.ipi6_addr = from;
+  SendWithInfo(fd, message, to, IPPROTO_IPV6, IPV6_PKTINFO,
+               IN6_IS_ADDR_UNSPECIFIED(&from) ? nullptr : &info);
 }
 
 // Sends an ICMP message from `source` (0: the kernel picks, as for an
 // unnamed sender). A host answers from the address that was asked.
 void SendIcmp(int fd, const TBytes& message, const sockaddr_in& to, std::uint32_t source) {
-  iovec iov{const_cast<std::uint8_t*>(message.data()), message.size()};
-  msghdr msg{};
-  msg.msg_name = const_cast<sockaddr_in*>(&to);
-  msg.msg_namelen = sizeof to;
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-  if (source != 0) {
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&msg);
-    c->cmsg_level = IPPROTO_IP;
-    c->cmsg_type = IP_PKTINFO;
-    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-    in_pktinfo info{};
-    info.ipi_spec_dst.s_addr = source;
-    std::memcpy(CMSG_DATA(c), &info, sizeof info);
-  }
-  ::sendmsg(fd, &msg, 0);
+  in_pktinfo info{};
+  info.ipi_spec_dst.s_addr = source;
+  SendWithInfo(fd, message, to, IPPROTO_IP, IP_PKTINFO, source == 0 ? nullptr : &info);
 }
 
 // An IPv4 header for `body` from `from` to `to` (network order); the kernel
