@@ -11,9 +11,13 @@
 //   error ADDR  at once, a "destination unreachable" that quotes the request
 //               as if it had been sent to ADDR (codes host, port and
 //               administratively prohibited in turn)
-//   flood N     instead of its reply, after DELAY_MS, N replies with the
-//               request's identifier and payload and sequence numbers far
-//               ahead (the namespace's kernel may answer for real)
+//   sequence N  (IPv4) at once, a "host unreachable" that quotes the
+//               request as it was sent (destination, identifier, payload)
+//               but with its sequence number moved by N
+//   strays N    no reply; whenever it is sent SIGUSR1, N replies at once
+//               with the identifier and payload of the last request it saw
+//               and sequence numbers far ahead (the namespace's kernel may
+//               answer for real)
 // An ADDR of one family plays its trick on the requests of that family; the
 // other family's are answered plainly.
 #include <arpa/inet.h>
@@ -39,6 +43,7 @@
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
+volatile sig_atomic_t g_strays = 0;
 
 std::int64_t Nanos(const timespec& t) {
   return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
@@ -57,9 +62,10 @@ using TBytes = std::vector<std::uint8_t>;
 struct TPending {
   std::int64_t due;
   sockaddr_in to;
-  TBytes message;        // an ICMP message, or a whole datagram when `spoofed`
-  bool spoofed = false;  // sent with a header of our own (a forged source)
-  int copies = 1;        // sent this many times, sequence numbers counting up
+  TBytes message;            // an ICMP message, or a whole datagram when `spoofed`
+  bool spoofed = false;      // sent with a header of our own (a forged source)
+  int copies = 1;            // sent this many times, sequence numbers counting up
+  std::uint32_t source = 0;  // IPv4: the address it goes out from; 0: the kernel's choice
   // An ICMPv6 message to `to6`; when spoofed, from `from6`.
   bool ip6 = false;
   sockaddr_in6 to6{};
@@ -75,28 +81,45 @@ void SetChecksum(TBytes& icmp, bool ip6 = false) {
   std::memcpy(&icmp[2], &sum, 2);
 }
 
-// Sends an ICMPv6 message, from `from` when it is not the unspecified
-// address (the socket may use any source).
-void SendIcmp6(int fd, const TBytes& message, const sockaddr_in6& to, const in6_addr& from) {
+// Sends `message` to `to`; with `info` (an in_pktinfo at level IPPROTO_IP,
+// an in6_pktinfo at IPPROTO_IPV6), from the source it names.
+template <class TAddress, class TInfo>
+void SendWithInfo(int fd, const TBytes& message, const TAddress& to, int level, int type,
+                  const TInfo* info) {
   iovec iov{const_cast<std::uint8_t*>(message.data()), message.size()};
   msghdr msg{};
-  msg.msg_name = const_cast<sockaddr_in6*>(&to);
+  msg.msg_name = const_cast<TAddress*>(&to);
   msg.msg_namelen = sizeof to;
   msg.msg_iov = &iov;
   msg.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
-  if (!IN6_IS_ADDR_UNSPECIFIED(&from)) {
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(TInfo))] = {};
+  if (info != nullptr) {
     msg.msg_control = control;
     msg.msg_controllen = sizeof control;
     cmsghdr* c = CMSG_FIRSTHDR(&msg);
-    c->cmsg_level = IPPROTO_IPV6;
-    c->cmsg_type = IPV6_PKTINFO;
-    c->cmsg_len = CMSG_LEN(sizeof(in6_pktinfo));
-    in6_pktinfo info{};
-    info.ipi6_addr = from;
-    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    c->cmsg_level = level;
+    c->cmsg_type = type;
+    c->cmsg_len = CMSG_LEN(sizeof(TInfo));
+    std::memcpy(CMSG_DATA(c), info, sizeof(TInfo));
   }
   ::sendmsg(fd, &msg, 0);
+}
+
+// Sends an ICMPv6 message, from `from` when it is not the unspecified
+// address (the socket may use any source).
+void SendIcmp6(int fd, const TBytes& message, const sockaddr_in6& to, const in6_addr& from) {
+  in6_pktinfo info{};
+  info.ipi6_addr = from;
+  SendWithInfo(fd, message, to, IPPROTO_IPV6, IPV6_PKTINFO,
+               IN6_IS_ADDR_UNSPECIFIED(&from) ? nullptr : &info);
+}
+
+// Sends an ICMP message from `source` (0: the kernel picks, as for an
+// unnamed sender). A host answers from the address that was asked.
+void SendIcmp(int fd, const TBytes& message, const sockaddr_in& to, std::uint32_t source) {
+  in_pktinfo info{};
+  info.ipi_spec_dst.s_addr = source;
+  SendWithInfo(fd, message, to, IPPROTO_IP, IP_PKTINFO, source == 0 ? nullptr : &info);
 }
 
 // An IPv4 header for `body` from `from` to `to` (network order); the kernel
@@ -140,6 +163,7 @@ struct TRequest {
   bool ip6 = false;
   sockaddr_in from{};
   sockaddr_in6 from6{};
+  std::uint32_t to = 0;  // IPv4: the address the request was sent to
   const std::uint8_t* icmp = nullptr;
   std::size_t icmp_size = 0;
 };
@@ -176,6 +200,7 @@ bool ReadRequest(int fd, bool ip6, std::vector<std::uint8_t>& buf, std::int64_t 
   }
   if (n < 28) return false;
   std::memcpy(&r.from, &from, sizeof r.from);
+  std::memcpy(&r.to, &buf[16], 4);
   const size_t ihl = static_cast<size_t>(buf[0] & 0x0F) * 4;
   if (ihl < 20 || static_cast<size_t>(n) < ihl + 8) return false;
   r.icmp = buf.data() + ihl;
@@ -203,6 +228,16 @@ int main(int argc, char** argv) {
   sa.sa_handler = [](int) { g_stop = 1; };
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGINT, &sa, nullptr);
+  // SIGUSR1 only wakes the wait below, so that none is missed between the
+  // look at the flag and the wait.
+  struct sigaction usr {};
+  usr.sa_handler = [](int) { g_strays = 1; };
+  sigaction(SIGUSR1, &usr, nullptr);
+  sigset_t usr_only, waiting;
+  sigemptyset(&usr_only);
+  sigaddset(&usr_only, SIGUSR1);
+  sigprocmask(SIG_BLOCK, &usr_only, &waiting);
+  sigdelset(&waiting, SIGUSR1);
 
   const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
   if (fd < 0) {
@@ -243,10 +278,21 @@ int main(int argc, char** argv) {
   std::priority_queue<TPending, std::vector<TPending>, std::greater<>> pending;
   std::vector<std::uint8_t> buf(65536 + 128);
   int drop_acc = 0;
+  TPending last_request;  // what "strays" copies
   while (!g_stop) {
     timespec now_ts;
     clock_gettime(CLOCK_REALTIME, &now_ts);
     const std::int64_t now = Nanos(now_ts);
+    if (g_strays) {
+      g_strays = 0;
+      if (!last_request.message.empty()) {
+        TPending strays = last_request;
+        strays.due = now;
+        strays.copies = std::atoi(trick_arg.c_str());
+        AddSequence(strays.message, 1000, strays.ip6);
+        pending.push(std::move(strays));
+      }
+    }
     while (!pending.empty() && pending.top().due <= now) {
       TPending p = pending.top();
       pending.pop();
@@ -254,9 +300,11 @@ int main(int argc, char** argv) {
         if (i > 0) AddSequence(p.message, 1, p.ip6);
         if (p.ip6)
           SendIcmp6(fd6, p.message, p.to6, p.from6);
-        else
-          ::sendto(p.spoofed ? spoof_fd : fd, p.message.data(), p.message.size(), 0,
+        else if (p.spoofed)
+          ::sendto(spoof_fd, p.message.data(), p.message.size(), 0,
                    reinterpret_cast<const sockaddr*>(&p.to), sizeof p.to);
+        else
+          SendIcmp(fd, p.message, p.to, p.source);
       }
     }
     timespec wait{1, 0};
@@ -265,7 +313,7 @@ int main(int argc, char** argv) {
       wait = {static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
     }
     pollfd pfd[2] = {{fd, POLLIN, 0}, {fd6, POLLIN, 0}};
-    if (::ppoll(pfd, fd6 >= 0 ? 2 : 1, &wait, nullptr) <= 0) continue;
+    if (::ppoll(pfd, fd6 >= 0 ? 2 : 1, &wait, &waiting) <= 0) continue;
 
     TRequest r;
     const bool ip6 = !(pfd[0].revents & POLLIN);
@@ -282,6 +330,8 @@ int main(int argc, char** argv) {
     p.to = r.from;
     p.ip6 = ip6;
     p.to6 = r.from6;
+    // A request to a group or a broadcast address is answered from our own.
+    if (!ip6 && !IN_MULTICAST(ntohl(r.to)) && ntohl(r.to) != INADDR_BROADCAST) p.source = r.to;
     p.message.assign(icmp, icmp + icmp_size);
     p.message[0] = ip6 ? ICMP6_ECHO_REPLY : 0;  // echo reply
     SetChecksum(p.message, ip6);
@@ -303,12 +353,19 @@ int main(int argc, char** argv) {
       forged.due = p.due + 5000000;
       AddSequence(forged.message, 1, ip6);
       pending.push(std::move(forged));
-    } else if (trick == "error" && tricked) {
-      // The request as the kernel sent it, but addressed elsewhere; quoted
-      // whole, as Linux routers do for a short datagram.
+    } else if ((trick == "error" || (trick == "sequence" && !ip6)) && tricked) {
+      // The request as the kernel sent it, but addressed elsewhere or with
+      // another sequence number; quoted whole, as Linux routers do for a
+      // short datagram.
+      TBytes request(icmp, icmp + icmp_size);
+      std::uint32_t to = trick_addr;
+      if (trick == "sequence") {
+        to = r.to;
+        AddSequence(request, std::atoi(trick_arg.c_str()), false);
+      }
       TBytes quoted = ip6 ? Ip6Header(icmp_size, r.from6.sin6_addr, trick_addr6)
-                          : IpHeader(icmp_size, r.from.sin_addr.s_addr, trick_addr);
-      quoted.insert(quoted.end(), icmp, icmp + icmp_size);
+                          : IpHeader(icmp_size, r.from.sin_addr.s_addr, to);
+      quoted.insert(quoted.end(), request.begin(), request.end());
       TPending forged = p;
       forged.due = r.stamp;
       // Host, port and administratively prohibited in turn (ICMPv6:
@@ -316,7 +373,7 @@ int main(int argc, char** argv) {
       static const std::uint8_t kCodes[] = {1, 3, 13};
       static const std::uint8_t kCodes6[] = {3, 4, 1};
       static int turn = 0;
-      const int code = turn++ % 3;
+      const int code = trick == "sequence" ? 0 : turn++ % 3;
       forged.message = {static_cast<std::uint8_t>(ip6 ? ICMP6_DST_UNREACH : 3),
                         ip6 ? kCodes6[code] : kCodes[code],
                         0,
@@ -328,9 +385,9 @@ int main(int argc, char** argv) {
       forged.message.insert(forged.message.end(), quoted.begin(), quoted.end());
       SetChecksum(forged.message, ip6);
       pending.push(std::move(forged));
-    } else if (trick == "flood") {
-      p.copies = std::atoi(trick_arg.c_str());
-      AddSequence(p.message, 1000, ip6);
+    } else if (trick == "strays") {
+      last_request = std::move(p);
+      continue;
     }
     pending.push(std::move(p));
   }

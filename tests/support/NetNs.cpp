@@ -186,6 +186,10 @@ TIcmpResponder::TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent,
   ::close(fds[0]);
 }
 
+void TIcmpResponder::SendStrays() const {
+  if (pid_ > 0) ::kill(pid_, SIGUSR1);
+}
+
 TIcmpResponder::~TIcmpResponder() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGTERM);

@@ -102,9 +102,11 @@ class TPingLab6 : public TPingLab {
 // as well (see IcmpResponderMain.cpp): "spoof ADDR" forges the reply from
 // ADDR at once, "ahead" sends a reply for the next sequence number 5 ms
 // after each reply, "error ADDR" sends at once a host-unreachable quoting the
-// request as if sent to ADDR, "flood N" sends, instead of its reply, N replies
-// with the request's identifier and far-off sequence numbers. ADDR is of the
-// family of the requests the trick is for.
+// request as if sent to ADDR, "sequence N" (IPv4) one quoting the request
+// with its sequence number moved by N; "strays N" answers nothing itself,
+// and sends N replies with the last request's identifier and far-off
+// sequence numbers whenever SendStrays is called. ADDR is of the family of
+// the requests the trick is for.
 class TIcmpResponder {
  public:
   TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent = 0,
@@ -113,6 +115,8 @@ class TIcmpResponder {
   TIcmpResponder(const TIcmpResponder&) = delete;
   TIcmpResponder& operator=(const TIcmpResponder&) = delete;
   bool Ok() const { return pid_ > 0; }
+  // A "strays" responder sends its replies now.
+  void SendStrays() const;
 
  private:
   pid_t pid_ = -1;

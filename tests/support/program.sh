@@ -56,11 +56,17 @@ make_user_home() {
 
 # Sets USER_SESSION to the words that run a command in the user's session:
 # its own ids and no others, no inherited capabilities, a clean environment
-# with its home and the display. Environment settings (NAME=VALUE) may lead
-# the command.
+# with its home and, once start_xvfb has started one, our X server (with the
+# user's own copy of its cookie); never a display we did not start.
+# Environment settings (NAME=VALUE) may lead the command.
 user_session() {
+  local display=()
+  if [ -n "${XVFB_PID:-}" ]; then
+    install -m 600 -o "$USER_ID" -g "$USER_ID" "$XAUTHORITY" "$USER_HOME/.Xauthority"
+    display=(DISPLAY="$DISPLAY" XAUTHORITY="$USER_HOME/.Xauthority")
+  fi
   USER_SESSION=(setpriv --reuid="$USER_ID" --regid="$USER_ID" --clear-groups --inh-caps=-all --
-    env -i HOME="$USER_HOME" XDG_RUNTIME_DIR="$USER_HOME" DISPLAY="${DISPLAY:-}"
+    env -i HOME="$USER_HOME" XDG_RUNTIME_DIR="$USER_HOME" "${display[@]}"
     QT_QPA_PLATFORM=xcb PATH=/usr/bin:/bin)
 }
 
