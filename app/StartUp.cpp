@@ -223,8 +223,8 @@ std::string EchoPermissionHint(const platform::TEchoPermissions& p) {
   out << me << ": sending ICMP echoes needs one of two permissions, and this process has "
       << "neither. Grant one:\n";
 
-  out << "  1. The capability cap_net_raw for the program (raw sockets), as Debian gives it to "
-         "ping:\n";
+  out << "  1. The capability cap_net_raw for the program (raw ICMP and ICMPv6 sockets), as "
+         "Debian gives it\n     to ping:\n";
   if (!p.bounding_has_net_raw) {
     out << "     not possible here: this session cannot gain cap_net_raw at all (a container or "
            "sandbox\n     removed it from its bounding set); use 2.\n";
@@ -248,7 +248,8 @@ std::string EchoPermissionHint(const platform::TEchoPermissions& p) {
     out << (p.groups.size() == 1 ? " is" : " are") << " outside net.ipv4.ping_group_range ("
         << p.range_text << ").\n";
   }
-  out << "     To admit every group, as most distributions do:\n"
+  out << "     The same range governs the ping sockets of IPv6. To admit every group, as most\n"
+         "     distributions do:\n"
          "         sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
          "     and to keep it after a restart:\n"
          "         echo 'net.ipv4.ping_group_range = 0 2147483647' | sudo tee "

@@ -1,7 +1,9 @@
 // Sonarix: a ping utility. Start-up creates the windows in a fixed order and
 // runs the message loop until the main window closes.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/AboutBox.h"
 #include "app/ProgramInfo.h"
@@ -10,6 +12,7 @@
 #include "ping/ICMP.h"
 #include "ping/MsgWndControl.h"
 #include "platform/EchoPermission.h"
+#include "platform/RawSockets.h"
 #include "scope/GrGraphicControl.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guards.h"
@@ -35,6 +38,12 @@ void ExplainStartUpFailure() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything reads what the user controls (arguments, environment,
+  // Qt's plugins): an installed program carries cap_net_raw, which only the
+  // raw socket broker may keep.
+  if (platform::SeparateRawSocketPrivilege() == platform::TPrivilegeSplit::kBrokerFailed)
+    std::fprintf(stderr, "%s: cannot start the helper that opens raw ICMP sockets: %s\n",
+                 kProgramExecutable, std::strerror(errno));
   switch (ParseStartAction(argc, argv)) {
     case TStartAction::PrintHelp:
       std::fputs(UsageText(kProgramExecutable).c_str(), stdout);

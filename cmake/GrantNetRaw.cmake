@@ -1,6 +1,9 @@
 # Gives the installed program the file capability cap_net_raw, as Debian's
 # iputils package does for ping, so that every user can send ICMP echoes
-# through a raw socket. Run by `cmake --install`; expects SONARIX_PROGRAM.
+# through a raw socket. The program's first act is to fork the small broker
+# that alone keeps it (and opens raw ICMP sockets, nothing else) and to drop
+# every capability before it reads anything the user controls; no other file
+# is given one. Run by `cmake --install`; expects SONARIX_PROGRAM.
 set(_program "${SONARIX_PROGRAM}")
 set(_command "setcap cap_net_raw+ep ${_program}")
 if(NOT "$ENV{DESTDIR}" STREQUAL "")
@@ -19,7 +22,8 @@ execute_process(COMMAND "${_setcap}" cap_net_raw+ep "${_program}"
                 RESULT_VARIABLE _status ERROR_VARIABLE _error OUTPUT_QUIET)
 if(_status EQUAL 0)
   message(STATUS "Gave ${_program} the capability cap_net_raw (${_command}): "
-                 "every user can send ICMP echoes with it")
+                 "every user can send ICMP echoes with it; the program keeps it only in a "
+                 "helper process that opens raw ICMP sockets")
 else()
   string(STRIP "${_error}" _error)
   message(NOTICE "-- Could not give ${_program} the capability cap_net_raw (${_error}).\n"

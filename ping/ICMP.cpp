@@ -1,6 +1,7 @@
 #include "ping/ICMP.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -23,6 +24,7 @@ TICMP::TICMP() {
   send_echo_ = reinterpret_cast<TSendEcho>(GetProcAddress(library_, "IcmpSendEcho"));
   if (!create_file_ || !close_handle_ || !send_echo_)
     throw TICMPException("Error loading dll functions");
+  send_echo6_ = reinterpret_cast<TSendEcho6>(GetProcAddress(library_, "IcmpSendEcho6"));
   echo_handle_ = create_file_();
   if (echo_handle_ == INVALID_HANDLE_VALUE) throw TICMPException(kNoPingHandle);
   release.Dismiss();
@@ -40,6 +42,7 @@ void TICMP::Release() {
   create_file_ = nullptr;
   close_handle_ = nullptr;
   send_echo_ = nullptr;
+  send_echo6_ = nullptr;
   if (winsock_started_) WSACleanup();
   winsock_started_ = false;
 }
@@ -51,20 +54,29 @@ void TICMP::SetAddress(const std::string& address) {
 }
 
 void TICMP::ResolveTarget() {
+  target_is_ip6_ = false;
   target_addr_ = inet_addr(address_.c_str());
   if (target_addr_ != kInaddrNone) {
     target_name_ = address_;
+  } else if (ParseIp6Literal(address_.c_str(), target_addr6_)) {
+    target_is_ip6_ = true;
+    target_name_ = address_;
   } else {
-    auto entry = gethostbyname(address_.c_str());
+    auto entry = GetHostByNameAny(address_.c_str());
     if (!entry) {
       last_status_ = static_cast<std::int32_t>(GetLastError());
       OnDisplay(this, "Unable to resolve " + address_);
       return;
     }
-    target_addr_ = entry->addresses.front();
+    if (entry->addresses.empty()) {
+      target_is_ip6_ = true;
+      target_addr6_ = entry->addresses6.front();
+    } else {
+      target_addr_ = entry->addresses.front();
+    }
     target_name_ = entry->name;
   }
-  target_ip_ = inet_ntoa(target_addr_);
+  target_ip_ = target_is_ip6_ ? Ip6Text(target_addr6_) : inet_ntoa(target_addr_);
   target_resolved_ = true;
 }
 
@@ -72,7 +84,7 @@ std::int32_t TICMP::SendEcho() {
   std::int32_t result = 0;
   last_status_ = 0;
   if (!target_resolved_) ResolveTarget();
-  if (target_addr_ == kInaddrNone) {
+  if (target_addr_ == kInaddrNone && !target_is_ip6_) {
     last_status_ = static_cast<std::int32_t>(IP_BAD_DESTINATION);
     OnDisplay(this, "Invalid host address");
     return 0;
@@ -92,9 +104,21 @@ std::int32_t TICMP::SendEcho() {
   const DWORD timeout = RangeChecked<DWORD>(timeout_);
   const std::uint16_t request_size = RangeChecked<std::uint16_t>(size_);
 
-  result = static_cast<std::int32_t>(send_echo_(echo_handle_, target_addr_, request.data(),
-                                                request_size, &options, reply.data(),
-                                                static_cast<DWORD>(reply.size()), timeout));
+  if (!target_is_ip6_) {
+    result = static_cast<std::int32_t>(send_echo_(echo_handle_, target_addr_, request.data(),
+                                                  request_size, &options, reply.data(),
+                                                  static_cast<DWORD>(reply.size()), timeout));
+  } else if (send_echo6_) {
+    last_reply_from6_ = TIp6Address{};
+    result = static_cast<std::int32_t>(
+        send_echo6_(echo_handle_, &target_addr6_, request.data(), request_size, &options,
+                    reply.data(), static_cast<DWORD>(reply.size()), timeout, &last_reply_from6_));
+  } else {
+    // A library without the IPv6 call.
+    const DWORD status = IP_GENERAL_FAILURE;
+    std::memcpy(reply.data() + offsetof(ICMP_ECHO_REPLY, Status), &status, sizeof status);
+    SetLastError(status);
+  }
   last_status_ = static_cast<std::int32_t>(GetLastError());
   std::memcpy(&last_reply_, reply.data(), sizeof last_reply_);
   OnEchoReply(this, result);

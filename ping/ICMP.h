@@ -1,5 +1,5 @@
-// TICMP: one ICMP echo at a time to one IPv4 host, through the ICMP helper
-// library bound at run time.
+// TICMP: one ICMP echo at a time to one IPv4 or IPv6 host, through the ICMP
+// helper library bound at run time.
 #pragma once
 
 #include <cstdint>
@@ -46,9 +46,16 @@ class TICMP : public TObject {
 
   const std::string& TargetName() const { return target_name_; }
   const std::string& TargetIP() const { return target_ip_; }
+  // The IPv4 target; 0xFFFFFFFF when there is none (an IPv6 target, say).
   std::uint32_t TargetAddr() const { return target_addr_; }
+  // An IPv6 target: a literal, or a name with IPv6 addresses only.
+  bool TargetIsIp6() const { return target_is_ip6_; }
+  const platform::TIp6Address& TargetAddr6() const { return target_addr6_; }
   bool TargetResolved() const { return target_resolved_; }
+  // For an IPv6 target LastReply's Address is 0; who answered (or reported
+  // an error) is here.
   const platform::ICMP_ECHO_REPLY& LastReply() const { return last_reply_; }
+  const platform::TIp6Address& LastReplyFrom6() const { return last_reply_from6_; }
   std::int32_t LastStatus() const { return last_status_; }
   platform::HANDLE EchoHandle() const { return echo_handle_; }
   std::string StatusText() const;
@@ -57,7 +64,8 @@ class TICMP : public TObject {
   TICMPEchoRequest OnEchoRequest;
   TICMPEchoReply OnEchoReply;
 
-  // Resolves Address (blocking for a name).
+  // Resolves Address (blocking for a name): an IPv4 literal, an IPv6 one,
+  // or a name, whose IPv4 address is used when it has one.
   void ResolveTarget();
   // One echo; returns the number of replies the platform stored.
   std::int32_t SendEcho();
@@ -71,18 +79,25 @@ class TICMP : public TObject {
   using TSendEcho = platform::DWORD (*)(platform::HANDLE, platform::IPAddr, void*, std::uint16_t,
                                         platform::IP_OPTION_INFORMATION*, void*, platform::DWORD,
                                         platform::DWORD);
+  using TSendEcho6 = platform::DWORD (*)(platform::HANDLE, const platform::TIp6Address*, void*,
+                                         std::uint16_t, platform::IP_OPTION_INFORMATION*, void*,
+                                         platform::DWORD, platform::DWORD, platform::TIp6Address*);
   void Release();
 
   platform::HMODULE library_ = 0;
   TCreateFile create_file_ = nullptr;
   TCloseHandle close_handle_ = nullptr;
   TSendEcho send_echo_ = nullptr;
+  TSendEcho6 send_echo6_ = nullptr;  // optional: without it IPv6 echoes fail
   platform::HANDLE echo_handle_ = platform::INVALID_HANDLE_VALUE;
   platform::ICMP_ECHO_REPLY last_reply_{};
   std::string address_;
   std::string target_name_;
   std::string target_ip_;
   std::uint32_t target_addr_ = 0;
+  platform::TIp6Address target_addr6_;
+  platform::TIp6Address last_reply_from6_;
+  bool target_is_ip6_ = false;
   std::int32_t size_ = 56;
   std::int32_t timeout_ = 4000;
   std::int32_t ttl_ = 64;

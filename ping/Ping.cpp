@@ -85,12 +85,14 @@ void TPing::LookupHost(const std::string& target_name) {
   lookup_result_.clear();
   if (target_name.empty()) throw ERangeError();
   const platform::u_long addr = platform::inet_addr(target_name.c_str());
-  if (addr != platform::kInaddrNone) {
-    lookup_result_ = platform::inet_ntoa(addr);
+  platform::TIp6Address addr6;
+  if (addr != platform::kInaddrNone || platform::ParseIp6Literal(target_name.c_str(), addr6)) {
+    lookup_result_ =
+        addr != platform::kInaddrNone ? platform::inet_ntoa(addr) : platform::Ip6Text(addr6);
     OnDnsLookupDone(this, 0);
     return;
   }
-  lookup_handle_ = platform::WSAAsyncGetHostByName(
+  lookup_handle_ = platform::AsyncGetHostByNameAny(
       Handle(), lookup_msg_number_, target_name.c_str(), host_entry_buffer_, kHostEntryBufferSize);
   if (lookup_handle_ == 0)
     throw Exception(Format("%s: can't start DNS lookup, error #%d", target_name.c_str(),
@@ -127,8 +129,10 @@ void TPing::HandleLookupDone(TMessage& message) {
   std::uint16_t error = static_cast<std::uint16_t>(platform::WSAGETASYNCERROR(message.LParam));
   if (error == 0) {
     auto entry = platform::ReadHostEnt(host_entry_buffer_, kHostEntryBufferSize);
-    if (entry)
+    if (entry && !entry->addresses.empty())
       lookup_result_ = platform::inet_ntoa(entry->addresses.front());
+    else if (entry)  // a name with IPv6 addresses only
+      lookup_result_ = platform::Ip6Text(entry->addresses6.front());
     else
       error = platform::WSANO_RECOVERY;  // never from the layer itself
   }

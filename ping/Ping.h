@@ -1,6 +1,7 @@
 // TPing: the ping component. Wraps one echo engine, publishes its settings,
 // relays its notifications as events and looks host names up without
-// blocking the caller.
+// blocking the caller. LookupResult is the address's text of either family,
+// which Address takes as it is.
 #pragma once
 
 #include <cstdint>
@@ -56,8 +57,9 @@ class TPing : public TMsgWndControl {
   void GuardMessageError(const Exception& e) override;
   virtual void HandleLookupDone(TMessage& message);
   virtual std::int32_t SendEcho();
-  // Resolves `target_name`: a literal at once, a name asynchronously; the
-  // outcome arrives through OnDnsLookupDone.
+  // Resolves `target_name`: a literal (IPv4 or IPv6) at once, a name
+  // asynchronously, to its first IPv4 address or, when it has none, its
+  // first IPv6 one; the outcome arrives through OnDnsLookupDone.
   virtual void LookupHost(const std::string& target_name);
   void CancelLookup();
 

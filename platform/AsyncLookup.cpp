@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/Sockets.h"
 
@@ -20,7 +21,8 @@ struct TRequest {
   // Taken when the request is made: a resolver thread reads nothing of the
   // layer's settings, which may be gone by the time it resolves.
   THostResolver resolver;
-  bool posted = false;  // its completion is queued (or was taken already)
+  bool any_family = false;  // IPv6 addresses for a name without IPv4 ones
+  bool posted = false;      // its completion is queued (or was taken already)
 };
 
 // The requests and the threads that resolve them. A resolver cannot be
@@ -119,9 +121,11 @@ void Resolve(TLookups* l) {
     if (it == l->requests.end()) continue;
     const std::string name = it->second.name;
     const THostResolver resolver = it->second.resolver;
+    const bool any_family = it->second.any_family;
     lock.unlock();
     THostEnt entry;
-    const int error = ResolveHostWith(resolver, name, entry);
+    const int error = any_family ? ResolveHostAnyWith(resolver, name, entry)
+                                 : ResolveHostWith(resolver, name, entry);
     lock.lock();
     if (l->ending) break;
     CompleteLocked(*l, handle, error, entry);
@@ -129,27 +133,23 @@ void Resolve(TLookups* l) {
   --l->resolvers;
 }
 
-}  // namespace
-
-// Called when the layer's last user cleans up: outstanding requests end
-// without a completion.
-void AbandonAsyncLookups() {
-  TLookups& l = Lookups();
-  std::lock_guard lock(l.mutex);
-  AbandonLocked(l);
-}
-
-std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char* buffer,
-                                     int length) {
+std::uintptr_t StartLookup(HWND hwnd, UINT msg, const char* name, char* buffer, int length,
+                           bool any_family) {
+  TRequest request;
+  request.hwnd = hwnd;
+  request.msg = msg;
+  request.buffer = buffer;  // written when the lookup completes
+  request.length = length;
+  request.any_family = any_family;
   if (WSAStartupCount() <= 0) {
     WSASetLastError(WSANOTINITIALISED);
     return 0;
   }
-  if (name == nullptr || buffer == nullptr || length <= 0) {
+  if (name == nullptr || request.buffer == nullptr || request.length <= 0) {
     WSASetLastError(WSAEFAULT);
     return 0;
   }
-  if (!IsWindow(hwnd)) {
+  if (!IsWindow(request.hwnd)) {
     WSASetLastError(WSAEINVAL);
     return 0;
   }
@@ -163,8 +163,10 @@ std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char
   std::uintptr_t handle;
   do {
     handle = l.next_handle++;
-  } while (handle == 0 || l.requests.count(handle));
-  l.requests[handle] = TRequest{hwnd, msg, buffer, length, name, InstalledHostResolver(), false};
+  } while (handle == 0 || l.requests.contains(handle));
+  request.name = name;
+  request.resolver = InstalledHostResolver();
+  l.requests[handle] = std::move(request);
   l.waiting.push_back(handle);
   if (l.resolvers < kMaxResolvers) {
     try {
@@ -181,6 +183,26 @@ std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char
     }
   }
   return handle;
+}
+
+}  // namespace
+
+// Called when the layer's last user cleans up: outstanding requests end
+// without a completion.
+void AbandonAsyncLookups() {
+  TLookups& l = Lookups();
+  std::lock_guard lock(l.mutex);
+  AbandonLocked(l);
+}
+
+std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char* buffer,
+                                     int length) {
+  return StartLookup(hwnd, msg, name, buffer, length, false);
+}
+
+std::uintptr_t AsyncGetHostByNameAny(HWND hwnd, UINT msg, const char* name, char* buffer,
+                                     int length) {
+  return StartLookup(hwnd, msg, name, buffer, length, true);
 }
 
 int WSACancelAsyncRequest(std::uintptr_t handle) {

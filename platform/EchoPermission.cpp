@@ -13,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/RawSockets.h"
+
 namespace platform {
 
 namespace {
@@ -57,9 +59,11 @@ std::uint32_t LittleEndian32(std::string_view bytes, std::size_t offset) {
   return value;
 }
 
-// Opens and closes a socket; returns 0 or the errno of the failure.
+// Opens and closes a socket; returns 0 or the errno of the failure. A raw
+// one comes the way the engine gets it: from the broker when one runs.
 int TrySocket(int type) {
-  const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
+  const int fd = type == SOCK_RAW ? OpenRawIcmpSocket(AF_INET, 0)
+                                  : ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
   if (fd < 0) return errno;
   ::close(fd);
   return 0;

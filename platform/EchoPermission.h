@@ -1,7 +1,8 @@
 // Whether this process may send ICMP echoes, and why not. The kernel gives
 // an unprivileged ping socket to a process one of whose groups lies within
 // net.ipv4.ping_group_range, and a raw socket to one with CAP_NET_RAW (which
-// a program file can carry as a file capability, as iputils' ping does).
+// a program file can carry as a file capability, as iputils' ping does; the
+// program keeps it only in its raw socket broker, platform/RawSockets.h).
 // Read from the running system so that a failed start-up can say which of
 // the two to grant.
 #pragma once
@@ -49,7 +50,7 @@ struct TEchoPermissions {
   std::vector<gid_t> groups;         // the effective group, then the supplementary ones
   bool group_admitted = false;       // one of `groups` is within `range`
   int ping_socket_error = 0;         // errno of opening a ping socket now; 0 when it opened
-  int raw_socket_error = 0;          // errno of opening a raw ICMP socket now; 0 when it opened
+  int raw_socket_error = 0;          // the same for a raw ICMP socket (the broker's, if one runs)
   std::string program;               // the running program's file
   bool file_has_net_raw = false;     // the file carries cap_net_raw+ep
   bool process_has_net_raw = false;  // the process has CAP_NET_RAW in effect

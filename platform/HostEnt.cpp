@@ -1,3 +1,5 @@
+#include <sys/socket.h>
+
 #include <cstring>
 
 #include "platform/Sockets.h"
@@ -7,6 +9,11 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kHeader = 16;
+// Address type and length of the two families, and the bytes an address
+// takes in the buffer (an IPv6 one is followed by its scope).
+constexpr std::uint16_t kTypeIp4 = 2, kLengthIp4 = 4;
+constexpr std::uint16_t kTypeIp6 = AF_INET6, kLengthIp6 = 16;
+constexpr std::size_t kSlotIp6 = 16 + 4;
 
 void Put32(char* p, std::uint32_t v) {
   std::memcpy(p, &v, 4);
@@ -45,9 +52,12 @@ std::optional<std::vector<std::uint32_t>> ListAt(const char* buffer, std::size_t
 }  // namespace
 
 int PackHostEnt(const THostEnt& entry, char* buffer, int length) {
-  if (entry.addresses.empty() || !Packable(entry.name)) return -1;
-  std::size_t need = kHeader + 4 * (entry.aliases.size() + 1) + 4 * (entry.addresses.size() + 1) +
-                     4 * entry.addresses.size() + entry.name.size() + 1;
+  const bool ip6 = entry.addresses.empty();
+  const std::size_t count = ip6 ? entry.addresses6.size() : entry.addresses.size();
+  const std::size_t slot = ip6 ? kSlotIp6 : 4;
+  if (count == 0 || (!ip6 && !entry.addresses6.empty()) || !Packable(entry.name)) return -1;
+  std::size_t need = kHeader + 4 * (entry.aliases.size() + 1) + 4 * (count + 1) + slot * count +
+                     entry.name.size() + 1;
   for (const auto& alias : entry.aliases) {
     if (!Packable(alias)) return -1;
     need += alias.size() + 1;
@@ -59,8 +69,8 @@ int PackHostEnt(const THostEnt& entry, char* buffer, int length) {
   std::memset(buffer, 0, need);
   std::size_t aliases = kHeader;
   std::size_t addr_list = aliases + 4 * (entry.aliases.size() + 1);
-  std::size_t addrs = addr_list + 4 * (entry.addresses.size() + 1);
-  std::size_t text = addrs + 4 * entry.addresses.size();
+  std::size_t addrs = addr_list + 4 * (count + 1);
+  std::size_t text = addrs + slot * count;
   auto put_text = [&](const std::string& s) {
     const std::size_t at = text;
     std::memcpy(buffer + text, s.c_str(), s.size() + 1);
@@ -69,15 +79,21 @@ int PackHostEnt(const THostEnt& entry, char* buffer, int length) {
   };
   Put32(buffer + 0, put_text(entry.name));
   Put32(buffer + 4, static_cast<std::uint32_t>(aliases));
-  const std::uint16_t type = 2, size = 4;
+  const std::uint16_t type = ip6 ? kTypeIp6 : kTypeIp4, size = ip6 ? kLengthIp6 : kLengthIp4;
   std::memcpy(buffer + 8, &type, 2);
   std::memcpy(buffer + 10, &size, 2);
   Put32(buffer + 12, static_cast<std::uint32_t>(addr_list));
   for (std::size_t i = 0; i < entry.aliases.size(); ++i)
     Put32(buffer + aliases + 4 * i, put_text(entry.aliases[i]));
-  for (std::size_t i = 0; i < entry.addresses.size(); ++i) {
-    Put32(buffer + addr_list + 4 * i, static_cast<std::uint32_t>(addrs + 4 * i));
-    std::memcpy(buffer + addrs + 4 * i, &entry.addresses[i], 4);
+  for (std::size_t i = 0; i < count; ++i) {
+    char* at = buffer + addrs + slot * i;
+    Put32(buffer + addr_list + 4 * i, static_cast<std::uint32_t>(addrs + slot * i));
+    if (ip6) {
+      std::memcpy(at, entry.addresses6[i].bytes.data(), 16);
+      Put32(at + 16, entry.addresses6[i].scope_id);
+    } else {
+      std::memcpy(at, &entry.addresses[i], 4);
+    }
   }
   return static_cast<int>(need);
 }
@@ -88,7 +104,9 @@ std::optional<THostEnt> ReadHostEnt(const char* buffer, int length) {
   std::uint16_t type, size;
   std::memcpy(&type, buffer + 8, 2);
   std::memcpy(&size, buffer + 10, 2);
-  if (type != 2 || size != 4) return std::nullopt;
+  const bool ip6 = type == kTypeIp6 && size == kLengthIp6;
+  if (!ip6 && (type != kTypeIp4 || size != kLengthIp4)) return std::nullopt;
+  const std::size_t slot = ip6 ? kSlotIp6 : 4;
   THostEnt entry;
   auto name = TextAt(buffer, len, Get32(buffer + 0));
   auto aliases = ListAt(buffer, len, Get32(buffer + 4));
@@ -101,10 +119,17 @@ std::optional<THostEnt> ReadHostEnt(const char* buffer, int length) {
     entry.aliases.push_back(*alias);
   }
   for (std::uint32_t at : *addr_list) {
-    if (at < kHeader || static_cast<std::size_t>(at) + 4 > len) return std::nullopt;
-    u_long addr;
-    std::memcpy(&addr, buffer + at, 4);
-    entry.addresses.push_back(addr);
+    if (at < kHeader || static_cast<std::size_t>(at) + slot > len) return std::nullopt;
+    if (ip6) {
+      TIp6Address addr;
+      std::memcpy(addr.bytes.data(), buffer + at, 16);
+      addr.scope_id = Get32(buffer + at + 16);
+      entry.addresses6.push_back(addr);
+    } else {
+      u_long addr;
+      std::memcpy(&addr, buffer + at, 4);
+      entry.addresses.push_back(addr);
+    }
   }
   return entry;
 }

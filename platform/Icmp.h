@@ -1,9 +1,12 @@
 // The ICMP helper library's echo calls over the kernel's ICMP sockets.
 #pragma once
 
+#include <sys/socket.h>
+
 #include <cstdint>
 
 #include "platform/IcmpPacket.h"
+#include "platform/Ip6Address.h"
 #include "platform/LastError.h"
 
 namespace platform {
@@ -41,9 +44,13 @@ struct ICMP_ECHO_REPLY {
 static_assert(sizeof(ICMP_ECHO_REPLY) == 28);
 
 // Opens an echo handle: a ping socket (datagram ICMP) where the system's
-// ping_group_range admits the caller, a raw ICMP socket otherwise. The
-// socket belongs to the network namespace of the calling thread. Returns
-// INVALID_HANDLE_VALUE with the last error set when neither can be had.
+// ping_group_range admits the caller, a raw ICMP socket otherwise
+// (OpenRawIcmpSocket). The socket belongs to the network namespace of the
+// calling thread, or, when the raw socket broker opened it, to the broker's.
+// Returns INVALID_HANDLE_VALUE with the last error set when neither can be
+// had. The handle opens its ICMPv6 socket by the same rule (ping_group_range
+// governs both families) where the system has IPv6, and otherwise tries
+// again at its first IPv6 echo.
 HANDLE IcmpCreateFile();
 BOOL IcmpCloseHandle(HANDLE handle);
 
@@ -57,8 +64,17 @@ DWORD IcmpSendEcho(HANDLE handle, IPAddr destination, void* request_data,
                    std::uint16_t request_size, IP_OPTION_INFORMATION* request_options,
                    void* reply_buffer, DWORD reply_size, DWORD timeout);
 
+// The same for an IPv6 destination, with the same contract: the hop limit
+// is the options' TTL, their flags are ignored (IPv6 routers never
+// fragment), and the record's Address is 0; the host that answered, or
+// that reported an error, goes to `reply_from` when it is given.
+DWORD IcmpSendEcho6(HANDLE handle, const TIp6Address* destination, void* request_data,
+                    std::uint16_t request_size, IP_OPTION_INFORMATION* request_options,
+                    void* reply_buffer, DWORD reply_size, DWORD timeout, TIp6Address* reply_from);
+
 enum class TIcmpSocketKind { kNone, kPing, kRaw };
-// Which kind of socket an echo handle uses (kNone for an unknown handle).
-TIcmpSocketKind IcmpSocketKindOf(HANDLE handle);
+// Which kind of socket an echo handle uses for a family (kNone for an
+// unknown handle, or no socket of that family yet).
+TIcmpSocketKind IcmpSocketKindOf(HANDLE handle, int family = AF_INET);
 
 }  // namespace platform

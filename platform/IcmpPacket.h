@@ -3,6 +3,7 @@
 // Kept apart from the socket code because everything here is outside data.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -42,6 +43,14 @@ constexpr std::uint8_t kIcmpEchoRequest = 8;
 constexpr std::uint8_t kIcmpTimeExceeded = 11;
 constexpr std::uint8_t kIcmpParameterProblem = 12;
 
+// ICMPv6 message types that matter here.
+constexpr std::uint8_t kIcmp6DestUnreachable = 1;
+constexpr std::uint8_t kIcmp6PacketTooBig = 2;
+constexpr std::uint8_t kIcmp6TimeExceeded = 3;
+constexpr std::uint8_t kIcmp6ParameterProblem = 4;
+constexpr std::uint8_t kIcmp6EchoRequest = 128;
+constexpr std::uint8_t kIcmp6EchoReply = 129;
+
 // The request we wait for.
 struct TEchoRequestKey {
   std::uint32_t destination = 0;  // network order: where the request went
@@ -50,6 +59,9 @@ struct TEchoRequestKey {
   bool check_id = true;           // a ping socket's identifier is the kernel's, not ours
   const std::uint8_t* payload = nullptr;
   std::size_t payload_size = 0;
+  // An ICMPv6 request: `destination6` instead of `destination`.
+  bool ip6 = false;
+  std::array<std::uint8_t, 16> destination6{};
 };
 
 enum class TIcmpVerdict { kUnrelated, kEchoReply, kError };
@@ -66,17 +78,21 @@ struct TIcmpParse {
 // The IP status code for an ICMP error of `type` and `code`; IP_SUCCESS for
 // a type that is not an error of an echo request (a redirect, say).
 std::uint32_t IcmpErrorStatus(std::uint8_t type, std::uint8_t code);
+// The same for ICMPv6.
+std::uint32_t Icmp6ErrorStatus(std::uint8_t type, std::uint8_t code);
 
 // Parses one message. With `ip_header` the data starts with the IPv4 header
-// (raw sockets); without it, with the ICMP header (ping sockets). An error
-// counts only when the datagram it quotes went to the key's destination;
-// who sent a reply is the caller's to check (`source`). Never reads outside
+// (raw sockets); without it, with the ICMP header (ping sockets, and every
+// ICMPv6 socket, which never hands the IPv6 header over). An error counts
+// only when the datagram it quotes went to the key's destination; who sent
+// a reply is the caller's to check (`source`). Never reads outside
 // [data, data + size).
 TIcmpParse ParseIcmpPacket(const std::uint8_t* data, std::size_t size, bool ip_header,
                            const TEchoRequestKey& key);
 
-// Whether `quoted` (an echo request's ICMP header and what followed it, as
-// an error quotes it or the error queue hands it back) is our request.
+// Whether `quoted` (an echo request's ICMP or ICMPv6 header and what
+// followed it, as an error quotes it or the error queue hands it back) is
+// our request.
 bool QuotesRequest(const std::uint8_t* quoted, std::size_t size, const TEchoRequestKey& key);
 
 // The Internet checksum (ones' complement sum) of a buffer.

@@ -23,7 +23,8 @@ std::map<std::string, TModuleExports> BuiltIns() {
       {"icmp.dll",
        {{"IcmpCreateFile", reinterpret_cast<FARPROC>(&IcmpCreateFile)},
         {"IcmpCloseHandle", reinterpret_cast<FARPROC>(&IcmpCloseHandle)},
-        {"IcmpSendEcho", reinterpret_cast<FARPROC>(&IcmpSendEcho)}}},
+        {"IcmpSendEcho", reinterpret_cast<FARPROC>(&IcmpSendEcho)},
+        {"IcmpSendEcho6", reinterpret_cast<FARPROC>(&IcmpSendEcho6)}}},
       {"shell32.dll", {{"ShellExecuteA", reinterpret_cast<FARPROC>(&ShellExecuteA)}}},
   };
 }

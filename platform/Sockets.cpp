@@ -1,7 +1,10 @@
 #include "platform/Sockets.h"
 
+#include <arpa/inet.h>
+#include <net/if.h>
 #include <netdb.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -144,16 +147,59 @@ std::string inet_ntoa(u_long address) {
   return out;
 }
 
-int SystemResolveHost(const std::string& name, THostEnt& entry) {
-  // gethostbyname_r gives the host entry (official name, aliases, addresses)
-  // and the h_errno reasons, straight from the system resolver.
+bool ParseIp6Literal(const char* text, TIp6Address& address) {
+  if (text == nullptr) return false;
+  // Up to the first white space, as inet_addr reads.
+  std::size_t end = 0;
+  while (text[end] != '\0' && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
+  const std::string literal(text, end);
+  const std::size_t percent = literal.find('%');
+  const std::string bytes = literal.substr(0, percent);
+  TIp6Address parsed;
+  if (bytes.find(':') == std::string::npos ||
+      ::inet_pton(AF_INET6, bytes.c_str(), parsed.bytes.data()) != 1)
+    return false;
+  if (percent != std::string::npos) {
+    const std::string scope = literal.substr(percent + 1);
+    if (scope.empty()) return false;
+    if (std::all_of(scope.begin(), scope.end(), [](unsigned char c) { return std::isdigit(c); })) {
+      if (scope.size() > 10 || std::stoull(scope) > 0xFFFFFFFFull) return false;
+      parsed.scope_id = static_cast<std::uint32_t>(std::stoull(scope));
+    } else {
+      parsed.scope_id = ::if_nametoindex(scope.c_str());
+      if (parsed.scope_id == 0) return false;
+    }
+  }
+  address = parsed;
+  return true;
+}
+
+std::string Ip6Text(const TIp6Address& address) {
+  char text[INET6_ADDRSTRLEN];
+  ::inet_ntop(AF_INET6, address.bytes.data(), text, sizeof text);
+  std::string out = text;
+  if (address.scope_id != 0) {
+    char name[IF_NAMESIZE];
+    out += '%';
+    out += ::if_indextoname(address.scope_id, name) ? std::string(name)
+                                                    : std::to_string(address.scope_id);
+  }
+  return out;
+}
+
+namespace {
+
+// One family's addresses of `name` from the system resolver: the host entry
+// (official name, aliases, addresses) and the h_errno reasons as
+// gethostbyname2_r gives them.
+int SystemResolveFamily(const std::string& name, int family, THostEnt& entry) {
   hostent result{};
   hostent* found = nullptr;
   int h_error = 0;
   std::vector<char> work(4096);
   for (;;) {
-    const int rc = gethostbyname2_r(name.c_str(), 2 /* AF_INET */, &result, work.data(),
-                                    work.size(), &found, &h_error);
+    const int rc =
+        gethostbyname2_r(name.c_str(), family, &result, work.data(), work.size(), &found, &h_error);
     if (rc == ERANGE && work.size() < (1u << 20)) {
       work.resize(work.size() * 2);
       continue;
@@ -175,14 +221,38 @@ int SystemResolveHost(const std::string& name, THostEnt& entry) {
   entry = THostEnt{};
   entry.name = found->h_name ? found->h_name : name;
   for (char** a = found->h_aliases; a && *a; ++a) entry.aliases.emplace_back(*a);
-  if (found->h_length == 4) {
+  if (family == AF_INET && found->h_length == 4) {
     for (char** a = found->h_addr_list; a && *a; ++a) {
       u_long addr;
       std::memcpy(&addr, *a, 4);
       entry.addresses.push_back(addr);
     }
+  } else if (family == AF_INET6 && found->h_length == 16) {
+    for (char** a = found->h_addr_list; a && *a; ++a) {
+      TIp6Address addr;
+      std::memcpy(addr.bytes.data(), *a, 16);
+      entry.addresses6.push_back(addr);
+    }
   }
-  if (entry.addresses.empty()) return WSANO_DATA;
+  if (entry.addresses.empty() && entry.addresses6.empty()) return WSANO_DATA;
+  return 0;
+}
+
+}  // namespace
+
+int SystemResolveHost(const std::string& name, THostEnt& entry) {
+  return SystemResolveFamily(name, AF_INET, entry);
+}
+
+int SystemResolveHostAny(const std::string& name, THostEnt& entry) {
+  const int error = SystemResolveFamily(name, AF_INET, entry);
+  // Only a name that has no IPv4 address, or is unknown as an IPv4 host
+  // (a hosts file does not tell the two apart), is asked for IPv6; a
+  // resolver that failed is not asked again.
+  if (error != WSANO_DATA && error != WSAHOST_NOT_FOUND) return error;
+  THostEnt entry6;
+  if (SystemResolveFamily(name, AF_INET6, entry6) != 0) return error;
+  entry = std::move(entry6);
   return 0;
 }
 
@@ -201,6 +271,15 @@ THostResolver InstalledHostResolver() {
 int ResolveHostWith(const THostResolver& resolver, const std::string& name, THostEnt& entry) {
   int error = resolver ? resolver(name, entry) : SystemResolveHost(name, entry);
   if (error == 0 && entry.addresses.empty()) error = WSANO_DATA;
+  entry.addresses6.clear();
+  return error;
+}
+
+int ResolveHostAnyWith(const THostResolver& resolver, const std::string& name, THostEnt& entry) {
+  int error = resolver ? resolver(name, entry) : SystemResolveHostAny(name, entry);
+  if (error == 0 && entry.addresses.empty() && entry.addresses6.empty()) error = WSANO_DATA;
+  // One family to an entry: IPv4 wins.
+  if (!entry.addresses.empty()) entry.addresses6.clear();
   return error;
 }
 
@@ -208,7 +287,9 @@ int ResolveHost(const std::string& name, THostEnt& entry) {
   return ResolveHostWith(InstalledHostResolver(), name, entry);
 }
 
-std::optional<THostEnt> gethostbyname(const char* name) {
+namespace {
+
+std::optional<THostEnt> BlockingLookup(const char* name, bool any_family) {
   if (!Started()) {
     SetLastError(WSANOTINITIALISED);
     return std::nullopt;
@@ -218,13 +299,25 @@ std::optional<THostEnt> gethostbyname(const char* name) {
     return std::nullopt;
   }
   THostEnt entry;
-  const int error = ResolveHost(name, entry);
+  const THostResolver resolver = InstalledHostResolver();
+  const int error = any_family ? ResolveHostAnyWith(resolver, name, entry)
+                               : ResolveHostWith(resolver, name, entry);
   if (error != 0) {
     SetLastError(static_cast<DWORD>(error));
     return std::nullopt;
   }
   SetLastError(0);
   return entry;
+}
+
+}  // namespace
+
+std::optional<THostEnt> gethostbyname(const char* name) {
+  return BlockingLookup(name, false);
+}
+
+std::optional<THostEnt> GetHostByNameAny(const char* name) {
+  return BlockingLookup(name, true);
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // The sockets layer under the network units: start-up and clean-up counting,
-// the dotted-address parser and renderer (inet_addr, inet_ntoa), and host
-// lookup over the system resolver with WSA* error numbers.
+// the dotted-address parser and renderer (inet_addr, inet_ntoa), their IPv6
+// counterparts, and host lookup over the system resolver with WSA* error
+// numbers.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Ip6Address.h"
 #include "platform/LastError.h"
 #include "platform/Messages.h"
 
@@ -65,24 +67,46 @@ u_long inet_addr(const char* text);
 // Dotted rendering of a network-order address.
 std::string inet_ntoa(u_long address);
 
-// A host entry: official name, aliases, IPv4 addresses in network order.
+// Parses an IPv6 literal ("::1", "fd00::2", "fe80::1%eth0" or "fe80::1%2"):
+// a scope names an interface of the calling thread's network namespace, by
+// name or index. As with inet_addr, a white-space character ends the text.
+// Returns false for anything else, an unknown interface included.
+bool ParseIp6Literal(const char* text, TIp6Address& address);
+// The canonical text of an address, with its scope as the interface's name
+// (its number when no interface has that index).
+std::string Ip6Text(const TIp6Address& address);
+
+// A host entry: official name, aliases, addresses. An entry holds one
+// family: IPv4 addresses in network order, or, for a name that has none,
+// its IPv6 addresses.
 struct THostEnt {
   std::string name;
   std::vector<std::string> aliases;
   std::vector<u_long> addresses;
+  std::vector<TIp6Address> addresses6;
   bool operator==(const THostEnt&) const = default;
 };
 
 // Blocking lookup. Returns the entry, or nothing with the reason as the
 // thread's last error (WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY,
-// WSANO_DATA, WSANOTINITIALISED).
+// WSANO_DATA, WSANOTINITIALISED). IPv4 only: a name without an IPv4 address
+// gives WSANO_DATA.
 std::optional<THostEnt> gethostbyname(const char* name);
+// The same for either family: a name's IPv4 addresses when it has any,
+// otherwise its IPv6 ones; when it has neither, the reason its IPv4 lookup
+// gave.
+std::optional<THostEnt> GetHostByNameAny(const char* name);
 
 // The resolver behind the lookups: returns 0 and fills the entry, or one of
 // the lookup error numbers. The system resolver is the default; a
 // replacement serves layers above that want to count or stage lookups.
+// A resolver may answer with IPv6 addresses alone (`addresses6`); the
+// IPv4-only calls then see a name without an address.
 using THostResolver = std::function<int(const std::string& name, THostEnt& entry)>;
+// IPv4 addresses only (the system resolver's A records and hosts lines).
 int SystemResolveHost(const std::string& name, THostEnt& entry);
+// IPv4 addresses, or for a name without any, its IPv6 ones.
+int SystemResolveHostAny(const std::string& name, THostEnt& entry);
 // Installs `resolver` (an empty one restores the system's) and returns the
 // previous one.
 THostResolver SetHostResolver(THostResolver resolver);
@@ -90,9 +114,12 @@ THostResolver SetHostResolver(THostResolver resolver);
 THostResolver InstalledHostResolver();
 
 // Resolves through the installed resolver (the system's by default), or
-// through `resolver` (empty: the system's).
+// through `resolver` (empty: the system's). The entry holds IPv4 addresses.
 int ResolveHost(const std::string& name, THostEnt& entry);
 int ResolveHostWith(const THostResolver& resolver, const std::string& name, THostEnt& entry);
+// The same for either family: the entry holds IPv4 addresses, or IPv6 ones
+// when the name has no IPv4 address.
+int ResolveHostAnyWith(const THostResolver& resolver, const std::string& name, THostEnt& entry);
 
 // Asynchronous lookup. Returns a non-zero request handle, or 0 with the
 // reason in WSAGetLastError. The name is resolved off the calling thread,
@@ -107,6 +134,10 @@ int ResolveHostWith(const THostResolver& resolver, const std::string& name, THos
 // or the program has begun to end: outstanding requests then end without a
 // completion.
 std::uintptr_t WSAAsyncGetHostByName(HWND hwnd, UINT msg, const char* name, char* buffer,
+                                     int length);
+// The same for either family: a name without IPv4 addresses completes with
+// its IPv6 ones (an entry of address type AF_INET6).
+std::uintptr_t AsyncGetHostByNameAny(HWND hwnd, UINT msg, const char* name, char* buffer,
                                      int length);
 // Cancels a request that has not completed, or whose completion is still
 // queued (the message is then withdrawn). Returns 0, or SOCKET_ERROR with
@@ -125,13 +156,15 @@ constexpr int WSAGETASYNCBUFLEN(LPARAM lparam) {
 // its 32-bit fields):
 //   0  name        offset of the official name (NUL-terminated)
 //   4  aliases     offset of a 0-terminated list of name offsets
-//   8  addrtype    16 bits, 2 (IPv4)
-//   10 length      16 bits, 4
+//   8  addrtype    16 bits, 2 (IPv4), or AF_INET6 for an entry of IPv6
+//                  addresses
+//   10 length      16 bits, 4 (or 16 for IPv6)
 //   12 addr_list   offset of a 0-terminated list of offsets of 4-byte
-//                  network-order addresses
+//                  network-order addresses (IPv6: 16 bytes, then the
+//                  32-bit scope)
 // Packs `entry` into `buffer` when it fits in `length` bytes; returns the
 // bytes it needs either way, or -1 for an entry that cannot be packed (a
-// name with a NUL inside, no address).
+// name with a NUL inside, no address, addresses of both families).
 int PackHostEnt(const THostEnt& entry, char* buffer, int length);
 // Reads an entry back, checking every offset and list against `length`.
 std::optional<THostEnt> ReadHostEnt(const char* buffer, int length);

@@ -48,7 +48,7 @@ TPoint TsCommonData::ChildOffset() const {
     const TRect nc = win->FrameMargins();
     return {nc.Left, nc.Top};
   }
-  return {};
+  return owner_control_ == nullptr && host_ != nullptr ? host_->ClientOriginInCache() : TPoint{};
 }
 
 void TsCommonData::AnswerBackInfo(BackgroundInfo& info) {

@@ -110,6 +110,9 @@ class TsSkinHost {
   virtual void PrepareCache() = 0;
   // A new section was set on an owner that is not a control (the provider).
   virtual void SkinSectionChanged() {}
+  // Where the children's (0, 0) lies in the cache of an owner that is not a
+  // control (the provider keeps the whole window, frame and all).
+  virtual TPoint ClientOriginInCache() const { return {}; }
   // Shows a fade frame now and returns true, or returns false to have the
   // control repainted (its paint shows DisplayBitmap()).
   virtual bool ShowFadeFrame() { return false; }

@@ -250,6 +250,12 @@ void TsSkinProvider::PrepareCache() {
   skin_data_->CacheBuilt(CurrentSkinState());
 }
 
+TPoint TsSkinProvider::ClientOriginInCache() const {
+  if (form_ == nullptr) return {};
+  const TRect m = form_->FrameMargins();
+  return {m.Left, m.Top};
+}
+
 void TsSkinProvider::SkinSectionChanged() {
   // The cached title bitmap goes with the old section.
   frame_band_.SetSize(0, 0);

@@ -104,6 +104,7 @@ class TsSkinProvider : public TComponent, public TsFormSkinLink, public TsSkinHo
   // TsSkinHost: the form's look is the hot one while it is active.
   int CurrentSkinState() const override { return active_ ? 1 : 0; }
   void PrepareCache() override;
+  TPoint ClientOriginInCache() const override;
   void SkinSectionChanged() override;
 
  protected:

@@ -249,4 +249,16 @@ enum : std::uint16_t {
   VK_DELETE = 0x2E,
   VK_F1 = 0x70,
   VK_F4 = 0x73,
+  // The punctuation keys, as on the US layout.
+  VK_OEM_1 = 0xBA,  // ; :
+  VK_OEM_PLUS = 0xBB,
+  VK_OEM_COMMA = 0xBC,
+  VK_OEM_MINUS = 0xBD,
+  VK_OEM_PERIOD = 0xBE,
+  VK_OEM_2 = 0xBF,  // / ?
+  VK_OEM_3 = 0xC0,  // ` ~
+  VK_OEM_4 = 0xDB,  // [ {
+  VK_OEM_5 = 0xDC,  // \ |
+  VK_OEM_6 = 0xDD,  // ] }
+  VK_OEM_7 = 0xDE,  // ' "
 };

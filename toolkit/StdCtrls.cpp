@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -912,6 +913,13 @@ void TComboBox::Change() {
 void TComboBox::KeyDown(std::uint16_t& key, TShiftState shift) {
   TWinControl::KeyDown(key, shift);
   deleting_ = key == VK_BACK || key == VK_DELETE;
+  // The arrows step from the item shown, which typing may have picked
+  // without Qt's knowing.
+  const bool steps = key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT;
+  if (steps && item_index_ >= 0 && Editor()->currentIndex() != item_index_) {
+    const QSignalBlocker quiet(Editor());
+    Editor()->setCurrentIndex(item_index_);
+  }
 }
 
 void TComboBox::Select() {

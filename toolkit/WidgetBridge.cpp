@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include <cstring>
+
 #include "toolkit/Forms.h"
 #include "toolkit/Guards.h"
 
@@ -63,11 +65,34 @@ TMouseButton MouseButton(Qt::MouseButton button) {
   }
 }
 
+// The key a punctuation character is typed with on the US layout: Qt names
+// the character, whose code would fall on another key's ('.' on VK_DELETE,
+// '(' on VK_DOWN, '{' on VK_F12). 0 for none.
+std::uint16_t PunctuationKey(int key) {
+  struct TKeyChars {
+    const char* chars;
+    std::uint16_t vk;
+  };
+  static constexpr TKeyChars kKeys[] = {
+      {";:", VK_OEM_1},      {"=+", VK_OEM_PLUS}, {",<", VK_OEM_COMMA}, {"-_", VK_OEM_MINUS},
+      {".>", VK_OEM_PERIOD}, {"/?", VK_OEM_2},    {"`~", VK_OEM_3},     {"[{", VK_OEM_4},
+      {"\\|", VK_OEM_5},     {"]}", VK_OEM_6},    {"'\"", VK_OEM_7},
+  };
+  if (key <= ' ' || key > '~') return 0;
+  for (const TKeyChars& k : kKeys)
+    if (std::strchr(k.chars, key) != nullptr) return k.vk;
+  // The shifted digits.
+  if (const char* at = std::strchr(")!@#$%^&*(", key))
+    return static_cast<std::uint16_t>('0' + (at - ")!@#$%^&*("));
+  return 0;
+}
+
 std::uint16_t VirtualKey(int key) {
   if (key >= Qt::Key_A && key <= Qt::Key_Z)
     return static_cast<std::uint16_t>('A' + (key - Qt::Key_A));
   if (key >= Qt::Key_0 && key <= Qt::Key_9)
     return static_cast<std::uint16_t>('0' + (key - Qt::Key_0));
+  if (const std::uint16_t punctuation = PunctuationKey(key)) return punctuation;
   if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
     return static_cast<std::uint16_t>(VK_F1 + (key - Qt::Key_F1));
   switch (key) {

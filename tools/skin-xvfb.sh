@@ -16,8 +16,11 @@
 set -euo pipefail
 sonarix=$(realpath "$1")
 out=$(realpath -m "$2")
+here=$(dirname "$(realpath "$0")")
+# shellcheck source=../tests/support/x11.sh
+. "$here/../tests/support/x11.sh"
 mkdir -p "$out"
-for tool in Xvfb xdotool xwininfo xwd convert compare unshare ip python3; do
+for tool in Xvfb xdpyinfo xdotool xwininfo xwd convert compare unshare ip python3 mount; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root for the namespaces"; exit 77; }
@@ -30,9 +33,12 @@ fi
 fail() { echo "FAIL: $*"; exit 1; }
 
 # Our own network with a name server that never answers: lookups of names
-# not in the hosts file wait for the resolver's time-out.
+# not in the hosts file wait for the resolver's time-out. A /tmp of our own:
+# the X server's lock and socket files cannot meet those of a server
+# elsewhere.
 ip link set lo up
 mount --make-rprivate /
+private_tmp "$(dirname "$sonarix")" "$out" "$here"
 printf 'nameserver 127.0.0.2\noptions timeout:4 attempts:1\n' >"$out/resolv.conf"
 mount --bind "$out/resolv.conf" /etc/resolv.conf
 python3 -c '
@@ -42,22 +48,16 @@ s.bind(("127.0.0.2", 53))
 time.sleep(600)' &
 silent=$!
 
-displayfd=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfd" 2>"$out/xvfb.log" &
-xvfb=$!
 pid=""
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  kill "$xvfb" "$silent" 2>/dev/null || true
-  wait "$xvfb" 2>/dev/null || true
-  rm -f "$displayfd"
+  kill "$silent" 2>/dev/null || true
+  stop_xvfb
 }
 trap cleanup EXIT
-for _ in $(seq 1 100); do [ -s "$displayfd" ] && break; sleep 0.1; done
-[ -s "$displayfd" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$displayfd")"
+# A display and authority of our own, the number chosen by the server.
+XVFB_LOG="$out/xvfb.log" start_xvfb || { cat "$out/xvfb.log"; fail "no X server of our own"; }
 export QT_QPA_PLATFORM=xcb
-for _ in $(seq 1 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 
 "$sonarix" >"$out/sonarix.log" 2>&1 &
 pid=$!
@@ -65,7 +65,7 @@ win=""
 for _ in $(seq 1 100); do
   win=$(timeout 5 xdotool search --onlyvisible --name '^Sonarix 1\.0$' 2>/dev/null | head -n 1 || true)
   [ -n "$win" ] && break
-  kill -0 "$pid" 2>/dev/null || fail "the program ended"
+  kill -0 "$pid" 2>/dev/null || fail "the program ended: $(tail -n 3 "$out/sonarix.log")"
   sleep 0.1
 done
 [ -n "$win" ] || fail "no main window"

@@ -21,40 +21,37 @@
 set -euo pipefail
 sonarix=$(realpath "$1")
 out=$(realpath -m "$2")
+here=$(dirname "$(realpath "$0")")
+# shellcheck source=../tests/support/x11.sh
+. "$here/../tests/support/x11.sh"
 mkdir -p "$out"
-for tool in Xvfb xdotool xwininfo import convert compare unshare ip setpriv sysctl; do
+for tool in Xvfb xdpyinfo xdotool xwininfo import convert compare unshare ip setpriv sysctl mount; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root for a network namespace"; exit 77; }
 
 if [ "${SONARIX_SMOKE_INSIDE:-}" != 1 ]; then
   export SONARIX_SMOKE_INSIDE=1
-  exec unshare -n -- "$0" "$@"
+  exec unshare -n -m --propagation private -- "$0" "$@"
 fi
+# A /tmp of our own: the X server's lock and socket files cannot meet those
+# of a server elsewhere.
+private_tmp "$(dirname "$sonarix")" "$out" "$here"
 
 ip link set lo up
 export QT_QPA_PLATFORM=xcb
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-# A display of our own, its number chosen by the server; a white root window
-# shows where the program's window is cut away.
-displayfd=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -wr -nolisten tcp -noreset 3>"$displayfd" 2>"$out/xvfb.log" &
-xvfb=$!
+# A display and authority of our own, the number chosen by the server; a
+# white root window shows where the program's window is cut away.
 pid=""
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  wait "$xvfb" 2>/dev/null || true
-  rm -f "$displayfd"
+  stop_xvfb
 }
 trap cleanup EXIT
-for _ in $(seq 1 100); do [ -s "$displayfd" ] && break; sleep 0.1; done
-[ -s "$displayfd" ] || { echo "FAIL: Xvfb did not start"; cat "$out/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -n 1 "$displayfd")"
-for _ in $(seq 1 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
-xwininfo -root >/dev/null 2>&1 || fail "cannot connect to $DISPLAY"
+XVFB_LOG="$out/xvfb.log" start_xvfb -wr || { cat "$out/xvfb.log"; fail "no X server of our own"; }
 
 echo_counters() { awk '/^IcmpMsg:/ { if (!h) { split($0, names); h = 1 } else { split($0, v); for (i = 2; i <= NF; i++) c[names[i]] = v[i] } } END { printf "%d %d\n", c["OutType8"], c["InType0"] }' /proc/net/snmp; }
 alive() { kill -0 "$pid" 2>/dev/null || { cat "$out/sonarix.log"; fail "the program ended"; }; }

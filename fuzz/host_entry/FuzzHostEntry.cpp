@@ -2,7 +2,7 @@
 // read, which must never be read outside and, when accepted, must pack back
 // to an entry that reads the same. Odd: the rest describes an entry to pack
 // into a buffer of a given size, which must never be written past and must
-// read back equal.
+// read back equal (an entry of IPv6 addresses when the byte's bit 2 is set).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +28,7 @@ void CheckRoundTrip(const THostEnt& e) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   const bool pack = data[0] & 1;
+  const bool six = data[0] & 2;
   ++data;
   --size;
   if (!pack) {
@@ -52,10 +53,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   e.name = texts[0];
   e.aliases.assign(texts.begin() + 1, texts.end());
-  for (std::size_t i = 2; i + 4 <= size && e.addresses.size() < 8; i += 4) {
+  for (std::size_t i = 2; !six && i + 4 <= size && e.addresses.size() < 8; i += 4) {
     platform::u_long a;
     std::memcpy(&a, data + i, 4);
     e.addresses.push_back(a);
+  }
+  for (std::size_t i = 2; six && i + 20 <= size && e.addresses6.size() < 8; i += 20) {
+    platform::TIp6Address a;
+    std::memcpy(a.bytes.data(), data + i, 16);
+    std::memcpy(&a.scope_id, data + i + 16, 4);
+    e.addresses6.push_back(a);
   }
   const int need = platform::PackHostEnt(e, nullptr, 0);
   std::vector<char> buf(static_cast<std::size_t>(length) + 16, '\x5A');

@@ -217,6 +217,10 @@ TEST(StartUp, EchoPermissionHintNamesBothWaysAndTheCommands) {
   EXPECT_NE(hint.find("sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\""),
             std::string::npos);
   EXPECT_NE(hint.find("/etc/sysctl.d/"), std::string::npos);
+  // Either grant covers IPv6 echoes too, and the hint says so.
+  EXPECT_NE(hint.find("(raw ICMP and ICMPv6 sockets)"), std::string::npos) << hint;
+  EXPECT_NE(hint.find("The same range governs the ping sockets of IPv6."), std::string::npos)
+      << hint;
 
   // Where the capability cannot be had, the hint does not offer it.
   platform::TEchoPermissions boxed = p;

@@ -38,6 +38,7 @@ constexpr const char* kFinished = "*************Finished************";
 std::vector<std::string> LogLines(TForm1* form) {
   std::vector<std::string> lines;
   TStrings& l = form->sMemo1->Lines();
+  lines.reserve(static_cast<std::size_t>(l.Count()));
   for (int i = 0; i < l.Count(); ++i) lines.push_back(l[i]);
   return lines;
 }
@@ -98,6 +99,25 @@ TEST_F(MainFormLookupTest, ATypedNameResolvesWhileTheWindowGoesOn) {
   EXPECT_EQ(lines[4].rfind("Received 56 bytes from 127.0.0.1 in ", 0), 0u) << lines[4];
   EXPECT_TRUE(form_->sBitBtn1->Enabled());
   EXPECT_TRUE(form_->sBitBtn2->Enabled());
+}
+
+// A name with an IPv6 address only: the same lines, the IPv6 address in
+// the address's place.
+TEST_F(MainFormLookupTest, ANameWithOnlyAnIpv6AddressIsPingedOverIpv6) {
+  SX_IN_SANDBOX("::1 loop6.sonarix.test\n");
+  form_->sEdit1->SetText("loop6.sonarix.test");
+  Click(form_->sBitBtn1);
+  ASSERT_TRUE(
+      PumpUntil([&] { return !LogLines(form_).empty() && LogLines(form_).back() == kFinished; }));
+  const auto lines = LogLines(form_);
+  ASSERT_EQ(lines.size(), 10u) << form_->sMemo1->Text();
+  EXPECT_EQ(lines[0], "Resolving host 'loop6.sonarix.test'");
+  EXPECT_EQ(lines[1], "Host 'loop6.sonarix.test' is ::1");
+  EXPECT_EQ(lines[2], "");
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(lines[3 + 2 * i], "Sending 56 bytes to ::1 (::1)");
+    EXPECT_EQ(lines[4 + 2 * i].rfind("Received 56 bytes from ::1 in ", 0), 0u) << lines[4 + 2 * i];
+  }
 }
 
 TEST_F(MainFormLookupTest, AnUnknownNameWritesTheUnknownHostLine) {

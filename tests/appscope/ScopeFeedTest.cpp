@@ -126,8 +126,8 @@ struct TSeriesResult {
 class ScopeSeries : public ScopeFeed {
  protected:
   // Five echoes to the slow host with the threshold box at `item`.
-  TSeriesResult Run(int item) {
-    form->sEdit1->SetText(sxtest::TPingLab::kTargetIp);
+  TSeriesResult Run(int item, const char* host = sxtest::TPingLab::kTargetIp) {
+    form->sEdit1->SetText(host);
     form->sComboBox4->SetItemIndex(1);  // 5 echoes
     form->sComboBox5->SetItemIndex(item);
     form->sComboBox5Change(form->sComboBox5);
@@ -190,6 +190,33 @@ TEST_F(ScopeSeries, SlowHostPaintsRedOverTwentyAndYellowUnderFortyOneSamplePerEc
   EXPECT_FALSE(trace_at_right_edge(yellow.shot, 0xFF0000u));
   yellow.shot.save(SONARIX_BINARY_DIR "/scope-series-40ms.png");
   red.shot.save(SONARIX_BINARY_DIR "/scope-series-20ms.png");
+}
+
+// The same over IPv6: the reply time feeds the scope, and the log names
+// the IPv6 address.
+TEST_F(ScopeSeries, AnIpv6HostFeedsTheScopeAsAnIpv4OneDoes) {
+  SX_REQUIRE_ROOT();
+  sxtest::TPingLab6 lab;
+  ASSERT_TRUE(lab.Ok());
+  sxtest::TIcmpResponder responder(lab.target, 30);
+  ASSERT_TRUE(responder.Ok());
+  TEnterNetNs inside(lab.client);
+  ASSERT_TRUE(inside.Ok());
+  MakeForm();
+
+  const std::string ip = sxtest::TPingLab6::kTargetIp6;
+  const TSeriesResult r = Run(3, ip.c_str());  // "40 msec": yellow
+  TStrings& log = form->sMemo1->Lines();
+  ASSERT_EQ(log[log.Count() - 1], "*************Finished************") << form->sMemo1->Text();
+  EXPECT_EQ(log[1], "Host '" + ip + "' is " + ip);
+  EXPECT_EQ(log[3], "Sending 56 bytes to " + ip + " (" + ip + ")");
+  EXPECT_EQ(log[4].rfind("Received 56 bytes from " + ip + " in 3", 0), 0u) << log[4];
+  EXPECT_GE(r.samples.size(), 3u);
+  for (int v : r.samples) {
+    EXPECT_GE(v, 29);
+    EXPECT_LE(v, 45);
+  }
+  EXPECT_EQ(r.colour, 0x0000FFFF);
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 #   1. without cap_net_raw: "Unable to get ping handle." in the error box, the
 #      hint on standard error naming both ways out, exit status 1;
 #   2. with the cap_net_raw the install step gives: the window shows and
-#      Enter pings 127.0.0.1 three times over a raw socket;
+#      Enter pings 127.0.0.1 three times over a raw socket from the broker,
+#      and again, while the window's process holds no capability in any set;
 #   3. without the capability but with the group range widened: the same
 #      over a ping socket.
 # The namespace's own ICMP counters show the echoes. Exit 77 = skipped.
@@ -16,57 +17,25 @@ out=$(realpath -m "$2")
 here=$(dirname "$(realpath "$0")")
 # shellcheck source=../support/x11.sh
 . "$here/../support/x11.sh"
+# shellcheck source=../support/program.sh
+. "$here/../support/program.sh"
 for tool in Xvfb xdotool xprop unshare ip setpriv sysctl setcap getcap mount; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to build a user's environment and a network namespace"; exit 77; }
-if [ "${SONARIX_ECHO_PERMISSION_INSIDE:-}" != 1 ]; then
-  export SONARIX_ECHO_PERMISSION_INSIDE=1
-  exec unshare -n -m --propagation private -- "$0" "$@"
-fi
-# A /tmp of this namespace's own: the X server's lock, socket and keymap
-# files (and everything this test makes) cannot meet those of a server of
-# another namespace that took the same display number.
-private_tmp "$build" "$out"
-mkdir -p "$out"
+in_own_namespaces "$0" "$@"
 fail() { echo "FAIL: $*"; exit 1; }
+scratch_folder
 
-user=65534
-work=$(mktemp -d)
-chmod 755 "$work"
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-prefix="$work/prefix"
-cmake --install "$build" --prefix "$prefix" >"$out/install.log" 2>&1 ||
-  { cat "$out/install.log"; fail "cmake --install failed"; }
-program="$prefix/bin/sonarix"
+install_program "$build" "$work/prefix" "$out/install.log" || fail "no install"
+program=$PROGRAM
 caps=$(getcap "$program")
 [[ "$caps" =~ cap_net_raw[=+]ep ]] || fail "the install did not give cap_net_raw: $caps"
-home="$work/home"
-mkdir -m 700 "$home"
-chown "$user:$user" "$home"
+user=65534
+make_user_home "$user" "$work/home" || fail "no home for the user"
 
 ip link set lo up
 start_xvfb || fail "no X server"
-
-# start_as_user OUT ERR: the program in the user's session (its own ids and
-# no others, no inherited capabilities, a clean environment), in the
-# background; `pid` names it.
-start_as_user() {
-  # A program with a file capability runs in secure mode, where the leak
-  # checker of a sanitizer build cannot stop the process to look.
-  setpriv --reuid="$user" --regid="$user" --clear-groups --inh-caps=-all -- \
-    env -i HOME="$home" XDG_RUNTIME_DIR="$home" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb \
-    PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
-    UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" "$program" >"$1" 2>"$2" &
-  pid=$!
-}
 
 # 1. Neither permission.
 setcap -r "$program"
@@ -88,31 +57,35 @@ for expected in "sonarix: Unable to get ping handle." \
   grep -qF -- "$expected" "$out/denied.err" || fail "standard error lacks: $expected"
 done
 
-# ping_user CASE: the user starts the program, presses Enter in the host box
-# (127.0.0.1, three echoes) and the namespace counts three echoes each way.
+# ping_user CASE [brokered [SERIES]]: the user starts the program, presses
+# Enter in the host box (127.0.0.1, three echoes) and the namespace counts
+# three echoes each way; SERIES (1) series run one after another. The
+# window's process holds no capability, whatever the program file has; with
+# `brokered`, its raw socket broker holds CAP_NET_RAW alone.
 ping_user() {
-  local sent0 replies0 sent1 replies1 win
+  local win broker sets series
   start_as_user "$out/$1.out" "$out/$1.err"
   win=$(wait_window "$pid" '^Sonarix 1\.0$' 15) || { cat "$out/$1.err"; fail "$1: no main window"; }
-  sleep 0.5
-  read -r sent0 replies0 < <(echo_counters)
-  press_enter_in "$win"
-  for _ in $(seq 1 60); do
-    read -r sent1 replies1 < <(echo_counters)
-    [ $((replies1 - replies0)) -ge 3 ] && break
-    sleep 0.1
+  echo "$1: the window's process $(capability_sets "$pid")"
+  holds_no_capability "$pid" || fail "$1: the window's process holds a capability"
+  if [ "${2:-}" = brokered ]; then
+    broker=$(broker_of "$pid") || fail "$1: no broker"
+    sets=$(capability_sets "$broker")
+    echo "$1: its broker $sets"
+    [ "$sets" = "CapInh=0000000000000000 CapPrm=0000000000002000 CapEff=0000000000002000 CapAmb=0000000000000000" ] ||
+      fail "$1: the broker holds more or less than CAP_NET_RAW"
+  fi
+  for series in $(seq 1 "${3:-1}"); do
+    ping_in_window "$win"
+    echo "$1: series $series: echoes sent $ECHOES_SENT, replies $ECHO_REPLIES"
+    [ "$ECHOES_SENT" -eq 3 ] && [ "$ECHO_REPLIES" -eq 3 ] || fail "$1: expected 3 and 3"
   done
-  import -window root "$out/$1.png" 2>/dev/null || true
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  pid=
-  echo "$1: echoes sent $((sent1 - sent0)), replies $((replies1 - replies0))"
-  [ $((sent1 - sent0)) -eq 3 ] && [ $((replies1 - replies0)) -eq 3 ] || fail "$1: expected 3 and 3"
+  end_program "$out/$1.png"
 }
 
-# 2. The capability, as the install gives it.
+# 2. The capability, as the install gives it: only the broker keeps it.
 setcap cap_net_raw+ep "$program"
-ping_user with-capability
+ping_user with-capability brokered 2
 
 # 3. No capability, the group admitted to ping sockets.
 setcap -r "$program"

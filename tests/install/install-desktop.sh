@@ -11,6 +11,8 @@ out=$(realpath -m "$2")
 here=$(dirname "$(realpath "$0")")
 # shellcheck source=../support/x11.sh
 . "$here/../support/x11.sh"
+# shellcheck source=../support/program.sh
+. "$here/../support/program.sh"
 mkdir -p "$out"
 for tool in Xvfb xdotool xprop python3; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
@@ -28,14 +30,7 @@ if [ "${SONARIX_INSTALL_TEST_INSIDE:-}" = 1 ]; then
 fi
 
 fail() { echo "FAIL: $*"; exit 1; }
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
+scratch_folder
 
 prefix="$work/a prefix"
 cmake --install "$build" --prefix "$prefix" >"$out/install.log" 2>&1 ||

@@ -9,15 +9,19 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "net/SocketCases.h"
 #include "ping/ICMP.h"
+#include "platform/RawSockets.h"
 #include "platform/Sockets.h"
 #include "support/NetNs.h"
 
 using namespace platform;
 using sxtest::TNetNs;
 using sxtest::TPingLab;
+using sxtest::TSocketCase;
 
 namespace {
 
@@ -63,20 +67,34 @@ long QueuedIcmpBytes(const TNetNs& ns) {
   return total;
 }
 
-const TIcmpSocketKind kKinds[] = {TIcmpSocketKind::kPing, TIcmpSocketKind::kRaw};
-
-std::string KindName(TIcmpSocketKind kind) {
-  return kind == TIcmpSocketKind::kPing ? "PingSocket" : "RawSocket";
+// The bytes queued once they stop growing (a flood has landed), or what is
+// queued after two seconds.
+long SteadyQueuedIcmpBytes(const TNetNs& ns) {
+  long last = -1;
+  for (int i = 0; i < 100; ++i) {
+    const long now = QueuedIcmpBytes(ns);
+    if (now > 0 && now == last) return now;
+    last = now;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return last;
 }
 
-class EchoTest : public ::testing::TestWithParam<TIcmpSocketKind> {
+class EchoTest : public ::testing::TestWithParam<TSocketCase> {
  protected:
+  void TearDown() override { StopRawSocketBroker(); }
   // Ping sockets where the namespace admits us, raw ones where it does not.
   void Admit(const TNetNs& ns) {
-    ASSERT_TRUE(ns.AllowPingSockets(GetParam() == TIcmpSocketKind::kPing));
+    ASSERT_TRUE(ns.AllowPingSockets(GetParam().kind == TIcmpSocketKind::kPing));
+    if (GetParam().brokered) {
+      ASSERT_TRUE(ns.StartRawSocketBroker());
+    }
   }
   // An engine made inside the namespace, checked to use the wanted socket.
-  void Expect(const TICMP& icmp) { EXPECT_EQ(IcmpSocketKindOf(icmp.EchoHandle()), GetParam()); }
+  void Expect(const TICMP& icmp) {
+    EXPECT_EQ(IcmpSocketKindOf(icmp.EchoHandle()), GetParam().kind);
+    EXPECT_EQ(RawSocketBrokerProcess() != 0, GetParam().brokered) << "the broker still serves";
+  }
 };
 
 TEST_P(EchoTest, ThreeEchoesToLoopback) {
@@ -309,21 +327,48 @@ TEST_P(EchoTest, TwoEnginesAtOnceEachGetOnlyTheirOwnReplies) {
 }
 
 // Someone on the path sees our request and answers it first, claiming to be
-// a third host: that is not the reply of the host we pinged.
+// a third host: that is not the reply of the host we pinged. Nor is it when
+// the host's address ends in a byte that a group address would start with.
 TEST_P(EchoTest, AForgedReplyFromAThirdHostIsIgnored) {
   SX_REQUIRE_ROOT();
   TPingLab lab;
   ASSERT_TRUE(lab.Ok());
   Admit(lab.client);
+  const std::string group_like = "10.77.2.230";
+  ASSERT_EQ(lab.target.Exec("ip addr add " + group_like + "/24 dev t0"), 0);
   sxtest::TIcmpResponder responder(lab.target, 30, 0, "spoof", "10.77.2.99");
   ASSERT_TRUE(responder.Ok());
   lab.client.RunInside([&] {
+    for (const std::string& target : {std::string(TPingLab::kTargetIp), group_like}) {
+      TICMP icmp;
+      icmp.SetAddress(target);
+      for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(icmp.SendEcho(), 1) << target << ": " << icmp.StatusText();
+        EXPECT_EQ(inet_ntoa(icmp.LastReply().Address), target);
+        EXPECT_GE(icmp.LastReply().RoundTripTime, 30u)
+            << target << ": the forged copy came at once";
+      }
+    }
+  });
+}
+
+// Every member of a group answers for the group, from its own address.
+TEST_P(EchoTest, AnEchoToAGroupIsAnsweredByAMember) {
+  SX_REQUIRE_ROOT();
+  TNetNs client("mcclient"), member("mcmember");
+  ASSERT_TRUE(client.Ok() && member.Ok());
+  ASSERT_TRUE(sxtest::Connect(client, "m0", "10.78.1.1/24", member, "m1", "10.78.1.2/24"));
+  ASSERT_EQ(client.Exec("ip route add 224.0.0.0/4 dev m0"), 0);
+  ASSERT_TRUE(member.Sysctl("net.ipv4.icmp_echo_ignore_broadcasts", "0"));
+  Admit(client);
+  client.RunInside([&] {
     TICMP icmp;
-    icmp.SetAddress(TPingLab::kTargetIp);
-    for (int i = 0; i < 3; ++i) {
+    Expect(icmp);
+    icmp.SetAddress("224.0.0.1");
+    for (int i = 0; i < 2; ++i) {
       ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
-      EXPECT_EQ(inet_ntoa(icmp.LastReply().Address), TPingLab::kTargetIp);
-      EXPECT_GE(icmp.LastReply().RoundTripTime, 30u) << "the forged copy came at once";
+      EXPECT_EQ(icmp.StatusText(), "No error");
+      EXPECT_EQ(inet_ntoa(icmp.LastReply().Address), "10.78.1.2");
     }
   });
 }
@@ -349,26 +394,34 @@ TEST_P(EchoTest, AReplyForgedAheadForTheNextSequenceIsIgnored) {
   });
 }
 
-// An error that quotes our identifier, sequence and payload, but a datagram
-// sent to some other host, is not about our request.
-TEST_P(EchoTest, AnErrorQuotingADatagramToAnotherHostIsIgnored) {
+// An error that quotes our identifier and payload is not about our request
+// when the datagram it quotes went to some other host, or carried another
+// sequence number.
+TEST_P(EchoTest, AnErrorAboutAnotherDatagramIsIgnored) {
   SX_REQUIRE_ROOT();
   TPingLab lab;
   ASSERT_TRUE(lab.Ok());
   Admit(lab.client);
-  sxtest::TIcmpResponder responder(lab.target, 30, 0, "error", "10.77.2.77");
-  ASSERT_TRUE(responder.Ok());
-  lab.client.RunInside([&] {
-    TICMP icmp;
-    icmp.SetAddress(TPingLab::kTargetIp);
-    // Host unreachable, then port unreachable and administratively
-    // prohibited, which the kernel also keeps as a pending socket error.
-    for (int i = 0; i < 3; ++i) {
-      ASSERT_EQ(icmp.SendEcho(), 1) << icmp.StatusText();
-      EXPECT_EQ(icmp.StatusText(), "No error");
-      EXPECT_GE(icmp.LastReply().RoundTripTime, 30u);
-    }
-  });
+  const std::pair<const char*, const char*> kErrors[] = {
+      {"error", "10.77.2.77"}, {"sequence", "1"}, {"sequence", "-1"}};
+  for (const auto& error : kErrors) {
+    const char* trick = error.first;
+    const char* arg = error.second;
+    sxtest::TIcmpResponder responder(lab.target, 30, 0, trick, arg);
+    ASSERT_TRUE(responder.Ok());
+    lab.client.RunInside([&] {
+      TICMP icmp;
+      icmp.SetAddress(TPingLab::kTargetIp);
+      // The other host's errors come as host unreachable, then port
+      // unreachable and administratively prohibited, which the kernel also
+      // keeps as a pending socket error.
+      for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(icmp.SendEcho(), 1) << trick << " " << arg << ": " << icmp.StatusText();
+        EXPECT_EQ(icmp.StatusText(), "No error");
+        EXPECT_GE(icmp.LastReply().RoundTripTime, 30u);
+      }
+    });
+  }
 }
 
 // Another pinger floods loopback while the engine sits idle between echoes;
@@ -394,32 +447,38 @@ TEST_P(EchoTest, AfterAnotherPingersFloodTheNextEchoSucceeds) {
 }
 
 // Replies that carry our identifier but none of our sequence numbers pass
-// any filter on the identifier. A flood of them while the engine is idle
-// fills its receive queue; the next echo's reply, which the kernel gives at
-// once on loopback, must still find room.
+// any filter on the identifier. Enough of them while the engine is idle fill
+// its receive queue; the next echo's reply, which the kernel gives at once
+// on loopback, must still find room.
 TEST_P(EchoTest, StrayRepliesWithOurIdentifierAreDrainedBeforeTheNextEcho) {
   SX_REQUIRE_ROOT();
   TNetNs ns("stray");
   ASSERT_TRUE(ns.Ok());
   Admit(ns);
-  sxtest::TIcmpResponder flooder(ns, 0, 0, "flood", "2000");
+  sxtest::TIcmpResponder flooder(ns, 0, 0, "strays", "2000");
   ASSERT_TRUE(flooder.Ok());
   ASSERT_TRUE(ns.Sysctl("net.ipv4.icmp_echo_ignore_all", "0")) << "the kernel answers for real";
+  const long room = std::stol(
+      sxtest::ShellOutput("ip netns exec " + ns.Name() + " cat /proc/sys/net/core/rmem_default"));
   ns.RunInside([&] {
     TICMP icmp;
     Expect(icmp);
     icmp.SetAddress("127.0.0.1");
     icmp.SetTimeout(1000);
     for (int i = 0; i < 3; ++i) {
+      if (i > 0) {
+        // Strays with the identifier the last request showed, until none
+        // more fits.
+        flooder.SendStrays();
+        ASSERT_GE(SteadyQueuedIcmpBytes(ns), room) << "the strays before echo " << i;
+      }
       ASSERT_EQ(icmp.SendEcho(), 1) << "echo " << i << ": " << icmp.StatusText();
       EXPECT_LT(icmp.LastReply().RoundTripTime, 100u);
-      // Idle while the flood that each request sets off arrives.
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
   });
 }
 
-INSTANTIATE_TEST_SUITE_P(Sockets, EchoTest, ::testing::ValuesIn(kKinds),
-                         [](const auto& info) { return KindName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Sockets, EchoTest, ::testing::ValuesIn(sxtest::kSocketCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -18,11 +18,9 @@ BOOL FakeClose(HANDLE) {
   return 1;
 }
 
-DWORD FakeSend(HANDLE, IPAddr destination, void* data, std::uint16_t size,
-               IP_OPTION_INFORMATION* options, void* reply, DWORD reply_size, DWORD timeout) {
+DWORD Answer(TFakeEchoCall call, void* data, std::uint16_t size, IP_OPTION_INFORMATION* options,
+             void* reply, DWORD reply_size, DWORD timeout) {
   TFakeIcmp& f = *TFakeIcmp::current;
-  TFakeEchoCall call;
-  call.destination = destination;
   if (size) call.data.assign(static_cast<const char*>(data), size);
   call.size = size;
   call.options = *options;
@@ -34,13 +32,31 @@ DWORD FakeSend(HANDLE, IPAddr destination, void* data, std::uint16_t size,
   return f.result;
 }
 
+DWORD FakeSend(HANDLE, IPAddr destination, void* data, std::uint16_t size,
+               IP_OPTION_INFORMATION* options, void* reply, DWORD reply_size, DWORD timeout) {
+  TFakeEchoCall call;
+  call.destination = destination;
+  return Answer(call, data, size, options, reply, reply_size, timeout);
+}
+
+DWORD FakeSend6(HANDLE, const TIp6Address* destination, void* data, std::uint16_t size,
+                IP_OPTION_INFORMATION* options, void* reply, DWORD reply_size, DWORD timeout,
+                TIp6Address* reply_from) {
+  TFakeEchoCall call;
+  call.ip6 = true;
+  call.destination6 = *destination;
+  *reply_from = TFakeIcmp::current->reply_from6;
+  return Answer(call, data, size, options, reply, reply_size, timeout);
+}
+
 }  // namespace
 
 void TFakeIcmp::Install(const std::string& missing) {
   current = this;
   TModuleExports exports = {{"IcmpCreateFile", reinterpret_cast<FARPROC>(&FakeCreate)},
                             {"IcmpCloseHandle", reinterpret_cast<FARPROC>(&FakeClose)},
-                            {"IcmpSendEcho", reinterpret_cast<FARPROC>(&FakeSend)}};
+                            {"IcmpSendEcho", reinterpret_cast<FARPROC>(&FakeSend)},
+                            {"IcmpSendEcho6", reinterpret_cast<FARPROC>(&FakeSend6)}};
   exports.erase(missing);
   InstallModule("icmp.dll", exports);
 }

@@ -11,6 +11,8 @@
 
 struct TFakeEchoCall {
   platform::IPAddr destination = 0;
+  bool ip6 = false;  // through the IPv6 call, to `destination6`
+  platform::TIp6Address destination6;
   std::string data;
   std::uint16_t size = 0;
   platform::IP_OPTION_INFORMATION options{};
@@ -23,6 +25,7 @@ struct TFakeIcmp {
   platform::DWORD result = 1;
   platform::DWORD last_error = 0;
   platform::ICMP_ECHO_REPLY reply{};
+  platform::TIp6Address reply_from6;  // what the IPv6 call says answered
   platform::HANDLE create_result = 0x4242;
 
   std::vector<TFakeEchoCall> calls;

@@ -308,4 +308,114 @@ TEST_F(ICMPTest, UnresolvableNameReportsTwiceAndRetriesNextTime) {
   EXPECT_EQ(lookups, 3);
 }
 
+TIp6Address Ip6(const char* text) {
+  TIp6Address a;
+  EXPECT_TRUE(ParseIp6Literal(text, a)) << text;
+  return a;
+}
+
+// An IPv6 literal goes through the IPv6 call with the same request, options
+// and checks as an IPv4 one, and who answered is kept beside the record.
+TEST_F(ICMPTest, AnIpv6LiteralGoesThroughTheIpv6CallWithTheSameRequest) {
+  int lookups = 0;
+  SetHostResolver([&](const std::string&, THostEnt&) {
+    ++lookups;
+    return WSAHOST_NOT_FOUND;
+  });
+  TICMP icmp;
+  Watch(icmp);
+  icmp.SetAddress("FD00:0::2");
+  icmp.SetTTL(1);
+  icmp.SetFlags(2);
+  icmp.SetTimeout(1234);
+  fake_.reply.RoundTripTime = 3;
+  fake_.reply.DataSize = 56;
+  fake_.reply_from6 = Ip6("fd00::fe");
+  EXPECT_EQ(icmp.SendEcho(), 1);
+  EXPECT_EQ(lookups, 0);
+  EXPECT_TRUE(icmp.TargetIsIp6());
+  EXPECT_EQ(icmp.TargetAddr(), kInaddrNone);
+  EXPECT_EQ(icmp.TargetName(), "FD00:0::2") << "as written";
+  EXPECT_EQ(icmp.TargetIP(), "fd00::2");
+  ASSERT_EQ(fake_.calls.size(), 1u);
+  const auto& call = fake_.calls[0];
+  EXPECT_TRUE(call.ip6);
+  EXPECT_EQ(call.destination6, Ip6("fd00::2"));
+  EXPECT_EQ(call.data, std::string(kIcmpPayload) + std::string(11, ' '));
+  EXPECT_EQ(call.reply_size, 84u);
+  EXPECT_EQ(call.options.Ttl, 1);
+  EXPECT_EQ(call.options.Flags, 2);
+  EXPECT_EQ(call.timeout, 1234u);
+  EXPECT_EQ(icmp.LastReply().RoundTripTime, 3u);
+  EXPECT_EQ(icmp.LastReplyFrom6(), Ip6("fd00::fe"));
+  EXPECT_EQ(log_, (std::vector<std::string>{"request", "reply:1"}));
+
+  // Out of range is out of range for either family.
+  icmp.SetTTL(256);
+  log_.clear();
+  EXPECT_THROW(icmp.SendEcho(), ERangeError);
+  EXPECT_EQ(log_, std::vector<std::string>{"request"});
+  EXPECT_EQ(fake_.calls.size(), 1u);
+
+  // A scoped literal keeps its link.
+  icmp.SetTTL(64);
+  icmp.SetAddress("fe80::1%lo");
+  icmp.SendEcho();
+  EXPECT_EQ(fake_.calls.back().destination6, Ip6("fe80::1%lo"));
+  EXPECT_EQ(icmp.TargetIP(), "fe80::1%lo");
+}
+
+// A name resolved by the engine: IPv6 only when it has no IPv4 address; and
+// a target that no longer resolves leaves no IPv6 address behind.
+TEST_F(ICMPTest, ANameIsPingedOverIpv6OnlyWithoutAnIpv4Address) {
+  SetHostResolver([&](const std::string& name, THostEnt& entry) {
+    if (name == "gone") return WSAHOST_NOT_FOUND;
+    entry.name = name + ".example";
+    entry.addresses6 = {Ip6("fd00::6"), Ip6("fd00::7")};
+    if (name == "dual") entry.addresses = {inet_addr("10.0.0.4")};
+    return 0;
+  });
+  TICMP icmp;
+  Watch(icmp);
+  icmp.SetAddress("six");
+  icmp.SendEcho();
+  EXPECT_EQ(icmp.TargetName(), "six.example");
+  EXPECT_EQ(icmp.TargetIP(), "fd00::6");
+  icmp.SetAddress("dual");
+  icmp.SendEcho();
+  EXPECT_FALSE(icmp.TargetIsIp6());
+  EXPECT_EQ(icmp.TargetIP(), "10.0.0.4");
+  ASSERT_EQ(fake_.calls.size(), 2u);
+  EXPECT_TRUE(fake_.calls[0].ip6);
+  EXPECT_EQ(fake_.calls[0].destination6, Ip6("fd00::6"));
+  EXPECT_FALSE(fake_.calls[1].ip6);
+  EXPECT_EQ(fake_.calls[1].destination, inet_addr("10.0.0.4"));
+
+  icmp.SetAddress("::1");
+  icmp.SendEcho();
+  icmp.SetAddress("gone");
+  log_.clear();
+  EXPECT_EQ(icmp.SendEcho(), 0);
+  EXPECT_EQ(log_, (std::vector<std::string>{"display:Unable to resolve gone",
+                                            "display:Invalid host address"}));
+  EXPECT_FALSE(icmp.TargetIsIp6());
+  EXPECT_EQ(fake_.calls.size(), 3u);
+}
+
+// A library without the IPv6 call still pings IPv4 hosts; an IPv6 echo then
+// fails as an echo does, with a status.
+TEST_F(ICMPTest, WithoutTheIpv6CallIpv6EchoesFail) {
+  fake_.Install("IcmpSendEcho6");
+  TICMP icmp;
+  Watch(icmp);
+  icmp.SetAddress("127.0.0.1");
+  EXPECT_EQ(icmp.SendEcho(), 1);
+  icmp.SetAddress("::1");
+  EXPECT_EQ(icmp.SendEcho(), 0);
+  EXPECT_EQ(icmp.StatusText(), "General failure");
+  EXPECT_EQ(icmp.LastReply().Status, 11050u);
+  EXPECT_EQ(log_, (std::vector<std::string>{"request", "reply:1", "request", "reply:0"}));
+  EXPECT_EQ(fake_.calls.size(), 1u);
+}
+
 }  // namespace

@@ -111,6 +111,35 @@ TEST_F(PingTest, LiteralLookupGivesTheCanonicalDottedText) {
   }
 }
 
+// An IPv6 literal is answered inside the call as an IPv4 one is, with the
+// address's canonical text, which the engine then pings as it stands.
+TEST_F(PingTest, Ipv6LiteralLookupCompletesInsideTheCallWithTheCanonicalText) {
+  TPing ping(nullptr);
+  Watch(ping);
+  for (const char* typed : {"::1", "0::0:1", "0:0:0:0:0:0:0:1 trailing"}) {
+    log_.clear();
+    ping.LookupHost(typed);
+    EXPECT_EQ(log_, std::vector<std::string>{"done:0:::1"}) << typed;
+    EXPECT_FALSE(ping.LookupOutstanding());
+  }
+  log_.clear();
+  ping.LookupHost("FE80::1%lo");
+  EXPECT_EQ(log_, std::vector<std::string>{"done:0:fe80::1%lo"});
+  ping.SetAddress(ping.LookupResult());
+  ping.SendEcho();
+  ASSERT_EQ(fake_.calls.size(), 1u);
+  EXPECT_TRUE(fake_.calls[0].ip6);
+  EXPECT_EQ(ping.TargetName(), "fe80::1%lo");
+  EXPECT_EQ(ping.TargetIP(), "fe80::1%lo");
+
+  // A scope that names no interface makes it a name, looked up as names are.
+  log_.clear();
+  ping.LookupHost("fe80::1%no-such-if0");
+  EXPECT_TRUE(log_.empty());
+  EXPECT_TRUE(ping.LookupOutstanding());
+  ping.CancelLookup();
+}
+
 TEST_F(PingTest, EmptyHostIsARangeErrorAndClearsTheResult) {
   TPing ping(nullptr);
   Watch(ping);

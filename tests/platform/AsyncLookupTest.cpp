@@ -2,6 +2,7 @@
 // posted to the window, the host entry in the caller's buffer, cancelling.
 // (The system resolver itself is exercised by the lookup tests.)
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -28,6 +29,14 @@ LRESULT Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     g_got.push_back(MSG{hwnd, msg, wparam, lparam, 0});
   }
   return DefWindowProc(hwnd, msg, wparam, lparam);
+}
+
+TIp6Address Six(std::uint8_t last, std::uint32_t scope) {
+  TIp6Address a;
+  a.bytes[0] = 0xfd;
+  a.bytes[15] = last;
+  a.scope_id = scope;
+  return a;
 }
 
 // A resolver that answers only when let go.
@@ -72,6 +81,8 @@ class AsyncLookupTest : public ::testing::Test {
       e.aliases = {"alias-one", "alias-two"};
       e.addresses = {inet_addr("10.1.1.1"), inet_addr("10.1.1.2")};
       if (name == "huge") e.aliases.assign(200, std::string(20, 'a'));
+      if (name == "six" || name == "dual") e.addresses6 = {Six(1, 0), Six(2, 5)};
+      if (name == "six") e.addresses.clear();
       return 0;
     });
   }
@@ -185,6 +196,40 @@ TEST_F(AsyncLookupTest, CancellingAQueuedCompletionWithdrawsIt) {
   EXPECT_EQ(WSACancelAsyncRequest(h), 0);
   EXPECT_EQ(QueuedMessageCount(), 0);
   EXPECT_TRUE(WaitFor(1, 50).empty());
+}
+
+// A name whose addresses are all IPv6: none for the IPv4 lookup, its IPv6
+// entry for the lookup of either family; a name with both stays IPv4.
+TEST_F(AsyncLookupTest, TheLookupOfEitherFamilyCompletesWithIpv6AddressesOnlyWithoutIpv4) {
+  gate_->Open();
+  char v4_buffer[1025];
+  char dual_buffer[1025];
+  const std::uintptr_t v4 = WSAAsyncGetHostByName(hwnd_, WM_USER + 1, "six", v4_buffer, 1025);
+  const std::uintptr_t any = AsyncGetHostByNameAny(hwnd_, WM_USER + 2, "six", buffer_, 1025);
+  const std::uintptr_t dual = AsyncGetHostByNameAny(hwnd_, WM_USER + 3, "dual", dual_buffer, 1025);
+  ASSERT_TRUE(v4 && any && dual);
+  const auto got = WaitFor(3);
+  ASSERT_EQ(got.size(), 3u);
+  for (const auto& m : got) {
+    if (m.wParam == v4) {
+      EXPECT_EQ(WSAGETASYNCERROR(m.lParam), WSANO_DATA);
+    } else if (m.wParam == any) {
+      EXPECT_EQ(WSAGETASYNCERROR(m.lParam), 0);
+      auto entry = ReadHostEnt(buffer_, 1025);
+      ASSERT_TRUE(entry);
+      EXPECT_EQ(entry->name, "six.test");
+      EXPECT_TRUE(entry->addresses.empty());
+      EXPECT_EQ(entry->addresses6, (std::vector<TIp6Address>{Six(1, 0), Six(2, 5)}));
+      EXPECT_EQ(WSAGETASYNCBUFLEN(m.lParam), PackHostEnt(*entry, nullptr, 0));
+    } else {
+      EXPECT_EQ(m.wParam, dual);
+      EXPECT_EQ(WSAGETASYNCERROR(m.lParam), 0);
+      auto entry = ReadHostEnt(dual_buffer, 1025);
+      ASSERT_TRUE(entry);
+      EXPECT_EQ(entry->addresses.size(), 2u);
+      EXPECT_TRUE(entry->addresses6.empty());
+    }
+  }
 }
 
 TEST_F(AsyncLookupTest, RefusedRequests) {
@@ -325,6 +370,37 @@ TEST(HostEntTest, PackAndReadBack) {
   ASSERT_TRUE(back);
   EXPECT_EQ(*back, e);
   EXPECT_FALSE(ReadHostEnt(buf.data(), need - 1)) << "a text runs past the end";
+}
+
+TEST(HostEntTest, AnIpv6EntryPacksItsAddressesAndScopes) {
+  THostEnt e;
+  e.name = "six.example";
+  e.aliases = {"six"};
+  e.addresses6 = {Six(1, 0), Six(2, 7)};
+  const int need = PackHostEnt(e, nullptr, 0);
+  // header, 2 alias slots, 3 address slots, 2 addresses with their scopes,
+  // the texts
+  EXPECT_EQ(need, 16 + 8 + 12 + 2 * 20 + 12 + 4);
+  std::vector<char> buf(static_cast<std::size_t>(need) + 8, 'x');
+  EXPECT_EQ(PackHostEnt(e, buf.data(), need), need);
+  EXPECT_EQ(buf[static_cast<std::size_t>(need)], 'x') << "nothing past the entry";
+  std::uint16_t type, length;
+  std::memcpy(&type, buf.data() + 8, 2);
+  std::memcpy(&length, buf.data() + 10, 2);
+  EXPECT_EQ(type, AF_INET6);
+  EXPECT_EQ(length, 16);
+  auto back = ReadHostEnt(buf.data(), need);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(*back, e);
+  // The last address's scope runs past a buffer cut short.
+  EXPECT_FALSE(ReadHostEnt(buf.data(), need - 4 - 12));
+  // An IPv6 type with an IPv4 length (or the other way round) is no entry.
+  const std::uint16_t four = 4;
+  std::memcpy(buf.data() + 10, &four, 2);
+  EXPECT_FALSE(ReadHostEnt(buf.data(), need));
+  // One family to an entry.
+  e.addresses = {inet_addr("10.0.0.1")};
+  EXPECT_EQ(PackHostEnt(e, nullptr, 0), -1);
 }
 
 TEST(HostEntTest, UnpackableEntries) {

@@ -3,6 +3,8 @@
 // shadow: the blur rule, what is measured, the plain and disabled looks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "SkinCtlTestUtil.h"
@@ -313,4 +315,55 @@ TEST_F(EffectLabel, BlurBufferOnlyGrows) {
   l->Repaint();
   Pump(10);
   EXPECT_EQ(l->BlurBufferSize(), 122u * 42u * 2u);
+}
+
+// A shadow colour whose channels differ, laid over a known background: each
+// pixel of the blur is that background and the colour mixed by one weight
+// in all three channels (the text, in the background's colour, only takes
+// some of the weight away).
+TEST_F(EffectLabel, AColouredShadowKeepsItsChannelsOverWhatLiesBehind) {
+  TsPanel* panel = Panel(form, "FLAT", Bounds(0, 0, 300, 200));
+  constexpr TColor kRed = 0x000000FF;
+  struct TCase {
+    bool see_through;
+    TColor behind;  // the panel's colour, or the opaque label's own
+  };
+  for (const TCase& c : {TCase{true, 0x00112233}, TCase{false, 0x0000C000}}) {
+    TsLabelFX* l = Fx(panel, "WWWW");
+    l->SetTransparent(c.see_through);
+    l->SetColor(c.behind);
+    l->Kind().SetKindType(ktCustom);
+    l->Kind().SetColor(c.behind);
+    l->Shadow().SetMode(smCustom);
+    l->Shadow().SetColor(kRed);
+    l->Shadow().SetBlurCount(3);
+    l->Shadow().SetDistance(3);
+    l->Repaint();
+    Pump(20);
+    const QImage shot = Grab(panel);
+    auto mix = [&](int a, int channel) {
+      const int b = (c.behind >> (8 * channel)) & 0xFF, s = (kRed >> (8 * channel)) & 0xFF;
+      return (b * (255 - a) + s * a) / 256;
+    };
+    int strong = 0, off = 0;
+    for (int y = l->Top(); y < l->Top() + l->Height(); ++y) {
+      for (int x = l->Left(); x < l->Left() + l->Width(); ++x) {
+        const TColor p = PixelOf(shot, x, y);
+        int best = 1000, weight = 0;
+        for (int a = 0; a < 256; ++a) {
+          int worst = 0;
+          for (int ch = 0; ch < 3; ++ch)
+            worst =
+                std::max(worst, std::abs(static_cast<int>((p >> (8 * ch)) & 0xFF) - mix(a, ch)));
+          if (worst < best) best = worst, weight = a;
+        }
+        off += best > 3;
+        strong += weight >= 128;
+      }
+    }
+    EXPECT_EQ(off, 0) << (c.see_through ? "see-through" : "opaque")
+                      << ": pixels that are no mix of the background and the shadow";
+    EXPECT_GT(strong, 30) << (c.see_through ? "see-through" : "opaque") << ": the shadow shows";
+    delete l;
+  }
 }

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "platform/RawSockets.h"
 
 namespace sxtest {
 
@@ -91,10 +91,22 @@ void TNetNs::RunInside(const std::function<void()>& fn) const {
   if (error) std::rethrow_exception(error);
 }
 
+bool TNetNs::StartRawSocketBroker() const {
+  const int own = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+  const int inside = ::open(("/run/netns/" + name_).c_str(), O_RDONLY | O_CLOEXEC);
+  const bool started = own >= 0 && inside >= 0 && ::setns(inside, CLONE_NEWNET) == 0 &&
+                       platform::StartRawSocketBroker();
+  const bool back = own >= 0 && ::setns(own, CLONE_NEWNET) == 0;
+  if (own >= 0) ::close(own);
+  if (inside >= 0) ::close(inside);
+  return started && back;
+}
+
 bool Connect(const TNetNs& a, const std::string& a_if, const std::string& a_cidr, const TNetNs& b,
              const std::string& b_if, const std::string& b_cidr) {
   // Made inside `a`, so the host's interface names never clash.
-  const std::string na = a.Name(), nb = b.Name();
+  const std::string& na = a.Name();
+  const std::string& nb = b.Name();
   return Shell("ip -n " + na + " link add " + a_if + " type veth peer name " + b_if + " netns " +
                nb + " && ip -n " + na + " addr add " + a_cidr + " dev " + a_if + " && ip -n " + nb +
                " addr add " + b_cidr + " dev " + b_if + " && ip -n " + na + " link set " + a_if +
@@ -111,9 +123,32 @@ TPingLab::TPingLab() {
         Shell("ip -n " + router.Name() + " route add blackhole 10.77.8.1/32") == 0;
 }
 
+TPingLab6::TPingLab6() {
+  if (!TPingLab::Ok()) return;
+  const std::string c = "ip -n " + client.Name(), r = "ip -n " + router.Name(),
+                    t = "ip -n " + target.Name();
+  ok6_ =
+      Shell(c + " addr add fd00:77:1::1/64 dev c0 nodad && " + r +
+            " addr add fd00:77:1::fe/64 dev r0 nodad && " + r +
+            " addr add fd00:77:2::fe/64 dev r1 nodad && " + t +
+            " addr add fd00:77:2::1/64 dev t0 nodad && " + c +
+            " -6 route add default via fd00:77:1::fe && " + t +
+            " -6 route add default via fd00:77:2::fe && " + r +
+            " -6 route add blackhole fd00:77:8::1/128 && " + c +
+            // Link-local addresses for neighbour discovery, usable at once
+            // (the kernel's own wait for theirs).
+            " addr add fe80::1/64 dev c0 nodad && " + r + " addr add fe80::fe/64 dev r0 nodad && " +
+            r + " addr add fe80::fe/64 dev r1 nodad && " + t +
+            " addr add fe80::1/64 dev t0 nodad") == 0 &&
+      router.Sysctl("net.ipv6.conf.all.forwarding", "1") &&
+      router.Sysctl("net.ipv6.icmp.ratelimit", "0");
+}
+
 TIcmpResponder::TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent,
                                const std::string& trick, const std::string& trick_arg) {
   if (!ns.Sysctl("net.ipv4.icmp_echo_ignore_all", "1")) return;
+  // Where the kernel has IPv6 (the responder then answers ICMPv6 too).
+  ns.Sysctl("net.ipv6.icmp.echo_ignore_all", "1");
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return;
   posix_spawn_file_actions_t actions;
@@ -127,6 +162,7 @@ TIcmpResponder::TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent,
     if (!trick_arg.empty()) args.push_back(trick_arg);
   }
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = -1;
@@ -148,6 +184,10 @@ TIcmpResponder::TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent,
     ::waitpid(pid, nullptr, 0);
   }
   ::close(fds[0]);
+}
+
+void TIcmpResponder::SendStrays() const {
+  if (pid_ > 0) ::kill(pid_, SIGUSR1);
 }
 
 TIcmpResponder::~TIcmpResponder() {

@@ -34,6 +34,10 @@ class TNetNs {
   // sockets made there belong to the namespace. An exception of `fn` is
   // raised again here.
   void RunInside(const std::function<void()>& fn) const;
+  // Starts the raw socket broker inside this namespace, from the calling
+  // thread, which the broker does not outlive; stop it with
+  // platform::StopRawSocketBroker.
+  bool StartRawSocketBroker() const;
 
  private:
   std::string name_;
@@ -68,17 +72,41 @@ class TPingLab {
   bool ok_ = false;
 };
 
+// The same lab with IPv6 beside IPv4, unique local addresses of its own:
+//   client fd00:77:1::1, router fd00:77:1::fe | fd00:77:2::fe,
+//   target fd00:77:2::1.
+// The router forwards and sends its errors without a rate limit; it has no
+// route to kUnrouted6 and a blackhole route for kBlackholed6. Addresses are
+// usable at once (no duplicate address detection).
+class TPingLab6 : public TPingLab {
+ public:
+  static constexpr const char* kClientIp6 = "fd00:77:1::1";
+  static constexpr const char* kRouterIp6 = "fd00:77:1::fe";
+  static constexpr const char* kTargetIp6 = "fd00:77:2::1";
+  static constexpr const char* kUnrouted6 = "fd00:77:9::1";
+  static constexpr const char* kBlackholed6 = "fd00:77:8::1";
+
+  TPingLab6();
+  bool Ok() const { return ok6_; }
+
+ private:
+  bool ok6_ = false;
+};
+
 // The test suite's echo responder, run inside `ns`: answers echo requests
-// after `delay_ms` and drops `drop_percent` of them (evenly spread). The
-// namespace's kernel is told to ignore echo requests itself, so that only
-// the responder answers. Stopped with the object.
+// (ICMP and ICMPv6) after `delay_ms` and drops `drop_percent` of them
+// (evenly spread). The namespace's kernel is told to ignore echo requests
+// itself, so that only the responder answers. Stopped with the object.
 //
 // `trick` (with `trick_arg`) makes it a hostile peer that sees every request
 // as well (see IcmpResponderMain.cpp): "spoof ADDR" forges the reply from
 // ADDR at once, "ahead" sends a reply for the next sequence number 5 ms
 // after each reply, "error ADDR" sends at once a host-unreachable quoting the
-// request as if sent to ADDR, "flood N" sends, instead of its reply, N replies
-// with the request's identifier and far-off sequence numbers.
+// request as if sent to ADDR, "sequence N" (IPv4) one quoting the request
+// with its sequence number moved by N; "strays N" answers nothing itself,
+// and sends N replies with the last request's identifier and far-off
+// sequence numbers whenever SendStrays is called. ADDR is of the family of
+// the requests the trick is for.
 class TIcmpResponder {
  public:
   TIcmpResponder(const TNetNs& ns, int delay_ms, int drop_percent = 0,
@@ -87,6 +115,8 @@ class TIcmpResponder {
   TIcmpResponder(const TIcmpResponder&) = delete;
   TIcmpResponder& operator=(const TIcmpResponder&) = delete;
   bool Ok() const { return pid_ > 0; }
+  // A "strays" responder sends its replies now.
+  void SendStrays() const;
 
  private:
   pid_t pid_ = -1;

@@ -66,7 +66,7 @@ int RerunInResolverSandbox(const TResolverSetup& setup) {
         "dnsmasq --conf-file=/dev/null --no-resolv --no-hosts --user=root "
         "--listen-address=127.0.0.1 --bind-interfaces --port=53 --local=/" +
         std::string(kSandboxDomain) + "/ --addn-hosts=" + d + "/dns_hosts --pid-file=" + d +
-        "/dnsmasq.pid\n";
+        "/dnsmasq.pid " + setup.dns_options + "\n";
   }
   script += "touch " + d + "/started\nset +e\n" + std::string(kEnv) + "=1 '" + exe +
             "' --gtest_filter='" + filter + "'\nrc=$?\n";

@@ -27,6 +27,9 @@ struct TResolverSetup {
   // Where resolv.conf sends queries when there is no dnsmasq: an address
   // on which the test may bind a UDP port that never answers.
   std::string silent_server = "127.0.0.2";
+  // More dnsmasq options ("--txt-record=name,text" for a name that has
+  // records but no address).
+  std::string dns_options{};
 };
 
 // The domain dnsmasq serves.

@@ -1,36 +1,60 @@
 # Shell helpers for tests that run the program in a real X server. Source it;
 # every function returns non-zero (and says why on stderr) when it fails.
 
-# Starts a private Xvfb on a display it picks itself (-displayfd) and exports
-# DISPLAY; XVFB_PID names it. Stop it with stop_xvfb.
+# start_xvfb [XVFB_ARGS...]: starts a private Xvfb on a display it picks
+# itself (-displayfd), with an authority file of its own, and waits until it
+# accepts a client that shows the cookie. Exports DISPLAY and XAUTHORITY for
+# that server alone (nothing inherited names another); XVFB_PID names it,
+# XVFB_LOG (if set) gets its messages. Stop it with stop_xvfb.
 start_xvfb() {
-  local ready
-  ready=$(mktemp)
+  local ready number=""
+  unset DISPLAY XAUTHORITY WAYLAND_DISPLAY
+  XVFB_DIR=$(mktemp -d)
+  ready=$XVFB_DIR/display
+  XAUTHORITY=$XVFB_DIR/cookie
+  # One cookie for any display (family "wild", no display number): the
+  # number is known only once the server has picked it.
+  { printf '\377\377\000\000\000\000\000\022MIT-MAGIC-COOKIE-1\000\020'; head -c 16 /dev/urandom; } >"$XAUTHORITY"
+  export XAUTHORITY
   # -noreset: the server would reset when its last client leaves, and refuse
   # the next one while it does.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$ready" 2>"${XVFB_LOG:-/dev/null}" &
+  Xvfb -displayfd 3 -auth "$XAUTHORITY" -screen 0 1024x768x24 -nolisten tcp -noreset "$@" \
+    3>"$ready" 2>"${XVFB_LOG:-/dev/null}" &
   XVFB_PID=$!
   for _ in $(seq 1 100); do
     # The number is written, then a newline: wait for the whole line.
     if [ "$(wc -l <"$ready")" -ge 1 ] && grep -q '^[0-9][0-9]*$' "$ready"; then
-      DISPLAY=:$(head -n 1 "$ready")
-      export DISPLAY
-      rm -f "$ready"
-      return 0
+      number=$(head -n 1 "$ready")
+      break
     fi
     kill -0 "$XVFB_PID" 2>/dev/null || break
     sleep 0.1
   done
-  rm -f "$ready"
-  echo "Xvfb did not start" >&2
+  if [ -z "$number" ]; then
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$number"
+  # Ready to be named is not yet ready to take clients.
+  for _ in $(seq 1 100); do
+    xdpyinfo >/dev/null 2>&1 && return 0
+    kill -0 "$XVFB_PID" 2>/dev/null || { echo "Xvfb on $DISPLAY ended" >&2; return 1; }
+    sleep 0.1
+  done
+  echo "Xvfb on $DISPLAY does not accept clients" >&2
   return 1
 }
 
 stop_xvfb() {
-  [ -n "${XVFB_PID:-}" ] || return 0
-  kill "$XVFB_PID" 2>/dev/null || true
-  wait "$XVFB_PID" 2>/dev/null || true
-  XVFB_PID=
+  if [ -n "${XVFB_PID:-}" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=
+  fi
+  if [ -n "${XVFB_DIR:-}" ]; then
+    rm -rf "$XVFB_DIR"
+    XVFB_DIR=
+  fi
 }
 
 # wait_window PID NAME_REGEX [SECONDS]: prints the id of a visible window of
