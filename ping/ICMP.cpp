@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/IcmpPacket.h"
 #include "platform/Sockets.h"
 #include "toolkit/Guards.h"
 
@@ -130,53 +131,53 @@ std::string TICMP::StatusText() const {
 
 std::string TICMP::StatusTextOf(std::int32_t status) {
   switch (status) {
-    case 0:
+    case IP_SUCCESS:
       return "No error";
-    case 11001:
+    case IP_BUF_TOO_SMALL:
       return "Buffer too small";
-    case 11002:
+    case IP_DEST_NET_UNREACHABLE:
       return "Destination network unreachable";
-    case 11003:
+    case IP_DEST_HOST_UNREACHABLE:
       return "Destination host unreachable";
-    case 11004:
+    case IP_DEST_PROT_UNREACHABLE:
       return "Destination protocol unreachable";
-    case 11005:
+    case IP_DEST_PORT_UNREACHABLE:
       return "Destination port unreachable";
-    case 11006:
+    case IP_NO_RESOURCES:
       return "No resources";
-    case 11007:
+    case IP_BAD_OPTION:
       return "Bad option";
-    case 11008:
+    case IP_HW_ERROR:
       return "Hardware error";
-    case 11009:
+    case IP_PACKET_TOO_BIG:
       return "Packet too big";
-    case 11010:
+    case IP_REQ_TIMED_OUT:
       return "Request timed out";
-    case 11011:
+    case IP_BAD_REQ:
       return "Bad request";
-    case 11012:
+    case IP_BAD_ROUTE:
       return "Bad route";
-    case 11013:
+    case IP_TTL_EXPIRED_TRANSIT:
       return "TTL expired in transit";
-    case 11014:
+    case IP_TTL_EXPIRED_REASSEM:
       return "TTL expired in reassembly";
-    case 11015:
+    case IP_PARAM_PROBLEM:
       return "Parameter problem";
-    case 11016:
+    case IP_SOURCE_QUENCH:
       return "Source quench";
-    case 11017:
+    case IP_OPTION_TOO_BIG:
       return "Option too big";
-    case 11018:
+    case IP_BAD_DESTINATION:
       return "Bad Destination";
-    case 11019:
+    case IP_ADDR_DELETED:
       return "Address deleted";
-    case 11020:
+    case IP_SPEC_MTU_CHANGE:
       return "Spec MTU change";
-    case 11021:
+    case IP_MTU_CHANGE:
       return "MTU change";
-    case 11050:
+    case IP_GENERAL_FAILURE:
       return "General failure";
-    case 11255:
+    case IP_PENDING:
       return "Pending";
     default:
       return "ICMP error #" + std::to_string(status);

@@ -29,6 +29,9 @@ constexpr std::uint32_t IP_PARAM_PROBLEM = 11015;
 constexpr std::uint32_t IP_SOURCE_QUENCH = 11016;
 constexpr std::uint32_t IP_OPTION_TOO_BIG = 11017;
 constexpr std::uint32_t IP_BAD_DESTINATION = 11018;
+constexpr std::uint32_t IP_ADDR_DELETED = 11019;
+constexpr std::uint32_t IP_SPEC_MTU_CHANGE = 11020;
+constexpr std::uint32_t IP_MTU_CHANGE = 11021;
 constexpr std::uint32_t IP_GENERAL_FAILURE = 11050;
 constexpr std::uint32_t IP_PENDING = 11255;
 

@@ -107,7 +107,7 @@ void TGrGraphicImageControl::Dispatch(TMessage& message) {
     return;
   }
   if (message.WParam == 0) return;
-  HDC dc = reinterpret_cast<HDC>(message.WParam);
+  HDC dc = MessageDC(message);
   const TCanvasPaint painting(Canvas(), dc, ClientRect());
   image_bitmap_->SetSize(std::max(0, Width()), std::max(0, Height()));
   const TCanvasLock image_lock(ImageCanvas());

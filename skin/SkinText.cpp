@@ -127,28 +127,6 @@ std::vector<TsTextLine> LayoutText(TCanvas& canvas, const std::string& text, con
   return out;
 }
 
-TRect MeasureText(TCanvas& canvas, const std::string& text, const TRect& rect, unsigned flags) {
-  const std::vector<TsTextLine> lines = LayoutText(canvas, text, rect, flags);
-  if (lines.empty()) return {rect.Left, rect.Top, rect.Left, rect.Top};
-  const int line_height = canvas.TextHeight("Wg");
-  TRect r{lines.front().x, lines.front().y, lines.front().x, lines.front().y};
-  for (const TsTextLine& line : lines) {
-    r.Left = std::min(r.Left, line.x);
-    r.Right = std::max(r.Right, line.x + canvas.TextWidth(line.text));
-    r.Bottom = line.y + line_height;
-  }
-  return r;
-}
-
-void DrawLaidOutText(TCanvas& canvas, const std::string& text, const TRect& rect, unsigned flags) {
-  const TBrushStyle style = canvas.Brush().Style();
-  canvas.Brush().SetStyle(TBrushStyle::bsClear);
-  for (const TsTextLine& line : LayoutText(canvas, text, rect, flags)) {
-    canvas.TextRect(rect, line.x, line.y, line.text);
-  }
-  canvas.Brush().SetStyle(style);
-}
-
 void DrawContourText(TCanvas& canvas, const std::string& text, const TRect& rect, unsigned flags,
                      const TsTextColors& colors, bool enabled, bool custom_font,
                      TColor global_color) {

@@ -36,10 +36,6 @@ struct TsTextLine {
 // The lines of `text` laid out in `rect` with the canvas's font.
 std::vector<TsTextLine> LayoutText(TCanvas& canvas, const std::string& text, const TRect& rect,
                                    unsigned flags);
-// The rectangle the laid-out text covers (top-left of `rect` when empty).
-TRect MeasureText(TCanvas& canvas, const std::string& text, const TRect& rect, unsigned flags);
-// Draws the text in the canvas's font colour, clipped to `rect`, brush clear.
-void DrawLaidOutText(TCanvas& canvas, const std::string& text, const TRect& rect, unsigned flags);
 
 // Text with contours, in the canvas's font. An enabled control without
 // `custom_font` draws each contour that is not -1 first, the text shifted one

@@ -4,19 +4,15 @@
 
 #include "skin/SkinPainter.h"
 
-TsBitBtn::TsBitBtn(TComponent* owner) : TBitBtn(owner) {
-  skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckButton);
+namespace {
+
+// The skin paints the face: the client area, as the toolkit button does.
+constexpr TsSkinShape kButtonShape{ckButton, TsSkinParts::Client, {CM_TEXTCHANGED, CM_FONTCHANGED}};
+
+}  // namespace
+
+TsBitBtn::TsBitBtn(TComponent* owner) : TsSkinnedControl(owner, kButtonShape) {
   SetWordWrap(true);
-}
-
-TsBitBtn::~TsBitBtn() {
-  Destroying();
-  skin_data_->HaltFade();
-}
-
-void TsBitBtn::Loaded() {
-  TBitBtn::Loaded();
-  skin_data_->Loaded();
 }
 
 void TsBitBtn::ButtonChanged() {
@@ -59,12 +55,6 @@ void TsBitBtn::SetFocusMargin(int value) {
 void TsBitBtn::SetTextAlignment(TAlignment value) {
   if (value == text_alignment_) return;
   text_alignment_ = value;
-  ButtonChanged();
-}
-
-void TsBitBtn::SetDisabledKind(TsDisabledKinds value) {
-  if (value == disabled_kind_) return;
-  disabled_kind_ = value;
   ButtonChanged();
 }
 
@@ -125,7 +115,7 @@ void TsBitBtn::PrepareCache() {
     DrawContent(cache, state);
     DrawSkinItemBorder(cache, all, model, request, false, back);
   }
-  if (!Enabled()) PaintDisabledLook(PixelsOf(cache), all, disabled_kind_, back);
+  if (!Enabled()) PaintDisabledLook(PixelsOf(cache), all, DisabledKind(), back);
   OnPaint(this, cache.Canvas());
   skin_data_->CacheBuilt(state);
 }
@@ -154,39 +144,4 @@ void TsBitBtn::DrawContent(TBitmap& cache, int state) {
     p.setPen(pen);
     p.drawRect(f.Left - m, f.Top - m, f.Width() + 2 * m - 1, f.Height() + 2 * m - 1);
   }
-}
-
-void TsBitBtn::Dispatch(TMessage& m) {
-  if (m.Msg == SM_LUMVEXCMD) {
-    if (!skin_data_->HandleCommand(m)) TBitBtn::Dispatch(m);
-    return;
-  }
-  if (skin_data_->Skinned()) {
-    switch (m.Msg) {
-      case WM_ERASEBKGND:
-        m.Result = 1;
-        return;
-      case WM_PAINT:
-        if (m.WParam != 0) {
-          if (!skin_data_->Updating()) {
-            skin_data_->EnsureCache();
-            skin_data_->CopyCacheToScreen(reinterpret_cast<HDC>(m.WParam));
-          }
-          return;
-        }
-        break;
-      default:
-        break;
-    }
-  }
-  TBitBtn::Dispatch(m);
-  switch (m.Msg) {
-    case CM_TEXTCHANGED:
-    case CM_FONTCHANGED:
-      skin_data_->MarkBackDirty();
-      break;
-    default:
-      break;
-  }
-  skin_data_->React(m);
 }

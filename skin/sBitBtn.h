@@ -3,18 +3,13 @@
 // and the caption with the section's contours, and it fades between states.
 #pragma once
 
-#include <memory>
-
-#include "skin/sCommonData.h"
 #include "skin/sPanel.h"
+#include "skin/sSkinnedControl.h"
 #include "toolkit/Buttons.h"
 
-class TsBitBtn : public TBitBtn, public TsSkinHost {
+class TsBitBtn : public TsSkinnedControl<TBitBtn> {
  public:
   explicit TsBitBtn(TComponent* owner);
-  ~TsBitBtn() override;
-
-  TsCommonData* SkinData() const { return skin_data_.get(); }
 
   // Stays pressed while set.
   bool Down() const { return down_; }
@@ -33,8 +28,8 @@ class TsBitBtn : public TBitBtn, public TsSkinHost {
   // The caption's alignment inside the place the layout gives it.
   TAlignment TextAlignment() const { return text_alignment_; }
   void SetTextAlignment(TAlignment value);
-  TsDisabledKinds DisabledKind() const { return disabled_kind_; }
-  void SetDisabledKind(TsDisabledKinds value);
+  using TsSkinnedControl::DisabledKind;
+  using TsSkinnedControl::SetDisabledKind;
   // Draws on the cache after the skin.
   TsPaintEvent OnPaint;
 
@@ -46,8 +41,6 @@ class TsBitBtn : public TBitBtn, public TsSkinHost {
   bool WantsShortFade() const override;
 
  protected:
-  void Dispatch(TMessage& message) override;
-  void Loaded() override;
   void ButtonChanged() override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
@@ -60,12 +53,10 @@ class TsBitBtn : public TBitBtn, public TsSkinHost {
   void PushChanged();
   void DrawContent(TBitmap& cache, int state);
 
-  std::unique_ptr<TsCommonData> skin_data_;
   bool down_ = false;
   bool draw_over_border_ = true;
   bool show_focus_ = true;
   bool show_caption_ = true;
   int focus_margin_ = 1;
   TAlignment text_alignment_ = taCenter;
-  TsDisabledKinds disabled_kind_ = kDefaultDisabledKind;
 };

@@ -4,29 +4,15 @@
 #include "skin/sEdit.h"
 #include "skin/sSkinManager.h"
 
-TsCustomComboBox::TsCustomComboBox(TComponent* owner) : TComboBox(owner) {
-  skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckComboBox);
-  bound_label_ = std::make_unique<TsBoundLabel>(skin_data_.get());
-}
+namespace {
 
-TsCustomComboBox::~TsCustomComboBox() {
-  // The caption goes first, while the box is whole.
-  bound_label_.reset();
-  Destroying();
-  skin_data_->HaltFade();
-}
+// The skin paints the whole face; the editor shows the text over it.
+constexpr TsSkinShape kComboShape{
+    ckComboBox, TsSkinParts::Both, {CM_FONTCHANGED, CM_COLORCHANGED, WM_SIZE}, true};
 
-void TsCustomComboBox::SetDisabledKind(TsDisabledKinds value) {
-  if (value == disabled_kind_) return;
-  disabled_kind_ = value;
-  skin_data_->MarkBackDirty();
-  Invalidate();
-}
+}  // namespace
 
-void TsCustomComboBox::Loaded() {
-  TComboBox::Loaded();
-  skin_data_->Loaded();
-}
+TsCustomComboBox::TsCustomComboBox(TComponent* owner) : TsSkinnedControl(owner, kComboShape) {}
 
 int TsCustomComboBox::ButtonState() const {
   if (ListShowing()) return 2;
@@ -57,7 +43,7 @@ void TsCustomComboBox::PrepareCache() {
     DrawSkinGlyph(cache, {button.Left + (button.Width() - size.X) / 2, (Height() - size.Y) / 2},
                   model, glyph, state);
   }
-  PaintDisabledCache(*skin_data_, *this, disabled_kind_);
+  PaintDisabledCache(*skin_data_, *this, DisabledKind());
   skin_data_->CacheBuilt(state);
 }
 
@@ -69,43 +55,4 @@ void TsCustomComboBox::DropDown() {
 void TsCustomComboBox::CloseUp() {
   TComboBox::CloseUp();
   skin_data_->LookChanged();
-}
-
-void TsCustomComboBox::Dispatch(TMessage& m) {
-  if (m.Msg == SM_LUMVEXCMD) {
-    if (!skin_data_->HandleCommand(m)) TComboBox::Dispatch(m);
-    return;
-  }
-  if (skin_data_->Skinned()) {
-    switch (m.Msg) {
-      case WM_ERASEBKGND:
-        m.Result = 1;
-        return;
-      case WM_PAINT:
-        if (m.WParam != 0) {
-          if (!skin_data_->Updating()) {
-            skin_data_->EnsureCache();
-            skin_data_->CopyCacheToScreen(reinterpret_cast<HDC>(m.WParam));
-          }
-          return;
-        }
-        break;
-      case WM_NCPAINT:
-        if (m.WParam != 0) {
-          if (!skin_data_->Updating()) {
-            skin_data_->EnsureCache();
-            skin_data_->CopyFrameToScreen(reinterpret_cast<HDC>(m.WParam));
-          }
-          return;
-        }
-        break;
-      default:
-        break;
-    }
-  }
-  TComboBox::Dispatch(m);
-  if (m.Msg == CM_FONTCHANGED || m.Msg == CM_COLORCHANGED || m.Msg == WM_SIZE)
-    skin_data_->MarkBackDirty();
-  skin_data_->React(m);
-  if (bound_label_ != nullptr) bound_label_->ControlMessage(m);
 }

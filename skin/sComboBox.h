@@ -3,22 +3,17 @@
 // "GLYPHMASK" in the drop-down button for the button's state.
 #pragma once
 
-#include <memory>
-
-#include "skin/sBoundLabel.h"
-#include "skin/sCommonData.h"
+#include "skin/sSkinnedControl.h"
 #include "toolkit/StdCtrls.h"
 
-class TsCustomComboBox : public TComboBox, public TsSkinHost {
+class TsCustomComboBox : public TsSkinnedControl<TComboBox> {
  public:
   explicit TsCustomComboBox(TComponent* owner);
-  ~TsCustomComboBox() override;
 
-  TsCommonData* SkinData() const { return skin_data_.get(); }
   // The caption standing next to the box.
-  TsBoundLabel* BoundLabel() const { return bound_label_.get(); }
-  TsDisabledKinds DisabledKind() const { return disabled_kind_; }
-  void SetDisabledKind(TsDisabledKinds value);
+  using TsSkinnedControl::BoundLabel;
+  using TsSkinnedControl::DisabledKind;
+  using TsSkinnedControl::SetDisabledKind;
 
   // The button's state: 2 while the list is down, else 1 while the box is
   // active, else 0. The field paints hot while the box is active.
@@ -28,15 +23,8 @@ class TsCustomComboBox : public TComboBox, public TsSkinHost {
   void PrepareCache() override;
 
  protected:
-  void Dispatch(TMessage& message) override;
-  void Loaded() override;
   void DropDown() override;
   void CloseUp() override;
-
- private:
-  std::unique_ptr<TsCommonData> skin_data_;
-  std::unique_ptr<TsBoundLabel> bound_label_;
-  TsDisabledKinds disabled_kind_ = kDefaultDisabledKind;
 };
 
 class TsComboBox : public TsCustomComboBox {

@@ -4,6 +4,10 @@
 // flags (background changed, updating, focused, mouse above, ...), the
 // answers to the skin commands, what lies behind it (QueryBackInfo), the item
 // painter, the copy of the cache to the screen and the fades between states.
+// One class, one file per job: sCommonData.cpp (kinds, settings, look-ups,
+// state rules), sCommonCommands.cpp (the skin commands, with the table of
+// who sends each), sCommonReactions.cpp, sCommonBackground.cpp,
+// sCommonCache.cpp and sCommonFades.cpp.
 //
 // A control owns its TsCommonData and routes to it, from its Dispatch:
 //   - every SM_LUMVEXCMD message (HandleCommand answers the common commands),
@@ -19,6 +23,7 @@
 
 #include "skin/SkinPainter.h"
 #include "skin/sConst.h"
+#include "skin/sSkinMessages.h"
 #include "skin/sSkinModel.h"
 #include "toolkit/Classes.h"
 #include "toolkit/Graphics.h"
@@ -89,12 +94,6 @@ struct BackgroundInfo {
 // The painting layer's view of an answer (the offsets unchanged).
 TsBackground BackgroundOf(const BackgroundInfo& info);
 
-// Sends a skin command to `control` (data in the second parameter, `flag`
-// in the low word of the first) and returns the answer.
-std::intptr_t SkinCommand(TControl* control, TsCommand command, std::intptr_t data = 0,
-                          std::uint16_t flag = 0);
-// Whether `control` answers QuerySkinned with 1.
-bool IsSkinnedControl(TControl* control);
 // Asks `control`'s parent what lies behind it: the record's kind is cleared
 // and the parent asked; a parent that answers nothing gives its Color
 // (kind 1), which fills R on DrawDC with please-draw set. A control without
@@ -155,7 +154,6 @@ class TsCommonData : public TObject {
   const TBitmap& CacheBmp() const { return cache_; }
   int ControlKind() const { return kind_; }
   bool BGChanged() const { return bg_changed_; }
-  void SetBGChanged(bool value) { bg_changed_ = value; }
   bool HalfVisible() const { return half_visible_; }
   void SetHalfVisible(bool value) { half_visible_ = value; }
   // The updating flag as set (DropSkin, MarkUpdating); see Updating().
@@ -233,6 +231,9 @@ class TsCommonData : public TObject {
   void CopyCacheToScreen(HDC dc);
   // The frame (non-client) part of DisplayBitmap(); `dc` in window coordinates.
   void CopyFrameToScreen(HDC dc);
+  // WM_NCPAINT of a skinned control: the cache made current and its frame
+  // copied, unless the control must wait (Updating()) or keeps no cache.
+  void PaintFrameFromCache(HDC dc);
   // The state the cache was last built for (-1: never built).
   int CacheState() const { return cache_state_; }
   // The host rebuilt the cache for `state`: it is current now.
@@ -262,8 +263,8 @@ class TsCommonData : public TObject {
   void ApplySystemColors();
   void PointerIn();
   void PointerOut();
-  void SectionNameChanged();
-  bool ManagerMatches(std::intptr_t data) const;
+  // The command names no manager, or this control's.
+  bool ManagerMatches(const TMessage& message) const;
   bool DependsOnParent() const;
 
   // Published.

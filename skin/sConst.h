@@ -1,5 +1,7 @@
 // The skin command message and its command numbers, shared by the manager,
-// the forms' providers and every skinned control.
+// the forms' providers and every skinned control. Who sends each command and
+// what it changes: the table at the top of sCommonCommands.cpp; sending and
+// reading them: sSkinMessages.h.
 #pragma once
 
 #include <cstdint>

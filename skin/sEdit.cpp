@@ -24,59 +24,25 @@ void PaintDisabledCache(TsCommonData& data, TControl& control, TsDisabledKinds k
                     data.ParentBackground());
 }
 
-TsEdit::TsEdit(TComponent* owner) : TEdit(owner) {
-  skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckEdit);
-  bound_label_ = std::make_unique<TsBoundLabel>(skin_data_.get());
-}
+namespace {
 
-TsEdit::~TsEdit() {
-  // The caption goes first, while the box is whole.
-  bound_label_.reset();
-  Destroying();
-  skin_data_->HaltFade();
-}
+// The editor paints the text area; the skin the frame around it.
+constexpr TsSkinShape kEditShape{
+    ckEdit, TsSkinParts::Frame, {CM_FONTCHANGED, CM_TEXTCHANGED, CM_COLORCHANGED}, true};
 
-void TsEdit::SetDisabledKind(TsDisabledKinds value) {
-  if (value == disabled_kind_) return;
-  disabled_kind_ = value;
-  skin_data_->MarkBackDirty();
-  Invalidate();
-}
+}  // namespace
 
-void TsEdit::Loaded() {
-  TEdit::Loaded();
-  skin_data_->Loaded();
-}
+TsEdit::TsEdit(TComponent* owner) : TsSkinnedControl(owner, kEditShape) {}
 
 void TsEdit::PrepareCache() {
   std::string text = Text();
   if (PasswordChar() != 0) text.assign(text.size(), PasswordChar());
   PaintEditCache(*skin_data_, *this, text, FrameMargins().Left);
-  PaintDisabledCache(*skin_data_, *this, disabled_kind_);
+  PaintDisabledCache(*skin_data_, *this, DisabledKind());
   skin_data_->CacheBuilt(CurrentSkinState());
 }
 
 void TsEdit::Change() {
   skin_data_->MarkBackDirty();
   TEdit::Change();
-}
-
-void TsEdit::Dispatch(TMessage& m) {
-  if (m.Msg == SM_LUMVEXCMD) {
-    if (!skin_data_->HandleCommand(m)) TEdit::Dispatch(m);
-    return;
-  }
-  if (m.Msg == WM_NCPAINT && m.WParam != 0 && skin_data_->Skinned()) {
-    // The frame is the cache's; the editor paints the text area.
-    if (!skin_data_->Updating()) {
-      skin_data_->EnsureCache();
-      skin_data_->CopyFrameToScreen(reinterpret_cast<HDC>(m.WParam));
-    }
-    return;
-  }
-  TEdit::Dispatch(m);
-  if (m.Msg == CM_FONTCHANGED || m.Msg == CM_TEXTCHANGED || m.Msg == CM_COLORCHANGED)
-    skin_data_->MarkBackDirty();
-  skin_data_->React(m);
-  if (bound_label_ != nullptr) bound_label_->ControlMessage(m);
 }

@@ -2,22 +2,17 @@
 // colours; the frame around it comes from the skin.
 #pragma once
 
-#include <memory>
-
-#include "skin/sBoundLabel.h"
-#include "skin/sCommonData.h"
+#include "skin/sSkinnedControl.h"
 #include "toolkit/StdCtrls.h"
 
-class TsEdit : public TEdit, public TsSkinHost {
+class TsEdit : public TsSkinnedControl<TEdit> {
  public:
   explicit TsEdit(TComponent* owner);
-  ~TsEdit() override;
 
-  TsCommonData* SkinData() const { return skin_data_.get(); }
   // The caption standing next to the box.
-  TsBoundLabel* BoundLabel() const { return bound_label_.get(); }
-  TsDisabledKinds DisabledKind() const { return disabled_kind_; }
-  void SetDisabledKind(TsDisabledKinds value);
+  using TsSkinnedControl::BoundLabel;
+  using TsSkinnedControl::DisabledKind;
+  using TsSkinnedControl::SetDisabledKind;
 
   // TsSkinHost: 1 while active (focused, or under the pointer).
   int CurrentSkinState() const override { return skin_data_->Active() ? 1 : 0; }
@@ -26,14 +21,7 @@ class TsEdit : public TEdit, public TsSkinHost {
   void PrepareCache() override;
 
  protected:
-  void Dispatch(TMessage& message) override;
-  void Loaded() override;
   void Change() override;
-
- private:
-  std::unique_ptr<TsCommonData> skin_data_;
-  std::unique_ptr<TsBoundLabel> bound_label_;
-  TsDisabledKinds disabled_kind_ = kDefaultDisabledKind;
 };
 
 // The cache of an edit-like control: the item with its centre, hot while

@@ -11,8 +11,8 @@ namespace {
 // The "no colour" value: a shadow in it is not drawn.
 constexpr TColor kNoColor = 0x1FFFFFFF;
 
-bool ManagerIsTheLabels(std::intptr_t data) {
-  return data == 0 || reinterpret_cast<TsSkinManager*>(data) == DefaultManager();
+bool ManagerIsTheLabels(const TsSkinManager* named) {
+  return named == nullptr || named == DefaultManager();
 }
 
 }  // namespace
@@ -101,7 +101,7 @@ void TsCustomLabel::Dispatch(TMessage& m) {
   if (m.Msg == SM_LUMVEXCMD) {
     switch (SkinCommandOf(m.WParam)) {
       case TsCommand::DropSkin:
-        if (ManagerIsTheLabels(m.LParam) && use_skin_color_) Font().SetColor(clWindowText);
+        if (ManagerIsTheLabels(CommandManager(m)) && use_skin_color_) Font().SetColor(clWindowText);
         Invalidate();
         return;
       case TsCommand::ApplySkin:

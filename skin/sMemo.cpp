@@ -32,11 +32,7 @@ void TsMemoFrame::DetachAll() {
 
 void TsMemoFrame::WndProc(TMessage& m) {
   if (m.Msg == WM_NCPAINT && m.WParam != 0 && memo_->SkinData()->Skinned()) {
-    TsCommonData& data = *memo_->SkinData();
-    if (!data.Updating()) {
-      data.EnsureCache();
-      data.CopyFrameToScreen(reinterpret_cast<HDC>(m.WParam));
-    }
+    memo_->SkinData()->PaintFrameFromCache(MessageDC(m));
     return;
   }
   CallPrevious(m);
@@ -55,38 +51,35 @@ void TsMemoFrame::WndProc(TMessage& m) {
 
 // ---- TsMemo ----------------------------------------------------------------------
 
-TsMemo::TsMemo(TComponent* owner) : TMemo(owner) {
-  skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckEdit);
-  bound_label_ = std::make_unique<TsBoundLabel>(skin_data_.get());
+namespace {
+
+// The frame handler paints the frame; the editor's paints wait while the
+// parent's cache is stale.
+constexpr TsSkinShape kMemoShape{
+    ckEdit, TsSkinParts::None, {CM_FONTCHANGED, CM_COLORCHANGED}, true, true};
+
+}  // namespace
+
+TsMemo::TsMemo(TComponent* owner) : TsSkinnedControl(owner, kMemoShape) {
   // Made while a skin is on (and not read from a window's settings).
   if (!IsLoading() && skin_data_->Skinned()) AttachFrame();
 }
 
 TsMemo::~TsMemo() {
-  // The caption goes first, while the memo is whole.
-  bound_label_.reset();
-  Destroying();
-  skin_data_->HaltFade();
+  // The caption and the fade go first, the frame handler after them.
+  ReleaseSkin();
   frame_.reset();
   retired_frame_.reset();
 }
 
-void TsMemo::SetDisabledKind(TsDisabledKinds value) {
-  if (value == disabled_kind_) return;
-  disabled_kind_ = value;
-  skin_data_->MarkBackDirty();
-  Invalidate();
-}
-
 void TsMemo::Loaded() {
-  TMemo::Loaded();
-  skin_data_->Loaded();
+  TsSkinnedControl::Loaded();
   if (skin_data_->Skinned()) AttachFrame();
 }
 
 void TsMemo::PrepareCache() {
   PaintEditCache(*skin_data_, *this, std::string(), FrameMargins().Left);
-  PaintDisabledCache(*skin_data_, *this, disabled_kind_);
+  PaintDisabledCache(*skin_data_, *this, DisabledKind());
   skin_data_->CacheBuilt(CurrentSkinState());
 }
 
@@ -103,33 +96,23 @@ void TsMemo::DetachFrame() {
   Invalidate();
 }
 
-void TsMemo::Dispatch(TMessage& m) {
-  if (m.Msg == SM_LUMVEXCMD) {
-    const TsCommand command = SkinCommandOf(m.WParam);
-    const bool handled = skin_data_->HandleCommand(m);
-    switch (command) {
-      case TsCommand::ApplySkin:
-      case TsCommand::RepaintSkin:
-        // A skin arrives: the frame handler takes over the frame.
-        if (skin_data_->Skinned()) {
-          AttachFrame();
-        } else {
-          DetachFrame();
-        }
-        break;
-      case TsCommand::DropSkin:
+bool TsMemo::HandleSkinCommand(TMessage& m) {
+  const bool handled = TsSkinnedControl::HandleSkinCommand(m);
+  switch (SkinCommandOf(m.WParam)) {
+    case TsCommand::ApplySkin:
+    case TsCommand::RepaintSkin:
+      // A skin arrives: the frame handler takes over the frame.
+      if (skin_data_->Skinned()) {
+        AttachFrame();
+      } else {
         DetachFrame();
-        break;
-      default:
-        break;
-    }
-    if (!handled) TMemo::Dispatch(m);
-    return;
+      }
+      break;
+    case TsCommand::DropSkin:
+      DetachFrame();
+      break;
+    default:
+      break;
   }
-  // Waiting for the parent's cache: paint requests are only taken.
-  if (m.Msg == WM_PAINT && skin_data_->Skinned() && skin_data_->Updating()) return;
-  TMemo::Dispatch(m);
-  if (m.Msg == CM_FONTCHANGED || m.Msg == CM_COLORCHANGED) skin_data_->MarkBackDirty();
-  skin_data_->React(m);
-  if (bound_label_ != nullptr) bound_label_->ControlMessage(m);
+  return handled;
 }

@@ -6,9 +6,8 @@
 
 #include <memory>
 
-#include "skin/sBoundLabel.h"
-#include "skin/sCommonData.h"
 #include "skin/sScrollBar.h"
+#include "skin/sSkinnedControl.h"
 #include "skin/sWindowHandler.h"
 #include "toolkit/StdCtrls.h"
 
@@ -36,36 +35,33 @@ class TsMemoFrame : public TsWindowHandler {
   std::unique_ptr<TsScrollBar> horizontal_;
 };
 
-class TsMemo : public TMemo, public TsSkinHost {
+class TsMemo : public TsSkinnedControl<TMemo> {
  public:
   explicit TsMemo(TComponent* owner);
   ~TsMemo() override;
 
-  TsCommonData* SkinData() const { return skin_data_.get(); }
   // The caption standing next to the memo (inactive unless asked for).
-  TsBoundLabel* BoundLabel() const { return bound_label_.get(); }
+  using TsSkinnedControl::BoundLabel;
   // The frame handler while a skin is on, else none.
   TsMemoFrame* Frame() const { return frame_.get(); }
-  TsDisabledKinds DisabledKind() const { return disabled_kind_; }
-  void SetDisabledKind(TsDisabledKinds value);
+  using TsSkinnedControl::DisabledKind;
+  using TsSkinnedControl::SetDisabledKind;
 
   // TsSkinHost: 1 while active (focused, or under the pointer).
   int CurrentSkinState() const override { return skin_data_->Active() ? 1 : 0; }
   void PrepareCache() override;
 
  protected:
-  void Dispatch(TMessage& message) override;
   void Loaded() override;
+  // A skin arriving or going attaches or detaches the frame handler.
+  bool HandleSkinCommand(TMessage& message) override;
 
  private:
   void AttachFrame();
   void DetachFrame();
 
-  std::unique_ptr<TsCommonData> skin_data_;
-  std::unique_ptr<TsBoundLabel> bound_label_;
   std::unique_ptr<TsMemoFrame> frame_;
   // A handler taken off while it passes a message on (DropSkin reaches the
   // memo through it) lives until the next one is taken off, or the memo goes.
   std::unique_ptr<TsMemoFrame> retired_frame_;
-  TsDisabledKinds disabled_kind_ = kDefaultDisabledKind;
 };

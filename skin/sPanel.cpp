@@ -6,86 +6,40 @@
 #include "skin/sSkinManager.h"
 #include "toolkit/Guards.h"
 
-TsPanel::TsPanel(TComponent* owner) : TPanel(owner) {
-  skin_data_ = std::make_unique<TsCommonData>(this, this, this, ckPanel);
+namespace {
+
+constexpr TsSkinShape kPanelShape{ckPanel, TsSkinParts::Both};
+
+bool IsBroadcastCommand(TsCommand command) {
+  return command == TsCommand::ApplySkin || command == TsCommand::DropSkin ||
+         command == TsCommand::RepaintSkin || command == TsCommand::HaltFade;
 }
 
-TsPanel::~TsPanel() {
-  Destroying();
-  skin_data_->HaltFade();
-}
+}  // namespace
 
-void TsPanel::Loaded() {
-  TPanel::Loaded();
-  skin_data_->Loaded();
-}
+TsPanel::TsPanel(TComponent* owner) : TsSkinnedControl(owner, kPanelShape) {}
 
-void TsPanel::Dispatch(TMessage& m) {
-  if (m.Msg == SM_LUMVEXCMD) {
-    SkinMessage(m);
-    return;
-  }
+bool TsPanel::HandleSkinCommand(TMessage& m) {
+  const bool handled = TsSkinnedControl::HandleSkinCommand(m);
+  if (!IsBroadcastCommand(SkinCommandOf(m.WParam))) return handled;
+  // A skinned panel paints all of its rectangle itself.
   if (skin_data_->Skinned()) {
-    switch (m.Msg) {
-      case WM_ERASEBKGND:
-        m.Result = 1;
-        return;
-      case WM_PAINT:
-        if (m.WParam != 0) {
-          PaintSkinned(reinterpret_cast<HDC>(m.WParam));
-          return;
-        }
-        break;
-      case WM_NCPAINT:
-        if (m.WParam != 0) {
-          if (!skin_data_->Updating() && !skin_data_->PlainColor()) {
-            skin_data_->EnsureCache();
-            skin_data_->CopyFrameToScreen(reinterpret_cast<HDC>(m.WParam));
-          }
-          return;
-        }
-        break;
-      default:
-        break;
-    }
+    SetControlStyle(ControlStyle() & ~csOpaque);
+  } else {
+    SetControlStyle(ControlStyle() | csOpaque);
   }
-  TPanel::Dispatch(m);
-  skin_data_->React(m);
+  // The manager's broadcast stops at skinned windows: hand it on.
+  ForwardSkinCommand(this, m.WParam, m.LParam);
+  return true;
 }
 
-void TsPanel::SkinMessage(TMessage& m) {
-  switch (SkinCommandOf(m.WParam)) {
-    case TsCommand::ApplySkin:
-    case TsCommand::DropSkin:
-    case TsCommand::RepaintSkin:
-    case TsCommand::HaltFade: {
-      skin_data_->HandleCommand(m);
-      // A skinned panel paints all of its rectangle itself.
-      if (skin_data_->Skinned()) {
-        SetControlStyle(ControlStyle() & ~csOpaque);
-      } else {
-        SetControlStyle(ControlStyle() | csOpaque);
-      }
-      // The manager's broadcast stops at skinned windows: hand it on.
-      ForwardSkinCommand(this, m.WParam, m.LParam);
-      return;
-    }
-    default:
-      if (!skin_data_->HandleCommand(m)) TPanel::Dispatch(m);
-      return;
-  }
-}
-
-void TsPanel::PaintSkinned(HDC dc) {
-  // A child copies from its parent's cache: wait while that is stale.
-  if (skin_data_->Updating()) return;
+void TsPanel::PaintClient(HDC dc) {
   if (skin_data_->PlainColor()) {
     PaintPlain(dc);
     PaintControls(dc);
     return;
   }
-  skin_data_->EnsureCache();
-  skin_data_->CopyCacheToScreen(dc);
+  TsSkinnedControl::PaintClient(dc);
 }
 
 void TsPanel::PrepareCache() {

@@ -3,21 +3,17 @@
 // lies behind them.
 #pragma once
 
-#include <memory>
-
-#include "skin/sCommonData.h"
+#include "skin/sSkinnedControl.h"
 #include "toolkit/ExtCtrls.h"
 
 // Draws on a skinned control's look after the skin (on the cache, or on the
 // window for a look of one colour).
 using TsPaintEvent = TEvent<TObject* /*Sender*/, TCanvas& /*Canvas*/>;
 
-class TsPanel : public TPanel, public TsSkinHost {
+class TsPanel : public TsSkinnedControl<TPanel> {
  public:
   explicit TsPanel(TComponent* owner);
-  ~TsPanel() override;
 
-  TsCommonData* SkinData() const { return skin_data_.get(); }
   TsPaintEvent OnPaint;
 
   // TsSkinHost: a panel shows no hot state.
@@ -25,16 +21,13 @@ class TsPanel : public TPanel, public TsSkinHost {
   void PrepareCache() override;
 
  protected:
-  void Dispatch(TMessage& message) override;
-  void Loaded() override;
+  // The commands the manager broadcasts also go on to the children.
+  bool HandleSkinCommand(TMessage& message) override;
+  void PaintClient(HDC dc) override;
 
  private:
-  void SkinMessage(TMessage& message);
-  void PaintSkinned(HDC dc);
   // A look of one colour: no cache, painted straight onto the window.
   void PaintPlain(HDC dc);
   // The section's caption over `bitmap`, inside the bevels and border.
   void DrawCaption(TBitmap& bitmap);
-
-  std::unique_ptr<TsCommonData> skin_data_;
 };

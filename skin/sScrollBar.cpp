@@ -337,7 +337,7 @@ TsScrollBarLook TsScrollBar::Look() const {
 
 TsBackground TsScrollBar::Background() {
   BackgroundInfo info;
-  SkinCommand(control_, TsCommand::QueryBackInfo, reinterpret_cast<std::intptr_t>(&info));
+  SendQueryBackInfo(control_, info);
   if (info.Kind == bkUnknown) return TsBackground::FromColor(ColorToRGB(control_->Color()));
   TsBackground back = BackgroundOf(info);
   if (back.IsBitmap()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "skin/sSkinManager.h"
+#include "skin/sSkinMessages.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Forms.h"
@@ -35,10 +36,6 @@ std::vector<TsRegisteredForm> FormsOf(TsSkinManager* manager) {
 }
 }  // namespace
 
-bool AnswersSkinned(TControl* control) {
-  return control->Perform(SM_LUMVEXCMD, MakeSkinCommand(TsCommand::QuerySkinned), 0) == 1;
-}
-
 void ShowSkinWarning(const std::string& text) {
   MessageDlg(text, mtWarning, mbOK);
 }
@@ -56,7 +53,7 @@ void ForwardSkinCommand(TWinControl* parent, std::uintptr_t wparam, std::intptr_
     auto* win = dynamic_cast<TWinControl*>(child);
     if (win == nullptr || !win->HandleAllocated()) {
       child->Perform(SM_LUMVEXCMD, wparam, lparam);
-    } else if (AnswersSkinned(win)) {
+    } else if (IsSkinnedControl(win)) {
       win->Perform(SM_LUMVEXCMD, wparam, lparam);
     } else {
       ForwardSkinCommand(win, wparam, lparam);
@@ -66,20 +63,21 @@ void ForwardSkinCommand(TWinControl* parent, std::uintptr_t wparam, std::intptr_
 
 void TsSkinManager::BroadcastCommand(TsCommand command) {
   const std::uintptr_t wparam = MakeSkinCommand(command);
-  const std::intptr_t lparam = reinterpret_cast<std::intptr_t>(this);
+  const std::intptr_t lparam = ManagerParam(this);
   if (Application != nullptr) {
     // Last to first, checking the count at each step: a command may free forms.
     for (int i = Application->ComponentCount() - 1; i >= 0; --i) {
       if (i >= Application->ComponentCount()) continue;
       auto* form = dynamic_cast<TCustomForm*>(Application->Components(i));
       if (form == nullptr || form->IsDestroying() || form->IsLoading()) continue;
-      if (AnswersSkinned(form)) continue;  // reached below, as a registered form
+      if (IsSkinnedControl(form)) continue;  // reached below, as a registered form
       DeliverToForm(form, wparam, lparam);
     }
   }
+  // A copy: a command may unregister forms, so deliver only to those still listed.
+  // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
   const std::vector<TsRegisteredForm> forms = RegisteredSkinnedForms();
   for (const TsRegisteredForm& r : forms) {
-    // A command may unregister forms: deliver only to those still listed.
     if (r.Form == nullptr || Registered(r.Form) == nullptr || r.Form->IsDestroying()) continue;
     DeliverToForm(r.Form, wparam, lparam);
   }
@@ -89,7 +87,7 @@ void TsSkinManager::AnnounceToLoadingOwner() {
   auto* form = dynamic_cast<TCustomForm*>(Owner());
   if (form == nullptr || !form->IsLoading() || form->IsDestroying()) return;
   if (Registered(form) != nullptr) return;  // reached as a registered form already
-  DeliverToForm(form, MakeSkinCommand(TsCommand::ApplySkin), reinterpret_cast<std::intptr_t>(this));
+  DeliverToForm(form, MakeSkinCommand(TsCommand::ApplySkin), ManagerParam(this));
 }
 
 void TsSkinManager::SetRedrawOfRegisteredForms(bool redraw) {

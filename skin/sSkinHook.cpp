@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "skin/sSkinMessages.h"
 #include "skin/sWindowSkin.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
@@ -99,7 +100,7 @@ TsWindowFacts WindowFactsOf(QWidget* window) {
     f.IsToolkitForm = true;
     f.IsMessageForm = dynamic_cast<TMessageForm*>(form) != nullptr;
     f.Tag = form->Tag();
-    f.Skinned = AnswersSkinned(form);
+    f.Skinned = IsSkinnedControl(form);
   }
   return f;
 }

@@ -76,8 +76,9 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 // The 17 default lists, by index.
 const char* const kThirdPartyDefaults[kThirdPartyCount] = {
-    "TEdit\nTMemo\nTMaskEdit\nTLabeledEdit\nTHotKey\nTListBox\nTCheckListBox\nTRichEdit\n"
-    "TDateTimePicker",
+    // One list over two lines.
+    ("TEdit\nTMemo\nTMaskEdit\nTLabeledEdit\nTHotKey\nTListBox\nTCheckListBox\nTRichEdit\n"
+     "TDateTimePicker"),
     "TButton",
     "TBitBtn",
     "TCheckBox\nTRadioButton\nTGroupButton",
@@ -364,6 +365,7 @@ std::string TsSkinManager::ResolvedSkinDirectory() const {
 std::vector<std::string> TsSkinManager::SkinNames(TsSkinListFilter filter,
                                                   std::string* first) const {
   std::vector<std::string> names;
+  names.reserve(static_cast<std::size_t>(internal_skins_.Count()));
   for (int i = 0; i < internal_skins_.Count(); ++i)
     names.push_back(internal_skins_.Items(i).Name());
   const std::string dir = ResolvedSkinDirectory();

@@ -379,9 +379,6 @@ bool ApplyingSkin();
 // Set by the default manager's refresh when skin-change animation is active.
 bool SkinChangeAnimation();
 
-// Whether `control` is skinned: it answers the QuerySkinned command with 1.
-bool AnswersSkinned(TControl* control);
-
 // Shows a skin warning (the archive's "not packed" message) in a warning
 // message box with an OK button.
 void ShowSkinWarning(const std::string& text);

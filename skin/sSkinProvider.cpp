@@ -332,26 +332,26 @@ void TsSkinProvider::ButtonClicked(int index) {
 bool TsSkinProvider::SkinCommand(TMessage& m) {
   switch (SkinCommandOf(m.WParam)) {
     case TsCommand::QueryProvider:
-      m.Result = reinterpret_cast<std::intptr_t>(this);
+      AnswerObject(m, this);
       return true;
     case TsCommand::QuerySkinned:
       m.Result = 1;
       return true;
     case TsCommand::ApplySkin:
-      if (reinterpret_cast<TsSkinManager*>(m.LParam) != skin_data_->Manager()) return true;
+      if (CommandManager(m) != skin_data_->Manager()) return true;
       LookUp();
       // While the form's settings are read the frame waits for Loaded.
       if (!IsLoading()) ApplyFrame();
       return true;
     case TsCommand::DropSkin:
-      if (reinterpret_cast<TsSkinManager*>(m.LParam) != skin_data_->Manager()) return true;
+      if (CommandManager(m) != skin_data_->Manager()) return true;
       skin_data_->HandleCommand(m);
       section_ = -1;
       title_section_ = -1;
       DropFrame();
       return true;
     case TsCommand::RepaintSkin:
-      if (reinterpret_cast<TsSkinManager*>(m.LParam) != skin_data_->Manager()) return true;
+      if (CommandManager(m) != skin_data_->Manager()) return true;
       // The updating flag DropSkin set goes: the form's children wait for
       // it before they paint.
       skin_data_->HandleCommand(m);
@@ -373,7 +373,7 @@ bool TsSkinProvider::FrameMessage(TMessage& m) {
   switch (m.Msg) {
     case WM_NCPAINT: {
       if (m.WParam == 0 || w == nullptr) return true;
-      auto* dc = reinterpret_cast<QPainter*>(m.WParam);
+      HDC dc = MessageDC(m);
       const TBitmap& cache = WindowCache();
       const TRect fm = form_->FrameMargins();
       QRegion frame(0, 0, form_->Width(), form_->Height());
@@ -385,7 +385,7 @@ bool TsSkinProvider::FrameMessage(TMessage& m) {
     }
     case WM_ERASEBKGND: {
       if (m.WParam == 0) return false;
-      auto* dc = reinterpret_cast<QPainter*>(m.WParam);
+      HDC dc = MessageDC(m);
       const TBitmap& cache = WindowCache();
       const TRect fm = form_->FrameMargins();
       // The client's background is the same cache, under the frame.

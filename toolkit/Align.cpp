@@ -18,22 +18,12 @@ void TControl::SetAnchors(TAnchors anchors) {
 }
 
 void TControl::RequestAlign() {
-  if (parent_ && (align_ != alNone || parent_->ControlCount() > 0)) {
-    if (align_ != alNone) parent_->Realign();
-  }
-}
-
-void TControl::UpdateBoundsFromAlign(int left, int top, int width, int height) {
-  SetBounds(left, top, width, height);
+  if (parent_ && align_ != alNone) parent_->Realign();
 }
 
 void TWinControl::EnableAlign() {
   if (align_disabled_ > 0 && --align_disabled_ == 0 && (ControlState() & csAlignmentNeeded))
     Realign();
-}
-
-void TWinControl::RequestAlign() {
-  TControl::RequestAlign();
 }
 
 void TWinControl::Realign() {

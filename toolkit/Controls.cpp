@@ -61,10 +61,6 @@ std::uint32_t MouseMessageNumber(TMouseAction action, TMouseButton button) {
   return WM_MOUSEMOVE;
 }
 
-QString ToQText(const std::string& text) {
-  return ToQString(text);
-}
-
 void Frame3D(TCanvas& canvas, TRect& rect, TColor top_color, TColor bottom_color, int width) {
   for (int i = 0; i < width; ++i) {
     --rect.Bottom;
@@ -136,16 +132,6 @@ TPoint TControl::ClientOrigin() const {
   if (!parent_) return {left_, top_};
   const TPoint p = parent_->ClientOrigin();
   return {p.X + left_, p.Y + top_};
-}
-
-TPoint TControl::ClientToScreen(TPoint p) const {
-  const TPoint o = ClientOrigin();
-  return {p.X + o.X, p.Y + o.Y};
-}
-
-TPoint TControl::ScreenToClient(TPoint p) const {
-  const TPoint o = ClientOrigin();
-  return {p.X - o.X, p.Y - o.Y};
 }
 
 void TControl::SetVisible(bool visible) {
@@ -368,28 +354,6 @@ void TControl::Invalidate() {}
 void TControl::Repaint() {}
 void TControl::Update() {}
 
-void TControl::BringToFront() {
-  if (!parent_) return;
-  auto& list = parent_->controls_;
-  list.erase(std::remove(list.begin(), list.end(), this), list.end());
-  list.push_back(this);
-  if (IsWindowed()) {
-    if (QWidget* w = static_cast<TWinControl*>(this)->Handle()) w->raise();
-  }
-  Invalidate();
-}
-
-void TControl::SendToBack() {
-  if (!parent_) return;
-  auto& list = parent_->controls_;
-  list.erase(std::remove(list.begin(), list.end(), this), list.end());
-  list.insert(list.begin(), this);
-  if (IsWindowed()) {
-    if (QWidget* w = static_cast<TWinControl*>(this)->Handle()) w->lower();
-  }
-  Invalidate();
-}
-
 TCustomForm* TControl::ParentForm() const {
   return GetParentForm(this);
 }
@@ -427,7 +391,7 @@ void TGraphicControl::Dispatch(TMessage& m) {
   if (m.Msg == WM_PAINT) {
     // Without a device context there is nothing to paint on.
     if (m.WParam == 0) return;
-    const TCanvasPaint paint(canvas_, reinterpret_cast<HDC>(m.WParam), ClientRect());
+    const TCanvasPaint paint(canvas_, MessageDC(m), ClientRect());
     Paint();
     return;
   }

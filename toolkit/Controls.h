@@ -166,8 +166,6 @@ class TControl : public TComponent {
   virtual void SetClientSize(int width, int height);
   // Top-left of the client area in screen coordinates.
   virtual TPoint ClientOrigin() const;
-  TPoint ClientToScreen(TPoint p) const;
-  TPoint ScreenToClient(TPoint p) const;
 
   TAlign Align() const { return align_; }
   void SetAlign(TAlign align);
@@ -238,10 +236,6 @@ class TControl : public TComponent {
   // Paints now: invalidates and processes the paint at once.
   virtual void Repaint();
   virtual void Update();
-  void Refresh() { Repaint(); }
-
-  void BringToFront();
-  void SendToBack();
 
   virtual void Click();
   virtual bool IsWindowed() const { return false; }
@@ -278,9 +272,8 @@ class TControl : public TComponent {
   virtual void BoundsChanged(bool moved, bool resized);
   // Fits the size to the content when AutoSize is on.
   virtual void AdjustSize() {}
-  virtual void RequestAlign();
+  void RequestAlign();
   bool CanAutoSizeNow() const { return auto_size_ && !IsLoading(); }
-  void UpdateBoundsFromAlign(int left, int top, int width, int height);
   TCustomForm* ParentForm() const;
 
   std::string text_;
@@ -434,7 +427,6 @@ class TWinControl : public TControl {
   virtual void UpdateWidgetGeometry();
   // Applies font and colour to the widget's palette.
   virtual void UpdateWidgetLook();
-  void RequestAlign() override;
   void UpdateTabChain();
   // Installs the event forwarding on a sub-widget (a combo box's editor).
   void ForwardEventsOf(QWidget* widget);
@@ -494,5 +486,4 @@ class TCustomControl : public TWinControl {
 
 // Helpers shared by the painted controls.
 void Frame3D(TCanvas& canvas, TRect& rect, TColor top_color, TColor bottom_color, int width);
-QString ToQText(const std::string& text);
 Qt::CursorShape CursorShape(TCursor cursor);

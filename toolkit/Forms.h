@@ -300,7 +300,6 @@ class TApplication : public TComponent {
   void SetShowHint(bool value) { show_hint_ = value; }
   const std::string& Hint() const { return hint_; }
   void ActivateHint(TControl* control, const QPoint& global_pos);
-  void CancelHint();
   TNotifyEvent OnHint;
 
   // The per-thread window hook: called when a top-level window of this
@@ -323,7 +322,6 @@ class TApplication : public TComponent {
 
   // Book-keeping called by the controls.
   void ControlDestroying(TControl* control);
-  void WindowCreated(TWinControl* control);
   void ReleaseForm(TCustomForm* form);
   // Frees every form the application owns (at shut-down).
   void DestroyForms();
@@ -332,7 +330,6 @@ class TApplication : public TComponent {
   friend class TWindowHookFilter;
   void InstallHooks();
   void ReleaseQtObjects();
-  void FireHook(TWindowHookKind kind, QWidget* window);
   void DoReleases();
 
   std::unique_ptr<QApplication> own_app_;

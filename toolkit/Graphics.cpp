@@ -466,12 +466,6 @@ void TCanvas::LineToImage(TPoint from, TPoint to, std::uint32_t rgb) {
   }
 }
 
-void TCanvas::Polyline(const TPoint* points, int count) {
-  if (count <= 0) return;
-  MoveTo(points[0].X, points[0].Y);
-  for (int i = 1; i < count; ++i) LineTo(points[i].X, points[i].Y);
-}
-
 void TCanvas::FillSolid(const TRect& rect, TColor color) {
   const TRect r = rect.Intersect(ClipRect());
   if (r.IsEmpty()) return;

@@ -172,13 +172,11 @@ class TCanvas {
 
   TRect ClipRect() const;
   void SetClipRect(const TRect& rect);  // an empty rectangle removes the clip
-  void ResetClip() { has_clip_ = false; }
 
   TPoint PenPos() const { return pen_pos_; }
   void MoveTo(int x, int y) { pen_pos_ = {x, y}; }
   // Draws from the pen position to (x, y); the end point is not painted.
   void LineTo(int x, int y);
-  void Polyline(const TPoint* points, int count);
 
   void FillRect(const TRect& rect);
   void FrameRect(const TRect& rect);

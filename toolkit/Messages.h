@@ -19,6 +19,15 @@ struct TMessage {
   std::intptr_t Result = 0;
 };
 
+// The device context of a paint (WM_PAINT, WM_NCPAINT, WM_ERASEBKGND) travels
+// in the first parameter; these are the only casts between the two.
+inline std::uintptr_t DCParam(HDC dc) {
+  return reinterpret_cast<std::uintptr_t>(dc);
+}
+inline HDC MessageDC(const TMessage& m) {
+  return reinterpret_cast<HDC>(m.WParam);
+}
+
 constexpr std::uint16_t LoWord(std::uintptr_t v) {
   return static_cast<std::uint16_t>(v & 0xFFFF);
 }

@@ -106,14 +106,6 @@ void TStrings::SetText(const std::string& text) {
   }
 }
 
-int TStrings::IndexOf(const std::string& s) const {
-  for (int i = 0; i < Count(); ++i) {
-    const std::string item = Strings(i);
-    if (item.size() == s.size() && StartsWithNoCase(item, s)) return i;
-  }
-  return -1;
-}
-
 // ---- TCustomLabel -------------------------------------------------------------
 
 TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) {

@@ -131,7 +131,6 @@ class TStrings {
     Insert(Count(), s);
     return Count() - 1;
   }
-  int IndexOf(const std::string& s) const;
   std::string operator[](int index) const { return Strings(index); }
 };
 

@@ -23,24 +23,6 @@ std::string Format(const char* fmt, ...) {
   return out;
 }
 
-std::int32_t CheckedAdd(std::int32_t a, std::int32_t b) {
-  std::int32_t r;
-  if (__builtin_add_overflow(a, b, &r)) throw EIntOverflow();
-  return r;
-}
-
-std::int32_t CheckedSub(std::int32_t a, std::int32_t b) {
-  std::int32_t r;
-  if (__builtin_sub_overflow(a, b, &r)) throw EIntOverflow();
-  return r;
-}
-
-std::int32_t CheckedMul(std::int32_t a, std::int32_t b) {
-  std::int32_t r;
-  if (__builtin_mul_overflow(a, b, &r)) throw EIntOverflow();
-  return r;
-}
-
 std::string SysErrorMessage(int error) {
   char buf[256];
   // GNU strerror_r returns the text, which may or may not be in buf.

@@ -59,11 +59,6 @@ To RangeChecked(From value) {
   return static_cast<To>(value);
 }
 
-// 32-bit signed arithmetic that raises "Integer overflow" instead of wrapping.
-std::int32_t CheckedAdd(std::int32_t a, std::int32_t b);
-std::int32_t CheckedSub(std::int32_t a, std::int32_t b);
-std::int32_t CheckedMul(std::int32_t a, std::int32_t b);
-
 // The C library's text for a system error number (strerror).
 std::string SysErrorMessage(int error);
 

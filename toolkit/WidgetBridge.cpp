@@ -354,7 +354,7 @@ void TWinControl::PaintEvent(QEvent* e, const std::function<bool()>& qt_default)
     SendQt(m, qt_default);
     if (has_frame) {
       QPainter p(widget_);
-      TMessage f{WM_NCPAINT, reinterpret_cast<std::uintptr_t>(&p), 0, 0};
+      TMessage f{WM_NCPAINT, DCParam(&p), 0, 0};
       SendQt(f, qt_default);
     }
     return;
@@ -362,7 +362,7 @@ void TWinControl::PaintEvent(QEvent* e, const std::function<bool()>& qt_default)
   QPainter p(widget_);
   if (has_frame) {
     const TPainterSave save(&p);
-    TMessage f{WM_NCPAINT, reinterpret_cast<std::uintptr_t>(&p), 0, 0};
+    TMessage f{WM_NCPAINT, DCParam(&p), 0, 0};
     SendQt(f, qt_default);
   }
   p.translate(nc.Left, nc.Top);
@@ -370,9 +370,9 @@ void TWinControl::PaintEvent(QEvent* e, const std::function<bool()>& qt_default)
   const QRegion region = pe->region().translated(-nc.Left, -nc.Top) & client;
   if (region.isEmpty()) return;
   p.setClipRegion(region);
-  TMessage erase{WM_ERASEBKGND, reinterpret_cast<std::uintptr_t>(&p), 0, 0};
+  TMessage erase{WM_ERASEBKGND, DCParam(&p), 0, 0};
   SendQt(erase, qt_default);
-  TMessage paint{WM_PAINT, reinterpret_cast<std::uintptr_t>(&p), 0, 0};
+  TMessage paint{WM_PAINT, DCParam(&p), 0, 0};
   SendQt(paint, qt_default);
 }
 

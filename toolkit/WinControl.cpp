@@ -39,7 +39,6 @@ TWinControl::TWinControl(TComponent* owner, QWidget* widget) : TControl(owner) {
   widget_->setMouseTracking(true);
   widget_->setFocusPolicy(Qt::NoFocus);
   widget_->hide();
-  Application->WindowCreated(this);
 }
 
 TWinControl::~TWinControl() {
@@ -271,7 +270,7 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
     const TPainterSave save(dc);
     dc->translate(c->Left(), c->Top());
     dc->setClipRect(QRect(0, 0, c->Width(), c->Height()), Qt::IntersectClip);
-    c->Perform(WM_PAINT, reinterpret_cast<std::uintptr_t>(dc), 0);
+    c->Perform(WM_PAINT, DCParam(dc), 0);
   }
 }
 
@@ -371,7 +370,7 @@ void TWinControl::Dispatch(TMessage& m) {
         DefaultHandler(m);
         return;
       }
-      HDC dc = reinterpret_cast<HDC>(m.WParam);
+      HDC dc = MessageDC(m);
       const QRegion own = UncoveredClientRegion(*this);
       if (!own.isEmpty()) {
         const TPainterSave save(dc);
@@ -383,7 +382,7 @@ void TWinControl::Dispatch(TMessage& m) {
     }
     case WM_ERASEBKGND:
       if (m.WParam != 0) {
-        HDC dc = reinterpret_cast<HDC>(m.WParam);
+        HDC dc = MessageDC(m);
         const TPainterSave save(dc);
         dc->setClipRegion(UncoveredClientRegion(*this), Qt::IntersectClip);
         EraseBackground(dc);
@@ -391,7 +390,7 @@ void TWinControl::Dispatch(TMessage& m) {
       m.Result = 1;
       return;
     case WM_NCPAINT:
-      if (m.WParam != 0) PaintFrame(reinterpret_cast<HDC>(m.WParam));
+      if (m.WParam != 0) PaintFrame(MessageDC(m));
       return;
     case WM_CANCELMODE:
       if (captured_ != nullptr) {

@@ -117,7 +117,3 @@ TDragResult BeginWindowDrag(QWidget* window, Qt::Edges edges, QPoint global_pos,
 bool WindowDragActive(const QWidget* window) {
   return DragOf(window) != nullptr;
 }
-
-void EndWindowDrag(QWidget* window) {
-  if (TPointerDrag* d = DragOf(window)) d->Finish();
-}

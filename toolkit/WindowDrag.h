@@ -24,8 +24,6 @@ TDragResult BeginWindowDrag(QWidget* window, Qt::Edges edges, QPoint global_pos,
                             QSize min_size = QSize());
 // Whether the program is moving or sizing `window` now.
 bool WindowDragActive(const QWidget* window);
-// Ends a drag the program tracks (as a release does).
-void EndWindowDrag(QWidget* window);
 
 // Where a window goes when the pointer has moved from `start_pos` to `pos`:
 // moved by the difference, or with the edges given following it, keeping

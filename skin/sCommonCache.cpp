@@ -1,0 +1,96 @@
+// The cache of a control's look: the item painter, rebuilding the cache
+// when it is stale or the state changed, and copying it to the screen.
+#include "skin/sCommonData.h"
+
+#include <QPainter>
+#include <QRegion>
+
+#include "skin/sFadeAnimation.h"
+#include "toolkit/Controls.h"
+#include "toolkit/Guards.h"
+
+TsSectionRequest TsCommonData::Request(int state) const {
+  TsSectionRequest r;
+  r.section = skin_index_;
+  r.state = state;
+  r.texture = texture_;
+  r.hot_texture = hot_texture_;
+  r.custom_color = custom_color_;
+  r.own_color = owner_control_ != nullptr ? ColorToRGB(owner_control_->Color()) : clWhite;
+  return r;
+}
+
+void TsCommonData::PaintItem(TBitmap& cache, const TRect& rect, bool filling, int state,
+                             TPoint position) {
+  const TsSkinModel* model = Model();
+  if (model == nullptr || Section() == nullptr || rect.IsEmpty()) return;
+  if (rect.Intersect(Rect(0, 0, cache.Width(), cache.Height())) != rect) return;
+  BackgroundInfo info;
+  AskParentBackground(owner_control_, info);
+  TsBackground back = BackgroundOf(info);
+  // The background is wanted where the control lies, for the whole item.
+  if (back.IsBitmap()) {
+    back.offset_x += position.X;
+    back.offset_y += position.Y;
+  }
+  PaintSkinItem(cache, rect, *model, Request(state), filling, back);
+}
+
+void TsCommonData::EnsureCache() {
+  if (host_ == nullptr || !Skinned()) return;
+  const int state = host_->CurrentSkinState();
+  if (fade_ != nullptr) {
+    // Fading toward a state that is no longer the control's: turn round.
+    if (state != cache_state_ && CanFade(state)) StartFade(false);
+    return;
+  }
+  if (!bg_changed_ && state == cache_state_) return;
+  // The state changed before anyone said so (a paint came first).
+  if (CanFade(state)) {
+    StartFade(false);
+    return;
+  }
+  host_->PrepareCache();
+}
+
+const TBitmap& TsCommonData::DisplayBitmap() const {
+  return fade_ != nullptr ? fade_->Frame() : cache_;
+}
+
+void TsCommonData::CopyCacheToScreen(HDC dc) {
+  auto* win = dynamic_cast<TWinControl*>(owner_control_);
+  if (dc == nullptr || win == nullptr) return;
+  const TRect nc = win->FrameMargins();
+  QRegion clip(ToQRect(win->ClientRect()));
+  for (int i = 0; i < win->ControlCount(); ++i) {
+    TControl* child = win->Controls(i);
+    if (!child->Visible()) continue;
+    if (child->IsWindowed() || (child->ControlStyle() & csOpaque) != 0)
+      clip -= ToQRect(child->BoundsRect());
+  }
+  if (!clip.isEmpty()) {
+    TPainterSave saved(dc);
+    dc->setClipRegion(clip, Qt::IntersectClip);
+    dc->drawImage(-nc.Left, -nc.Top, DisplayBitmap().Image());
+  }
+  win->PaintControls(dc);
+}
+
+void TsCommonData::CopyFrameToScreen(HDC dc) {
+  auto* win = dynamic_cast<TWinControl*>(owner_control_);
+  if (dc == nullptr || win == nullptr) return;
+  const TRect nc = win->FrameMargins();
+  QRegion frame(0, 0, win->Width(), win->Height());
+  frame -= QRegion(nc.Left, nc.Top, std::max(0, win->Width() - nc.Left - nc.Right),
+                   std::max(0, win->Height() - nc.Top - nc.Bottom));
+  if (frame.isEmpty()) return;
+  TPainterSave saved(dc);
+  dc->setClipRegion(frame, Qt::IntersectClip);
+  dc->drawImage(0, 0, DisplayBitmap().Image());
+}
+
+void TsCommonData::PaintFrameFromCache(HDC dc) {
+  if (Updating() || plain_color_) return;
+  EnsureCache();
+  CopyFrameToScreen(dc);
+}
