@@ -383,10 +383,19 @@ TEST_F(SkinFrameTest, AMinimisedFormPaintsItsCaptionBarOnly) {
   f->Show();
   f->Perform(WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ASSERT_EQ(f->WindowState(), wsMinimized);
+  // The caption bar keeps the window's width: no seam where a narrower
+  // bar would end.
   const TBitmap& cache = p->WindowCache();
-  EXPECT_EQ(cache.Width(), 160);
+  EXPECT_EQ(cache.Width(), 439);
   EXPECT_EQ(cache.Height(), 23 + 4);
   EXPECT_EQ(p->Geometry().Buttons.front().Rect.Right, 439 - 4);
+  // The minimise button has become the restore button, and gives it back.
+  const TsSkinModel& model = manager_->Model();
+  ASSERT_EQ(p->Geometry().Buttons.size(), 3u);
+  EXPECT_EQ(p->Geometry().Buttons[2].Mask,
+            model.MaskIndex(model.Cache().GlobalInfo, "GLOBALINFO", "BICONNORM"));
+  EXPECT_EQ(p->Geometry().Buttons[1].Mask,
+            model.MaskIndex(model.Cache().GlobalInfo, "GLOBALINFO", "BICONMAX"));
   f->Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
   EXPECT_EQ(f->WindowState(), wsNormal);
   EXPECT_EQ(p->WindowCache().Height(), 530);
