@@ -41,10 +41,15 @@ int main(int argc, char** argv) {
   e.data.data32[1] = Atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
   e.data.data32[2] = Atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ");
   e.data.data32[3] = 2;  // the source: a pager or the desktop itself
-  xcb_send_event(c, 0, screen->root,
-                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                 reinterpret_cast<const char*>(&e));
-  const int status = xcb_flush(c) > 0 ? 0 : 1;
+  xcb_generic_error_t* error =
+      xcb_request_check(c, xcb_send_event_checked(c, 0, screen->root,
+                                                  XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT |
+                                                      XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                                                  reinterpret_cast<const char*>(&e)));
+  const int status = error == nullptr ? 0 : 1;
+  if (error != nullptr)
+    std::fprintf(stderr, "the X server refused the message (error %d)\n", error->error_code);
+  std::free(error);
   xcb_disconnect(c);
   return status;
 }
