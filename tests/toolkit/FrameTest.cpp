@@ -509,3 +509,16 @@ TEST_F(FrameTest, TheWindowMenuOffersSizeWhereTheWindowSizes) {
   EXPECT_TRUE((*size)->isEnabled());
   menu->close();
 }
+
+TEST_F(FrameTest, AReversedLayoutKeepsTheWindowsLeftToRightAsAWhole) {
+  // What "-reverse" on the command line does before the program starts.
+  QGuiApplication::setLayoutDirection(Qt::RightToLeft);
+  Application->Initialize();
+  EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
+  auto f = FramedForm();
+  auto* e = new TEdit(f.get());
+  e->SetParent(f.get());
+  f->Show();
+  EXPECT_EQ(f->Handle()->layoutDirection(), Qt::LeftToRight);
+  EXPECT_EQ(e->Handle()->layoutDirection(), Qt::LeftToRight);
+}
