@@ -162,10 +162,10 @@ int CaptionHeightOf(TFormBorderStyle style, TWindowState state) {
   return GetSystemMetrics(tool ? platform::SM_CYSMCAPTION : platform::SM_CYCAPTION);
 }
 
-int IconSizeOf(int h) {
-  if (h < 9) return 0;
-  if (h <= 16) return 8;
-  if (h <= 27) return 16;
+int IconSizeOf(int caption_height) {
+  if (caption_height < 9) return 0;
+  if (caption_height <= 16) return 8;
+  if (caption_height <= 27) return 16;
   return 32;
 }
 
