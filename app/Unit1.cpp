@@ -6,6 +6,7 @@
 #include "app/AboutBox.h"
 #include "app/LogFile.h"
 #include "skin/SteamSkin.h"
+#include "toolkit/Graphics.h"
 #include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 
@@ -183,6 +184,8 @@ void TForm1::CreateControls() {
   sBitBtn6 =
       MakeButton("sBitBtn6", 357, 65, 51, "Exit", "Exit Brivane Sonarix", &TForm1::sBitBtn6Click);
 
+  SetMinClientSize(431, MinLayoutHeight());
+
   sPanel1->SetTabOrder(0);
   sPanel2->SetTabOrder(1);
   sPanel3->SetTabOrder(2);
@@ -246,6 +249,18 @@ void TForm1::CreateControls() {
   sSkinProvider1 = new TsSkinProvider(this);
   sSkinProvider1->SetName("sSkinProvider1");
   sSkinProvider1->SkinData().SetSkinSection("FORM");
+}
+
+int TForm1::MinLayoutHeight() {
+  // The inputs, the scope and the button row keep their heights; the log
+  // gives way down to a few whole lines of its font, inside its panel's
+  // border and the editor's frame and margins.
+  constexpr int kLogLines = 4;
+  constexpr int kLogChrome = 2 + 8;
+  TBitmap scratch;
+  scratch.Canvas().Font().Assign(sMemo1->Font());
+  const int line = scratch.Canvas().TextHeight("Wg");
+  return sPanel1->Height() + sPanel4->Height() + sPanel2->Height() + kLogChrome + kLogLines * line;
 }
 
 TsComboBox* TForm1::MakeChoiceBox(const char* name, int left, int top, int width,

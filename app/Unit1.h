@@ -85,6 +85,8 @@ class TForm1 : public TForm {
 
  private:
   void CreateControls();
+  // The least client height at which the layout stays whole.
+  int MinLayoutHeight();
   TsComboBox* MakeChoiceBox(const char* name, int left, int top, int width,
                             std::initializer_list<const char*> items, int item_index,
                             const char* text, const char* hint, const char* caption,

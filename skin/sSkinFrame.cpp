@@ -162,10 +162,10 @@ int CaptionHeightOf(TFormBorderStyle style, TWindowState state) {
   return GetSystemMetrics(tool ? platform::SM_CYSMCAPTION : platform::SM_CYCAPTION);
 }
 
-int IconSizeOf(int h) {
-  if (h < 9) return 0;
-  if (h <= 16) return 8;
-  if (h <= 27) return 16;
+int IconSizeOf(int caption_height) {
+  if (caption_height < 9) return 0;
+  if (caption_height <= 16) return 8;
+  if (caption_height <= 27) return 16;
   return 32;
 }
 
@@ -191,7 +191,9 @@ TsFrameGeometry FrameGeometryOf(const TsSkinModel& model, const TsFrameFacts& f)
                                                           ? mask_of("BICONNORM", "SICONNORM")
                                                           : mask_of("BICONMAX", "SICONMAX"));
     if (single_or_sizeable && (f.BorderIcons & biMinimize))
-      kinds.emplace_back(TsTitleButtonKind::Minimize, mask_of("BICONMIN", "SICONMIN"));
+      kinds.emplace_back(TsTitleButtonKind::Minimize, f.State == wsMinimized
+                                                          ? mask_of("BICONNORM", "SICONNORM")
+                                                          : mask_of("BICONMIN", "SICONMIN"));
     if (f.BorderIcons & biHelp)
       kinds.emplace_back(TsTitleButtonKind::Help, mask_of("BICONHELP", "SICONHELP"));
   }
@@ -238,10 +240,8 @@ void PaintWindowCache(TBitmap& cache, const TsFramePaint& p, TBitmap* frame_band
                       bool caption_only) {
   if (p.Model == nullptr) return;
   int w = p.Facts.Width, h = p.Facts.Height;
-  if (p.Facts.State == wsMinimized) {
-    w = GetSystemMetrics(platform::SM_CXMINIMIZED);
-    h = p.Geometry.BandHeight() + p.Geometry.Frame;
-  }
+  // A minimised window keeps its width: only its caption bar shows.
+  if (p.Facts.State == wsMinimized) h = std::min(h, p.Geometry.BandHeight() + p.Geometry.Frame);
   if (w <= 0 || h <= 0) return;
   const int band = std::min(p.Geometry.BandHeight(), h);
   const bool reuse = caption_only && frame_band != nullptr && cache.Width() == w &&

@@ -278,8 +278,9 @@ void TsSkinProvider::UpdateRegion() {
   if (form_ == nullptr) return;
   TsSkinManager* m = skin_data_->Manager();
   cuts_.clear();
-  if (section_ >= 0 && m != nullptr && form_->BorderStyle() != TFormBorderStyle::bsNone &&
-      form_->WindowState() != wsMinimized)
+  // A minimised window keeps its size (the window manager hides it, or the
+  // form shows its caption bar alone), so it keeps its corners.
+  if (section_ >= 0 && m != nullptr && form_->BorderStyle() != TFormBorderStyle::bsNone)
     cuts_ = WindowCutsOf(m->Model(), section_, title_section_, form_->Width(), form_->Height(),
                          geometry_.BandHeight());
   form_->SetWindowRegion(Region());
@@ -316,7 +317,9 @@ void TsSkinProvider::ButtonClicked(int index) {
                      0);
       break;
     case TsTitleButtonKind::Minimize:
-      form_->Perform(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+      // A minimised window's button gives it back.
+      form_->Perform(WM_SYSCOMMAND, form_->WindowState() == wsMinimized ? SC_RESTORE : SC_MINIMIZE,
+                     0);
       break;
     case TsTitleButtonKind::Help:
       form_->Perform(WM_SYSCOMMAND, SC_CONTEXTHELP, 0);
@@ -479,6 +482,13 @@ void TsSkinProvider::NewWndProc(TMessage& m) {
     case WM_SIZE:
     case WM_SHOWWINDOW:
       UpdateGeometry();
+      // Whatever changed the state (a title button, the window manager, a
+      // shortcut of the desktop), no button stays pressed or lit from the
+      // state before: the pointer lights them anew.
+      if (form_->WindowState() != buttons_state_) {
+        buttons_state_ = form_->WindowState();
+        buttons_.Reset(geometry_.Buttons.size());
+      }
       if (form_->BorderStyle() != TFormBorderStyle::bsNone &&
           form_->FrameMargins() != geometry_.Margins() && form_->OwnFrame())
         form_->SetFrameKeepingClient(geometry_.Margins());

@@ -154,6 +154,8 @@ class TsSkinProvider : public TComponent, public TsFormSkinLink, public TsSkinHo
   bool active_ = false;
   TsFrameGeometry geometry_;
   TsTitleButtonStates buttons_;
+  // The window state the title buttons were last laid out for.
+  TWindowState buttons_state_ = wsNormal;
   TBitmap frame_band_;
   bool stale_ = true;
   bool band_stale_ = true;

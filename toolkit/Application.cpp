@@ -98,6 +98,12 @@ void TApplication::Initialize(int& argc, char** argv) {
   if (!QCoreApplication::instance()) {
     own_app_ = std::make_unique<QApplication>(argc, argv);
   }
+  // The windows stay left to right as a whole, "-reverse" or not: their
+  // layouts place every control, caption and title button at stored
+  // positions for left-to-right reading, and the program's texts are
+  // English. Mirroring only what Qt draws would leave a half-mirrored
+  // window (captions reversed, controls in place).
+  QGuiApplication::setLayoutDirection(Qt::LeftToRight);
   // Forms still alive when the Qt application goes are freed first.
   static bool post_routine = false;
   if (!post_routine) {

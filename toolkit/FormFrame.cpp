@@ -9,9 +9,11 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/SystemMetrics.h"
 #include "toolkit/Forms.h"
+#include "toolkit/WindowSystem.h"
 
 Qt::Edges EdgesOfHitTest(int hit) {
   switch (hit) {
@@ -118,15 +120,57 @@ void TCustomForm::DefaultHandler(TMessage& m) {
     case WM_NCLBUTTONDOWN: {
       const QPoint g(LParamX(m.LParam), LParamY(m.LParam));
       const int hit = static_cast<int>(m.WParam);
-      if (hit == HTCAPTION)
+      const bool unrolled = unrolled_by_press_;
+      unrolled_by_press_ = false;
+      move_pending_ = false;
+      if (hit == HTCAPTION && own_minimized_) {
+        // The caption bar of a window minimised without a window manager
+        // is its button on the desktop: a click gives the window back.
+        unrolled_by_press_ = true;
+        Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
+      } else if (hit == HTCAPTION && WindowManagerPresent() && !unrolled) {
+        // The window manager takes the pointer once it moves the window:
+        // wait for the pointer to go the drag distance, so that a second
+        // click still reaches the program as a double click.
+        move_pending_ = true;
+        move_from_ = g;
+      } else if (hit == HTCAPTION) {
         StartSystemMove(g);
-      else if (EdgesOfHitTest(hit) != Qt::Edges() && window_state_ == wsNormal &&
-               (border_style_ == TFormBorderStyle::bsSizeable ||
-                border_style_ == TFormBorderStyle::bsSizeToolWin))
+      } else if (EdgesOfHitTest(hit) != Qt::Edges() && window_state_ == wsNormal &&
+                 (border_style_ == TFormBorderStyle::bsSizeable ||
+                  border_style_ == TFormBorderStyle::bsSizeToolWin))
         StartSystemResize(EdgesOfHitTest(hit), g);
       return;
     }
+    case WM_NCMOUSEMOVE:
+      if (move_pending_ && frame_pressed_) {
+        const QPoint g(LParamX(m.LParam), LParamY(m.LParam));
+        if (std::abs(g.x() - move_from_.x()) > platform::GetSystemMetrics(platform::SM_CXDRAG) ||
+            std::abs(g.y() - move_from_.y()) > platform::GetSystemMetrics(platform::SM_CYDRAG)) {
+          move_pending_ = false;
+          StartSystemMove(g);
+        }
+      } else {
+        move_pending_ = false;
+      }
+      TWinControl::DefaultHandler(m);
+      return;
+    case WM_NCLBUTTONUP:
+      move_pending_ = false;
+      TWinControl::DefaultHandler(m);
+      return;
     case WM_NCLBUTTONDBLCLK:
+      move_pending_ = false;
+      // The second click on a caption bar whose first click gave the
+      // window back is not a double click on the window's caption.
+      if (unrolled_by_press_) {
+        unrolled_by_press_ = false;
+        return;
+      }
+      if (static_cast<int>(m.WParam) == HTCAPTION && own_minimized_) {
+        Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
+        return;
+      }
       if (static_cast<int>(m.WParam) == HTCAPTION && (border_icons_ & biMaximize) &&
           (border_style_ == TFormBorderStyle::bsSizeable ||
            border_style_ == TFormBorderStyle::bsSizeToolWin))
@@ -153,6 +197,10 @@ void TCustomForm::DefaultHandler(TMessage& m) {
           break;
         case SC_MOVE:
           StartSystemMove(QCursor::pos());
+          break;
+        case SC_SIZE:
+          // From the bottom right corner, as far as the pointer goes.
+          StartSystemResize(Qt::BottomEdge | Qt::RightEdge, QCursor::pos());
           break;
         default:
           break;
@@ -208,7 +256,10 @@ bool TCustomForm::FrameMouseEvent(QEvent* e) {
     case QEvent::MouseMove:
       Perform(WM_SETCURSOR, reinterpret_cast<std::uintptr_t>(w),
               MakeLParam(hit, static_cast<int>(WM_MOUSEMOVE)));
+      drag_started_ = false;
       Perform(WM_NCMOUSEMOVE, static_cast<std::uintptr_t>(hit), lp);
+      // A move begun now took the pointer: its release does not come here.
+      if (drag_started_) frame_pressed_ = false;
       break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {

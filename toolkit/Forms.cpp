@@ -18,6 +18,7 @@
 #include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
 #include "toolkit/WidgetBridge.h"
+#include "toolkit/WindowSystem.h"
 
 TCustomForm* GetParentForm(const TControl* control) {
   const TControl* c = control;
@@ -104,7 +105,10 @@ void TCustomForm::UpdateWidgetGeometry() {
   if (fixed) {
     w->setFixedSize(Width(), Height());
   } else {
-    w->setMinimumSize(0, 0);
+    // The window system gets the smallest size at which the layout is whole.
+    const TRect m = FrameMargins();
+    w->setMinimumSize(min_client_.X > 0 ? min_client_.X + m.Left + m.Right : 0,
+                      min_client_.Y > 0 ? min_client_.Y + m.Top + m.Bottom : 0);
     w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   }
   w->setGeometry(Left(), Top(), Width(), Height());
@@ -125,29 +129,44 @@ void TCustomForm::StoreText(const std::string& text) {
   if (QWidget* w = Handle()) w->setWindowTitle(ToQString(text));
 }
 
+void TCustomForm::SetMinClientSize(int width, int height) {
+  min_client_ = {std::max(0, width), std::max(0, height)};
+  UpdateWidgetGeometry();
+}
+
 void TCustomForm::SetWindowState(TWindowState state) {
   if (state == window_state_) return;
   const TWindowState old = window_state_;
   window_state_ = state;
   QWidget* w = Handle();
   if (!w || !Visible()) return;
-  if (own_frame_) {
-    // Without the window system's frame the program maximises within the
-    // work area itself: a window manager may not be there to do it.
-    if (state != wsMinimized && old == wsMinimized) w->showNormal();
+  if (own_frame_ && !WindowManagerPresent()) {
+    // No window manager: the program maximises within the work area and
+    // minimises to its caption bar itself.
+    if (old == wsMinimized) Unroll();
     switch (state) {
       case wsMinimized:
-        w->showMinimized();
+        RollUp();
         break;
       case wsMaximized:
         MaximizeOwnFrame();
         break;
       case wsNormal:
-        RestoreOwnFrame();
+        // A window maximised by the window system itself comes back
+        // through it.
+        if (own_maximized_)
+          RestoreOwnFrame();
+        else if (w->isMaximized())
+          w->showNormal();
         break;
     }
     return;
   }
+  // The window manager does it, whoever paints the frame; the form follows
+  // the state it reports (WindowStateChange). What the program did itself
+  // while there was none is undone first.
+  if (own_minimized_) Unroll();
+  if (own_maximized_) RestoreOwnFrame();
   switch (state) {
     case wsNormal:
       w->showNormal();
@@ -183,10 +202,44 @@ void TCustomForm::RestoreOwnFrame() {
   Invalidate();
 }
 
+void TCustomForm::RollUp() {
+  if (own_minimized_) return;
+  own_minimized_ = true;
+  // The controls stay where they are, under the mask; the keyboard leaves
+  // them with the window's focus.
+  ApplyMask();
+  Perform(WM_SIZE, SIZE_MINIMIZED, MakeLParam(ClientWidth(), ClientHeight()));
+  Invalidate();
+}
+
+void TCustomForm::Unroll() {
+  if (!own_minimized_) return;
+  own_minimized_ = false;
+  ApplyMask();
+  Perform(WM_SIZE, own_maximized_ ? SIZE_MAXIMIZED : SIZE_RESTORED,
+          MakeLParam(ClientWidth(), ClientHeight()));
+  Invalidate();
+}
+
+void TCustomForm::ApplyMask() {
+  QWidget* w = Handle();
+  if (!w) return;
+  QRegion r = region_;
+  if (own_minimized_) {
+    const QRegion band(0, 0, Width(), std::max(1, FrameMargins().Top));
+    r = r.isEmpty() ? band : r.intersected(band);
+  }
+  if (r.isEmpty())
+    w->clearMask();
+  else
+    w->setMask(r);
+}
+
 void TCustomForm::SetOwnFrame(bool value) {
   if (value == own_frame_) return;
   own_frame_ = value;
   if (!value) {
+    if (own_minimized_) Unroll();
     if (own_maximized_) RestoreOwnFrame();
     SetWindowRegion(QRegion());
     const int cw = ClientWidth(), ch = ClientHeight();
@@ -201,7 +254,7 @@ void TCustomForm::SetFrameKeepingClient(const TRect& margins) {
   if (old == margins) return;
   const int cw = ClientWidth(), ch = ClientHeight();
   SetFrameMargins(margins);
-  if (own_maximized_) {
+  if (own_maximized_ || window_state_ == wsMaximized) {
     // A maximised window keeps the work area; the client gives way.
     Realign();
     return;
@@ -217,12 +270,7 @@ void TCustomForm::SetFrameKeepingClient(const TRect& margins) {
 
 void TCustomForm::SetWindowRegion(const QRegion& region) {
   region_ = region;
-  QWidget* w = Handle();
-  if (!w) return;
-  if (region.isEmpty())
-    w->clearMask();
-  else
-    w->setMask(region);
+  ApplyMask();
 }
 
 QRegion TCustomForm::WindowRegion() const {
@@ -277,10 +325,15 @@ void TCustomForm::VisibleChanged() {
     form_state_ |= fsShowing;
     switch (window_state_) {
       case wsMinimized:
-        w->showMinimized();
+        if (own_frame_ && !WindowManagerPresent()) {
+          w->show();
+          RollUp();
+        } else {
+          w->showMinimized();
+        }
         break;
       case wsMaximized:
-        if (own_frame_) {
+        if (own_frame_ && !WindowManagerPresent()) {
           w->show();
           MaximizeOwnFrame();
         } else {
@@ -419,14 +472,15 @@ void TCustomForm::SetRedraw(bool redraw) {
 
 TDragResult TCustomForm::StartSystemMove(QPoint global_pos) {
   QWidget* w = Handle();
-  if (!w || own_maximized_) return TDragResult::None;
+  if (!w || own_maximized_ || window_state_ != wsNormal) return TDragResult::None;
   drag_started_ = true;
   return BeginWindowDrag(w, Qt::Edges(), global_pos);
 }
 
 TDragResult TCustomForm::StartSystemResize(Qt::Edges edges, QPoint global_pos) {
   QWidget* w = Handle();
-  if (!w || own_maximized_ || edges == Qt::Edges()) return TDragResult::None;
+  if (!w || own_maximized_ || window_state_ != wsNormal || edges == Qt::Edges())
+    return TDragResult::None;
   const TRect m = FrameMargins();
   const QSize min_size(std::max({platform::GetSystemMetrics(platform::SM_CXMINTRACK),
                                  m.Left + m.Right + 1, w->minimumWidth()}),
@@ -451,7 +505,7 @@ void TCustomForm::ShowSystemMenu(QPoint global_pos) {
   };
   add("&Restore", SC_RESTORE, window_state_ != wsNormal);
   add("&Move", SC_MOVE, window_state_ == wsNormal);
-  add("&Size", SC_SIZE, false);
+  add("&Size", SC_SIZE, sizeable && window_state_ == wsNormal);
   add("Mi&nimize", SC_MINIMIZE, (border_icons_ & biMinimize) != 0 && window_state_ != wsMinimized);
   add("Ma&ximize", SC_MAXIMIZE,
       sizeable && (border_icons_ & biMaximize) != 0 && window_state_ != wsMaximized);
@@ -556,8 +610,9 @@ bool TCustomForm::TranslateEvent(QObject* target, QEvent* e,
       }
       case QEvent::WindowStateChange: {
         const Qt::WindowStates s = w->windowState();
-        // A window the program maximised itself stays so for the window system.
-        window_state_ = (s & Qt::WindowMinimized)                     ? wsMinimized
+        // A window the program minimised or maximised itself stays so for
+        // the window system.
+        window_state_ = (s & Qt::WindowMinimized) || own_minimized_   ? wsMinimized
                         : (s & Qt::WindowMaximized) || own_maximized_ ? wsMaximized
                                                                       : wsNormal;
         const bool r = qt_default();

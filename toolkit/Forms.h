@@ -139,6 +139,14 @@ class TCustomForm : public TWinControl {
   TDragResult StartSystemResize(Qt::Edges edges, QPoint global_pos);
   // The bounds the window goes back to from maximised.
   TRect RestoredBounds() const { return restored_bounds_; }
+  // The smallest client area the window may be sized to, by the window
+  // system or from the program's own frame (0 for none); the window's
+  // minimum adds the frame margins to it.
+  void SetMinClientSize(int width, int height);
+  TPoint MinClientSize() const { return min_client_; }
+  // Whether the window is minimised by the program itself (no window
+  // manager): only its caption bar shows, where the window was.
+  bool RolledUp() const { return own_minimized_; }
   // Shows the window menu (restore, move, size, minimise, maximise, close)
   // at `global_pos`; its choices arrive as WM_SYSCOMMAND.
   void ShowSystemMenu(QPoint global_pos);
@@ -191,6 +199,13 @@ class TCustomForm : public TWinControl {
   void SetFrameCursor(int hit);
   void MaximizeOwnFrame();
   void RestoreOwnFrame();
+  // Minimising without a window manager: the window shows its caption bar
+  // alone, and comes back as it was.
+  void RollUp();
+  void Unroll();
+  // The mask the window system gets: the frame's region, cut to the caption
+  // bar while rolled up.
+  void ApplyMask();
 
   TFormBorderStyle border_style_ = TFormBorderStyle::bsSizeable;
   TBorderIcons border_icons_ = biSystemMenu | biMinimize | biMaximize;
@@ -205,7 +220,16 @@ class TCustomForm : public TWinControl {
   bool updating_geometry_ = false;
   bool own_frame_ = false;
   bool own_maximized_ = false;
+  bool own_minimized_ = false;
   TRect restored_bounds_;
+  TPoint min_client_;
+  // A press on the caption under a window manager: the move starts once
+  // the pointer has gone the drag distance, so that a double click stays
+  // the program's.
+  bool move_pending_ = false;
+  QPoint move_from_;
+  // The last press on the caption gave a rolled-up window back.
+  bool unrolled_by_press_ = false;
   QRegion region_;
   // The pointer is over the frame (a leave is due), and where a button
   // went down: over the frame (its messages stay non-client until the

@@ -383,13 +383,48 @@ TEST_F(SkinFrameTest, AMinimisedFormPaintsItsCaptionBarOnly) {
   f->Show();
   f->Perform(WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ASSERT_EQ(f->WindowState(), wsMinimized);
+  // The caption bar keeps the window's width: no seam where a narrower
+  // bar would end.
   const TBitmap& cache = p->WindowCache();
-  EXPECT_EQ(cache.Width(), 160);
+  EXPECT_EQ(cache.Width(), 439);
   EXPECT_EQ(cache.Height(), 23 + 4);
   EXPECT_EQ(p->Geometry().Buttons.front().Rect.Right, 439 - 4);
+  // The minimise button has become the restore button, and gives it back.
+  const TsSkinModel& model = manager_->Model();
+  ASSERT_EQ(p->Geometry().Buttons.size(), 3u);
+  EXPECT_EQ(p->Geometry().Buttons[2].Mask,
+            model.MaskIndex(model.Cache().GlobalInfo, "GLOBALINFO", "BICONNORM"));
+  EXPECT_EQ(p->Geometry().Buttons[1].Mask,
+            model.MaskIndex(model.Cache().GlobalInfo, "GLOBALINFO", "BICONMAX"));
   f->Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
   EXPECT_EQ(f->WindowState(), wsNormal);
   EXPECT_EQ(p->WindowCache().Height(), 530);
+}
+
+TEST_F(SkinFrameTest, TheMinimiseButtonLeavesNoGlyphPressedAndGivesTheWindowBack) {
+  TsSkinProvider* p = nullptr;
+  auto f = MainLike(&p);
+  f->SetBounds(40, 30, f->Width(), f->Height());
+  f->Show();
+  auto click = [&](int x, int y) {
+    const std::intptr_t lp = ScreenPoint(f.get(), x, y);
+    const auto h = static_cast<std::uintptr_t>(f->Perform(WM_NCHITTEST, 0, lp));
+    f->Perform(WM_NCLBUTTONDOWN, h, lp);
+    EXPECT_EQ(p->ButtonStates()[2], 2) << "pressed while held";
+    f->Perform(WM_NCLBUTTONUP, h, lp);
+  };
+  const TRect min = p->Geometry().Buttons[2].Rect;
+  click(min.Left + 3, min.Top + 3);
+  // No window manager offscreen: the window rolls up to its caption bar.
+  ASSERT_EQ(f->WindowState(), wsMinimized);
+  EXPECT_TRUE(f->RolledUp());
+  EXPECT_EQ(p->ButtonStates(), (std::vector<int>{0, 0, 0}));
+  // The same place now restores.
+  click(min.Left + 3, min.Top + 3);
+  EXPECT_EQ(f->WindowState(), wsNormal);
+  EXPECT_FALSE(f->RolledUp());
+  EXPECT_EQ(p->ButtonStates(), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(f->BoundsRect(), Rect(40, 30, 479, 560));
 }
 
 TEST_F(SkinFrameTest, DroppingTheSkinGivesThePlainWindowBack) {

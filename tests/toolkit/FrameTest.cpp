@@ -6,16 +6,19 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Forms.h"
+#include "toolkit/WindowSystem.h"
 
 namespace {
 
@@ -361,3 +364,161 @@ TEST_F(FrameTest, TransparentIconCornersShowWhatLiesBehind) {
 }
 
 }  // namespace
+
+// A window manager that the offscreen platform stands in for: window-state
+// requests go to the window system, which carries them out.
+class WindowManagerFrameTest : public FrameTest {
+ protected:
+  void SetUp() override {
+    FrameTest::SetUp();
+    SetWindowManagerPresentForTesting(1);
+  }
+  void TearDown() override {
+    SetWindowManagerPresentForTesting(-1);
+    FrameTest::TearDown();
+  }
+};
+
+TEST_F(WindowManagerFrameTest, MaximiseAndRestoreGoThroughTheWindowSystem) {
+  auto f = FramedForm();
+  f->SetBounds(50, 40, f->Width(), f->Height());
+  f->Show();
+  QWidget* w = f->Handle();
+  f->Perform(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  // The window system was asked, not worked around.
+  EXPECT_TRUE(w->isMaximized());
+  EXPECT_EQ(f->WindowState(), wsMaximized);
+  f->Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_FALSE(w->isMaximized());
+  EXPECT_EQ(f->WindowState(), wsNormal);
+  EXPECT_EQ(f->BoundsRect(), Rect(50, 40, 489, 570));
+  f->Perform(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(w->isMinimized());
+  EXPECT_FALSE(f->RolledUp());
+  EXPECT_EQ(f->WindowState(), wsMinimized);
+}
+
+TEST_F(WindowManagerFrameTest, AWindowTheDesktopMaximisedIsRestoredByTheProgram) {
+  auto f = FramedForm();
+  f->SetBounds(50, 40, f->Width(), f->Height());
+  f->Show();
+  QWidget* w = f->Handle();
+  // A shortcut of the desktop: the window system maximises the window.
+  w->showMaximized();
+  EXPECT_EQ(f->WindowState(), wsMaximized);
+  f->Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_FALSE(w->isMaximized());
+  EXPECT_EQ(f->WindowState(), wsNormal);
+  EXPECT_EQ(f->BoundsRect(), Rect(50, 40, 489, 570));
+}
+
+TEST_F(WindowManagerFrameTest, ACaptionDoubleClickMaximisesAndAPressWaitsForTheDragDistance) {
+  auto f = FramedForm();
+  f->SetBounds(50, 40, f->Width(), f->Height());
+  f->Show();
+  QWidget* w = f->Handle();
+  // A press alone starts no move, so the second click stays the program's.
+  Mouse(w, QEvent::MouseButtonPress, {200, 10}, Qt::LeftButton, Qt::LeftButton);
+  EXPECT_FALSE(WindowDragActive(w));
+  Mouse(w, QEvent::MouseButtonRelease, {200, 10}, Qt::LeftButton, Qt::NoButton);
+  Mouse(w, QEvent::MouseButtonDblClick, {200, 10}, Qt::LeftButton, Qt::LeftButton);
+  Mouse(w, QEvent::MouseButtonRelease, {200, 10}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_TRUE(w->isMaximized());
+  Mouse(w, QEvent::MouseButtonPress, {200, 10}, Qt::LeftButton, Qt::LeftButton);
+  Mouse(w, QEvent::MouseButtonRelease, {200, 10}, Qt::LeftButton, Qt::NoButton);
+  Mouse(w, QEvent::MouseButtonDblClick, {200, 10}, Qt::LeftButton, Qt::LeftButton);
+  Mouse(w, QEvent::MouseButtonRelease, {200, 10}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_FALSE(w->isMaximized());
+  EXPECT_EQ(f->WindowState(), wsNormal);
+  // Past the drag distance the move starts (offscreen, the program
+  // tracks it: the window follows the pointer).
+  const QPoint start = w->mapToGlobal(QPoint(200, 10));
+  MouseAt(w, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+  MouseAt(w, QEvent::MouseMove, start + QPoint(1, 1), Qt::NoButton, Qt::LeftButton);
+  EXPECT_FALSE(WindowDragActive(w));
+  MouseAt(w, QEvent::MouseMove, start + QPoint(20, 10), Qt::NoButton, Qt::LeftButton);
+  EXPECT_TRUE(WindowDragActive(w));
+  MouseAt(w, QEvent::MouseMove, start + QPoint(40, 30), Qt::NoButton, Qt::LeftButton);
+  MouseAt(w, QEvent::MouseButtonRelease, start + QPoint(40, 30), Qt::LeftButton, Qt::NoButton);
+  EXPECT_FALSE(WindowDragActive(w));
+  EXPECT_EQ(f->Left(), 50 + 40 - 20);
+}
+
+TEST_F(FrameTest, WithoutAWindowManagerMinimiseRollsTheWindowUpToItsCaptionBar) {
+  auto f = FramedForm();
+  f->SetBounds(50, 40, f->Width(), f->Height());
+  f->SetWindowRegion(QRegion(2, 0, 435, 530));
+  f->Show();
+  QWidget* w = f->Handle();
+  f->Perform(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_EQ(f->WindowState(), wsMinimized);
+  EXPECT_TRUE(f->RolledUp());
+  EXPECT_FALSE(w->isMinimized());
+  // Where it was, as wide as it was: the caption bar alone, in the frame's
+  // own outline.
+  EXPECT_EQ(w->geometry(), QRect(50, 40, 439, 530));
+  EXPECT_EQ(w->mask(), QRegion(2, 0, 435, 23));
+  // A click on the caption bar gives it back as it was.
+  Mouse(w, QEvent::MouseButtonPress, {200, 10}, Qt::LeftButton, Qt::LeftButton);
+  Mouse(w, QEvent::MouseButtonRelease, {200, 10}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(f->WindowState(), wsNormal);
+  EXPECT_FALSE(f->RolledUp());
+  EXPECT_EQ(w->mask(), QRegion(2, 0, 435, 530));
+  // Nor does the double click's second press maximise it.
+  Mouse(w, QEvent::MouseButtonDblClick, {200, 10}, Qt::LeftButton, Qt::LeftButton);
+  Mouse(w, QEvent::MouseButtonRelease, {200, 10}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(f->WindowState(), wsNormal);
+  // Minimised from maximised, it comes back maximised.
+  f->Perform(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  f->Perform(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(f->RolledUp());
+  f->Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_EQ(f->WindowState(), wsMaximized);
+  EXPECT_FALSE(f->RolledUp());
+}
+
+TEST_F(FrameTest, TheMinimumSizeReachesTheWindowSystemAndStopsACornerDrag) {
+  auto f = FramedForm();
+  f->SetMinClientSize(300, 200);
+  f->SetBounds(50, 40, f->Width(), f->Height());
+  f->Show();
+  QWidget* w = f->Handle();
+  EXPECT_EQ(w->minimumSize(), QSize(308, 227));
+  const QPoint start = w->mapToGlobal(QPoint(437, 528));
+  MouseAt(w, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+  MouseAt(w, QEvent::MouseMove, start - QPoint(400, 450), Qt::NoButton, Qt::LeftButton);
+  MouseAt(w, QEvent::MouseButtonRelease, start - QPoint(400, 450), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(f->Width(), 308);
+  EXPECT_EQ(f->Height(), 227);
+  EXPECT_EQ(f->ClientWidth(), 300);
+  // Asked for less in code, it stays at the minimum too.
+  f->SetBounds(50, 40, 100, 100);
+  EXPECT_EQ(w->size(), QSize(308, 227));
+}
+
+TEST_F(FrameTest, TheWindowMenuOffersSizeWhereTheWindowSizes) {
+  auto f = FramedForm();
+  f->Show();
+  f->ShowSystemMenu(QPoint(10, 10));
+  auto* menu = f->Handle()->findChild<QMenu*>();
+  ASSERT_NE(menu, nullptr);
+  const auto actions = menu->actions();
+  auto size = std::find_if(actions.begin(), actions.end(),
+                           [](QAction* a) { return a->text() == QLatin1String("&Size"); });
+  ASSERT_NE(size, actions.end());
+  EXPECT_TRUE((*size)->isEnabled());
+  menu->close();
+}
+
+TEST_F(FrameTest, AReversedLayoutKeepsTheWindowsLeftToRightAsAWhole) {
+  // What "-reverse" on the command line does before the program starts.
+  QGuiApplication::setLayoutDirection(Qt::RightToLeft);
+  Application->Initialize();
+  EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
+  auto f = FramedForm();
+  auto* e = new TEdit(f.get());
+  e->SetParent(f.get());
+  f->Show();
+  EXPECT_EQ(f->Handle()->layoutDirection(), Qt::LeftToRight);
+  EXPECT_EQ(e->Handle()->layoutDirection(), Qt::LeftToRight);
+}
