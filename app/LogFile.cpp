@@ -8,13 +8,14 @@
 #include <cerrno>
 #include <random>
 
+#include "toolkit/Graphics.h"
 #include "toolkit/SysUtils.h"
 
 namespace {
 
 [[noreturn]] void CannotCreate(const std::string& path, int error) {
-  throw EFCreateError(
-      Format("Cannot create file \"%s\". %s", path.c_str(), SysErrorMessage(error).c_str()));
+  throw EFCreateError(Format("Cannot create file \"%s\". %s", FromFileSystemName(path).c_str(),
+                             SysErrorMessage(error).c_str()));
 }
 
 std::string Folder(const std::string& path) {
