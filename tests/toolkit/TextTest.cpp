@@ -163,9 +163,6 @@ TEST_F(Text, DrawnTextIsTheLettersItHolds) {
 }
 
 TEST_F(Text, AnEllipsisCutsWholeCharacters) {
-  // "Жжжжжжжжжжжж" in a box that holds a few of them and the dots.
-  std::string wide;
-  for (int i = 0; i < 12; ++i) wide += i == 0 ? "\xD0\x96" : "\xD0\xB6";
   auto draw = [](const std::string& text, unsigned flags) {
     auto bmp = std::make_unique<TBitmap>(60, 16);
     bmp->Canvas().Brush().SetColor(clWhite);
@@ -177,13 +174,20 @@ TEST_F(Text, AnEllipsisCutsWholeCharacters) {
     bmp->Canvas().DrawText(text, r, flags);
     return bmp;
   };
-  const auto cut = draw(wide, DT_SINGLELINE | DT_END_ELLIPSIS);
-  // The longest run of whole letters that fits with the dots.
-  std::string fits = wide;
-  while (!fits.empty() && cut->Canvas().TextWidth(fits + "...") > 45) fits.resize(fits.size() - 2);
-  ASSERT_FALSE(fits.empty());
-  const auto expected = draw(fits + "...", DT_SINGLELINE);
-  EXPECT_EQ(*cut->Canvas().Image(), *expected->Canvas().Image());
+  // Rows of two- and three-byte letters ("Ж", "Щ", "€", "ü") in a box that
+  // holds a few of them and the dots.
+  for (const std::string letter : {"\xD0\x96", "\xD0\xA9", "\xE2\x82\xAC", "\xC3\xBC"}) {
+    std::string row;
+    for (int i = 0; i < 12; ++i) row += letter;
+    const auto cut = draw(row, DT_SINGLELINE | DT_END_ELLIPSIS);
+    // The longest run of whole letters that fits with the dots.
+    std::string fits = row;
+    while (!fits.empty() && cut->Canvas().TextWidth(fits + "...") > 45)
+      fits.resize(fits.size() - letter.size());
+    ASSERT_FALSE(fits.empty());
+    const auto expected = draw(fits + "...", DT_SINGLELINE);
+    EXPECT_EQ(*cut->Canvas().Image(), *expected->Canvas().Image()) << letter;
+  }
 }
 
 TEST(FileSystemNames, AreSpelledAsTheSystemSpellsThem) {
