@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
@@ -158,6 +159,8 @@ TMessageForm::TMessageForm(TComponent* owner, const std::string& text, const std
     details_->Editor()->setTextInteractionFlags(Qt::TextSelectableByMouse |
                                                 Qt::TextSelectableByKeyboard);
     details_->SetText(details);
+    // Measured in the font the text is shown in.
+    const QFontMetrics metrics(details_->Editor()->font());
     int widest = 0;
     int lines = 0;
     std::size_t start = 0;
@@ -166,14 +169,16 @@ TMessageForm::TMessageForm(TComponent* owner, const std::string& text, const std
       if (end == std::string::npos) end = details.size();
       std::string line = details.substr(start, end - start);
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      widest = std::max(widest, c.TextWidth(line));
+      widest = std::max(widest, metrics.horizontalAdvance(ToQString(line)));
       ++lines;
       start = end + 1;
     }
     if (!details.empty() && details.back() == '\n') --lines;
-    constexpr int kFrame = 2 * 2 + 2 * 1 + 4;  // border, document margin, a cursor's room
+    // Border, document margins (Qt's text layout adds its own) and room to
+    // spare, so that no line is cut.
+    constexpr int kFrame = 2 * 2 + 2 * 4 + 16;
     constexpr int kMostLines = 14;
-    const int line_height = c.TextHeight("Wg");
+    const int line_height = metrics.lineSpacing();
     const int max_width = std::max(300, Screen->Width() * 3 / 4) - 2 * kMargin;
     const bool too_wide = widest + kFrame > max_width;
     const bool too_tall = lines > kMostLines;

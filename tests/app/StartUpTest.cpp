@@ -11,11 +11,14 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <cerrno>
+#include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ProgramInfo.h"
@@ -269,6 +272,7 @@ TEST(StartUp, ThePermissionErrorBoxCarriesTheAdviceToReadAndCopy) {
   struct TSeen {
     std::string message, caption, details, copied;
     bool error_icon = false, read_only = false, below_message = false, above_ok = false;
+    std::pair<int, int> scroll_ranges{-1, -1};
     int boxes = 0;
   } seen;
   const int hook = Application->HookWindows([&seen](TWindowHookKind kind, QWidget* w) {
@@ -286,6 +290,10 @@ TEST(StartUp, ThePermissionErrorBoxCarriesTheAdviceToReadAndCopy) {
         seen.below_message =
             details->Top() >= box->MessageLabel()->Top() + box->MessageLabel()->Height();
         seen.above_ok = details->Top() + details->Height() <= box->FindButton(mrOk)->Top();
+        // Every line whole in view: nothing to scroll to either way.
+        QPlainTextEdit* editor = details->Editor();
+        seen.scroll_ranges = {editor->horizontalScrollBar()->maximum(),
+                              editor->verticalScrollBar()->maximum()};
         // Selected and copied with the keys, as a user copies a command.
         QGuiApplication::clipboard()->clear();
         details->SetFocus();
@@ -293,6 +301,8 @@ TEST(StartUp, ThePermissionErrorBoxCarriesTheAdviceToReadAndCopy) {
         QTest::keyClick(details->Handle(), Qt::Key_C, Qt::ControlModifier);
         seen.copied = FromQString(QGuiApplication::clipboard()->text());
       }
+      if (const char* dir = std::getenv("SONARIX_SHOT_DIR"))
+        box->Handle()->grab().save(QString::fromLocal8Bit(dir) + "/permission-box.png");
       box->FindButton(mrOk)->Click();
     });
   });
@@ -310,6 +320,7 @@ TEST(StartUp, ThePermissionErrorBoxCarriesTheAdviceToReadAndCopy) {
   EXPECT_TRUE(seen.read_only);
   EXPECT_TRUE(seen.below_message);
   EXPECT_TRUE(seen.above_ok);
+  EXPECT_EQ(seen.scroll_ranges, std::make_pair(0, 0)) << "horizontal, vertical";
   // The clipboard holds lines as the system writes them.
   EXPECT_EQ(seen.copied, advice);
 }
