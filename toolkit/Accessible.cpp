@@ -136,7 +136,7 @@ class TControlAccessible : public QAccessibleWidget {
 
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Name) {
-      const QString name = NameOf(control_);
+      QString name = NameOf(control_);
       if (!name.isEmpty()) return name;
     }
     if (t == QAccessible::Description && !control_->Hint().empty())

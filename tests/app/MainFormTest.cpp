@@ -51,6 +51,7 @@ void Pump(int ms) {
 std::vector<std::string> LogLines(TForm1* form) {
   std::vector<std::string> lines;
   TStrings& l = form->sMemo1->Lines();
+  lines.reserve(static_cast<std::size_t>(l.Count()));
   for (int i = 0; i < l.Count(); ++i) lines.push_back(l[i]);
   return lines;
 }
@@ -397,7 +398,7 @@ TEST_F(MainFormTest, ASaveThatFailsMidwayLeavesTheOldFileByteForByte) {
   {
     std::ofstream filler(small / "filler", std::ios::binary);
     const std::string page(4096, 'f');
-    while (filler.write(page.data(), page.size()) && filler.flush()) {
+    while (filler.write(page.data(), static_cast<std::streamsize>(page.size())) && filler.flush()) {
     }
   }
   std::filesystem::resize_file(small / "filler",
@@ -572,6 +573,7 @@ TEST_F(MainFormTest, WindowMatchesItsStoredSettings) {
     EXPECT_EQ(c->Font().Color(), 0x00D2D2D2);
     if (auto* box = dynamic_cast<TsComboBox*>(c)) {
       std::vector<std::string> items;
+      items.reserve(static_cast<std::size_t>(box->Items().Count()));
       for (int i = 0; i < box->Items().Count(); ++i) items.push_back(box->Items()[i]);
       EXPECT_EQ(items, in.items);
       EXPECT_EQ(box->ItemIndex(), in.item_index);
@@ -695,6 +697,7 @@ TEST_F(MainFormTest, WindowMatchesItsStoredSettings) {
   std::vector<TWinControl*> order;
   f->GetTabOrderList(order);
   std::vector<std::string> names;
+  names.reserve(order.size());
   for (TWinControl* c : order) names.push_back(c->Name());
   EXPECT_EQ(names,
             (std::vector<std::string>{"sEdit1", "sComboBox4", "sComboBox1", "sComboBox2",
