@@ -129,6 +129,7 @@ void TAboutBox::CreateControls() {
     Image1->Picture().Assign(*bitmap);
   }
   Image1->SetHint(kMakerWebAddress);
+  Image1->SetAccessibleName("Sonarix Logo");
   Image1->OnClick = TNotifyEvent(this, &TAboutBox::Image1Click);
   Image1->OnMouseMove = TMouseMoveEvent(this, &TAboutBox::Image1MouseMove);
   Image1->OnMouseLeave = TNotifyEvent(this, &TAboutBox::Image1MouseLeave);

@@ -7,14 +7,16 @@
 
 #include <cerrno>
 #include <random>
+#include <utility>
 
+#include "toolkit/Graphics.h"
 #include "toolkit/SysUtils.h"
 
 namespace {
 
 [[noreturn]] void CannotCreate(const std::string& path, int error) {
-  throw EFCreateError(
-      Format("Cannot create file \"%s\". %s", path.c_str(), SysErrorMessage(error).c_str()));
+  throw EFCreateError(Format("Cannot create file \"%s\". %s", FromFileSystemName(path).c_str(),
+                             SysErrorMessage(error).c_str()));
 }
 
 std::string Folder(const std::string& path) {
@@ -39,7 +41,14 @@ std::string FollowLinks(const std::string& path) {
     const ssize_t n = ::readlink(at.c_str(), link.data(), link.size());
     if (n < 0 || static_cast<std::size_t>(n) >= link.size()) return path;
     link.resize(static_cast<std::size_t>(n));
-    at = link.front() == '/' ? link : Folder(at) + "/" + link;
+    if (link.front() == '/') {
+      at = link;
+    } else {
+      std::string joined = Folder(at);
+      joined += '/';
+      joined += link;
+      at = std::move(joined);
+    }
   }
   return path;  // a loop: let the open report it
 }

@@ -3,7 +3,8 @@
 
 #include <string>
 
-// Writes `text` as the file `path`, byte for byte. A regular file (or the
+// Writes `text` as the file `path` (spelled as the file system spells
+// names: ToFileSystemName), byte for byte. A regular file (or the
 // regular file a chain of symbolic links leads to; the links stay) is
 // replaced in one step, and only once the new content is completely and
 // durably written beside it: a full disk or a crash midway leaves the old

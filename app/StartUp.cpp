@@ -13,6 +13,9 @@
 
 #include "app/ProgramIcon.h"
 #include "app/ProgramInfo.h"
+#include "ping/ICMP.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/Forms.h"
 
 namespace {
 
@@ -255,4 +258,19 @@ std::string EchoPermissionHint(const platform::TEchoPermissions& p) {
          "         echo 'net.ipv4.ping_group_range = 0 2147483647' | sudo tee "
          "/etc/sysctl.d/60-ping-group-range.conf\n";
   return out.str();
+}
+
+std::string EchoPermissionAdvice(const platform::TEchoPermissions& p) {
+  std::string advice = EchoPermissionHint(p);
+  const std::string prefix = std::string(kProgramExecutable) + ": ";
+  if (advice.compare(0, prefix.size(), prefix) == 0) advice.erase(0, prefix.size());
+  if (!advice.empty() && advice[0] >= 'a' && advice[0] <= 'z')
+    advice[0] = static_cast<char>(advice[0] - 'a' + 'A');
+  while (!advice.empty() && advice.back() == '\n') advice.pop_back();
+  return advice;
+}
+
+void ShowNoPingHandleBox(const std::string& advice) {
+  MessageDlgDetails(TApplication::ExceptionText(kNoPingHandle), advice, Application->Title(),
+                    mtError, mbOK);
 }

@@ -62,3 +62,9 @@ void SetProgramWindowIcon();
 // handle": which of the two permissions to grant and the command for each,
 // or, when permission is not what failed, what the kernel said.
 std::string EchoPermissionHint(const platform::TEchoPermissions& p);
+// The same explanation as the error box shows it, for a user who started the
+// program from a menu: without the program's name in front of it.
+std::string EchoPermissionAdvice(const platform::TEchoPermissions& p);
+// The error box of a start-up that got no echo handle: "Unable to get ping
+// handle." as its message and `advice` below it, to read and to copy.
+void ShowNoPingHandleBox(const std::string& advice);

@@ -153,6 +153,7 @@ void TForm1::CreateControls() {
   sMemo1->SetReadOnly(false);
   // The log has no caption: its bound label stays inactive.
   SetCaptionSettings(*sMemo1->BoundLabel(), false, "", sclLeft, clWindowText);
+  sMemo1->SetAccessibleName("Ping Log");
 
   sPanel4 = make_panel("sPanel4", alBottom, 336, 100);
   GrScope1 = new TGrScope(this);
@@ -161,6 +162,7 @@ void TForm1::CreateControls() {
   GrScope1->SetBounds(1, 1, 429, 98);
   GrScope1->SetAlign(alClient);
   GrScope1->SetHint("Reply Time (in milliseconds)");
+  GrScope1->SetAccessibleName("Reply Time Chart");
   GrScope1->SetShowHint(true);
   GrScope1->SetParentShowHint(false);
   GrScope1->SetInterval(250);
@@ -392,7 +394,9 @@ void TForm1::sBitBtn4Click(TObject*) {
 }
 
 void TForm1::SaveLogTo(const std::string& path) {
-  SaveTextFile(path, sMemo1->Text());
+  // The user's text goes out in UTF-8 as the log holds it; the name is
+  // spelled as the file system spells names.
+  SaveTextFile(ToFileSystemName(path), sMemo1->Text());
 }
 
 void TForm1::sBitBtn5Click(TObject*) {

@@ -21,18 +21,23 @@ namespace {
 
 // Before the error box: a start-up that got no echo handle says on standard
 // error what to grant, so that a user who started it from a terminal (or
-// reads the session's log) learns why.
-void ExplainStartUpFailure() {
+// reads the session's log) learns why. Returns the same advice for the error
+// box (a user who started it from a menu has no terminal); empty for any
+// other failure.
+std::string ExplainStartUpFailure() {
   try {
     throw;
   } catch (const TICMPException& e) {
-    if (e.Message() != kNoPingHandle) return;
+    if (e.Message() != kNoPingHandle) return {};
+    const platform::TEchoPermissions permissions = platform::ReadEchoPermissions();
     std::fprintf(stderr, "%s: %s.\n%s", kProgramExecutable, e.Message().c_str(),
-                 EchoPermissionHint(platform::ReadEchoPermissions()).c_str());
+                 EchoPermissionHint(permissions).c_str());
     std::fflush(stderr);
+    return EchoPermissionAdvice(permissions);
   } catch (...) {
     // Any other error has nothing to add to the error box.
   }
+  return {};
 }
 
 }  // namespace
@@ -89,8 +94,11 @@ int main(int argc, char** argv) {
     Application->Run();
   } catch (...) {
     // A failed start-up: the message is shown and the program ends.
-    ExplainStartUpFailure();
-    Application->HandleException(Application);
+    const std::string advice = ExplainStartUpFailure();
+    if (advice.empty())
+      Application->HandleException(Application);
+    else
+      ShowNoPingHandleBox(advice);
     return 1;
   }
   return 0;

@@ -4,6 +4,9 @@
 #include <net/if.h>
 #include <netdb.h>
 
+#include <QString>
+#include <QUrl>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -187,12 +190,27 @@ std::string Ip6Text(const TIp6Address& address) {
   return out;
 }
 
+std::string AsciiHostName(const std::string& name) {
+  const bool ascii = std::all_of(name.begin(), name.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return name;
+  const QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  // Bytes that are no UTF-8 name no host.
+  if (text.contains(QChar::ReplacementCharacter)) return {};
+  const QByteArray ace = QUrl::toAce(text);
+  return std::string(ace.constData(), static_cast<std::size_t>(ace.size()));
+}
+
 namespace {
 
 // One family's addresses of `name` from the system resolver: the host entry
 // (official name, aliases, addresses) and the h_errno reasons as
 // gethostbyname2_r gives them.
-int SystemResolveFamily(const std::string& name, int family, THostEnt& entry) {
+int SystemResolveFamily(const std::string& typed, int family, THostEnt& entry) {
+  // A name with letters beyond ASCII (UTF-8, as the program's text is) is
+  // asked in its ASCII form, as domain names are registered and served.
+  const std::string name = AsciiHostName(typed);
+  if (name.empty()) return WSAHOST_NOT_FOUND;
   hostent result{};
   hostent* found = nullptr;
   int h_error = 0;

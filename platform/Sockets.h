@@ -103,6 +103,12 @@ std::optional<THostEnt> GetHostByNameAny(const char* name);
 // A resolver may answer with IPv6 addresses alone (`addresses6`); the
 // IPv4-only calls then see a name without an address.
 using THostResolver = std::function<int(const std::string& name, THostEnt& entry)>;
+// A host name as the system resolver is asked for it: ASCII names as they
+// are, a name with other letters (UTF-8) in its ASCII-compatible form
+// ("bücher.example" is "xn--bcher-kva.example"); empty for bytes that are
+// no UTF-8 or a name that has no such form.
+std::string AsciiHostName(const std::string& name);
+// The system resolver takes names of any script (AsciiHostName).
 // IPv4 addresses only (the system resolver's A records and hosts lines).
 int SystemResolveHost(const std::string& name, THostEnt& entry);
 // IPv4 addresses, or for a name without any, its IPv6 ones.

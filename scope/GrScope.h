@@ -105,6 +105,8 @@ class TGrScope : public TGrGraphicImageControl {
  public:
   explicit TGrScope(TComponent* owner);
   ~TGrScope() override;
+  // A picture to assistive technology, named for what it shows.
+  TAccessibleRole AccessibleRole() const override { return TAccessibleRole::arGraphic; }
 
   bool AutoUpdate() const { return auto_update_; }
   void SetAutoUpdate(bool value);

@@ -57,8 +57,29 @@ void TsBoundLabel::SetMaxWidth(int value) {
   if (active_) AlignLabel();
 }
 
+namespace {
+
+// The name a caption gives its control to assistive technology: the words,
+// without the accelerator marks and the colon ("&Count:" names "Count").
+std::string NameFromCaption(const std::string& caption) {
+  std::string name;
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    name += caption[i];
+  }
+  while (!name.empty() && (name.back() == ':' || name.back() == ' ')) name.pop_back();
+  return name;
+}
+
+}  // namespace
+
 void TsBoundLabel::SetCaption(const std::string& value) {
   if (value == caption_) return;
+  // The control is named after its caption, unless it was named otherwise.
+  if (TControl* control = Control()) {
+    if (control->AccessibleName().empty() || control->AccessibleName() == NameFromCaption(caption_))
+      control->SetAccessibleName(NameFromCaption(value));
+  }
   caption_ = value;
   if (!active_ || label_ == nullptr) return;
   label_->SetCaption(caption_);

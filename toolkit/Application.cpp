@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "toolkit/Accessible.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Forms.h"
 #include "toolkit/SysUtils.h"
@@ -111,6 +112,7 @@ void TApplication::Initialize(int& argc, char** argv) {
     qAddPostRoutine([] { Application->ReleaseQtObjects(); });
   }
   RegisterProgramFonts();
+  InstallAccessibleFactory();
   terminated_ = false;
 }
 

@@ -65,6 +65,7 @@ class TBitBtn : public TCustomControl {
   bool Pushed() const { return pressed_; }
 
   void Click() override;
+  TAccessibleRole AccessibleRole() const override { return TAccessibleRole::arPushButton; }
 
  protected:
   void Paint() override;

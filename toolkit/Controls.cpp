@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "toolkit/Accessible.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
@@ -85,9 +86,26 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
 }
 
 TControl::~TControl() {
+  ForgetAccessible(this);
   Destroying();
   Application->ControlDestroying(this);
   if (parent_) parent_->RemoveControl(this);
+}
+
+void TControl::SetHint(const std::string& hint) {
+  hint_ = hint;
+  if (IsWindowed()) {
+    if (QWidget* w = static_cast<TWinControl*>(this)->Handle())
+      w->setAccessibleDescription(ToQString(hint));
+  }
+}
+
+void TControl::SetAccessibleName(const std::string& name) {
+  accessible_name_ = name;
+  if (IsWindowed()) {
+    if (QWidget* w = static_cast<TWinControl*>(this)->Handle())
+      w->setAccessibleName(ToQString(name));
+  }
 }
 
 void TControl::SetParent(TWinControl* parent) {

@@ -137,6 +137,11 @@ using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
 using TKeyEvent = TEvent<TObject*, std::uint16_t&, TShiftState>;
 using TKeyPressEvent = TEvent<TObject*, char&>;
 
+// What a control is to assistive technology (a screen reader). arDefault:
+// a windowed control is what its Qt widget says it is; a graphic control is
+// not shown to it.
+enum class TAccessibleRole : std::uint8_t { arDefault, arPushButton, arStaticText, arGraphic };
+
 class TControl : public TComponent {
  public:
   explicit TControl(TComponent* owner);
@@ -194,7 +199,13 @@ class TControl : public TComponent {
   void SetParentFont(bool value);
 
   const std::string& Hint() const { return hint_; }
-  void SetHint(const std::string& hint) { hint_ = hint; }
+  // The hint is also the control's description to assistive technology.
+  void SetHint(const std::string& hint);
+  // The control's name to assistive technology; empty: its caption where
+  // it shows one (a button, a label).
+  const std::string& AccessibleName() const { return accessible_name_; }
+  void SetAccessibleName(const std::string& name);
+  virtual TAccessibleRole AccessibleRole() const { return TAccessibleRole::arDefault; }
   bool ShowHint() const { return show_hint_; }
   void SetShowHint(bool value);
   bool ParentShowHint() const { return parent_show_hint_; }
@@ -296,6 +307,7 @@ class TControl : public TComponent {
   bool parent_font_ = true;
   bool assigning_parent_font_ = false;
   std::string hint_;
+  std::string accessible_name_;
   bool show_hint_ = false;
   bool parent_show_hint_ = true;
   TCursor cursor_ = crDefault;

@@ -4,12 +4,16 @@
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPlainTextEdit>
 
 #include <algorithm>
 #include <memory>
+
+#include "platform/SystemMetrics.h"
 
 namespace {
 
@@ -98,7 +102,8 @@ QImage MessageIcon(TMsgDlgType type) {
 // ---- TMessageForm --------------------------------------------------------------
 
 TMessageForm::TMessageForm(TComponent* owner, const std::string& text, const std::string& caption,
-                           TMsgDlgType type, TMsgDlgButtons buttons, TMsgDlgBtn default_button)
+                           TMsgDlgType type, TMsgDlgButtons buttons, TMsgDlgBtn default_button,
+                           const std::string& details)
     : TForm(owner), message_(text), type_(type) {
   SetName("MessageForm");
   SetBorderStyle(TFormBorderStyle::bsDialog);
@@ -140,9 +145,54 @@ TMessageForm::TMessageForm(TComponent* owner, const std::string& text, const std
   for (const TButtonInfo& b : kButtons)
     if (buttons & b.button) ++count;
   const int row_width = count * kButtonWidth + std::max(0, count - 1) * kButtonSpacing;
-  const int client_width =
-      std::max(text_left + text_rect.Width() + kMargin, row_width + 2 * kMargin);
-  const int buttons_top = kMargin + content_height + kMargin + 4;
+  int client_width = std::max(text_left + text_rect.Width() + kMargin, row_width + 2 * kMargin);
+  int buttons_top = kMargin + content_height + kMargin + 4;
+
+  if (!details.empty()) {
+    // Line for line, unwrapped, as wide and as tall as the lines are up to
+    // a part of the screen; scroll bars for the rest.
+    details_ = new TMemo(this);
+    details_->SetName("Details");
+    details_->SetParent(this);
+    details_->SetWordWrap(false);
+    details_->SetReadOnly(true);
+    details_->Editor()->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                                Qt::TextSelectableByKeyboard);
+    details_->SetText(details);
+    // Measured in the font the text is shown in.
+    const QFontMetrics metrics(details_->Editor()->font());
+    int widest = 0;
+    int lines = 0;
+    std::size_t start = 0;
+    while (start <= details.size()) {
+      std::size_t end = details.find('\n', start);
+      if (end == std::string::npos) end = details.size();
+      std::string line = details.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      widest = std::max(widest, metrics.horizontalAdvance(ToQString(line)));
+      ++lines;
+      start = end + 1;
+    }
+    if (!details.empty() && details.back() == '\n') --lines;
+    // Border, document margins (Qt's text layout adds its own) and room to
+    // spare, so that no line is cut.
+    constexpr int kFrame = 2 * 2 + 2 * 4 + 16;
+    constexpr int kMostLines = 14;
+    const int line_height = metrics.lineSpacing();
+    const int max_width = std::max(300, Screen->Width() * 3 / 4) - 2 * kMargin;
+    const bool too_wide = widest + kFrame > max_width;
+    const bool too_tall = lines > kMostLines;
+    details_->SetScrollBars(too_wide && too_tall ? TScrollStyle::ssBoth
+                            : too_wide           ? TScrollStyle::ssHorizontal
+                            : too_tall           ? TScrollStyle::ssVertical
+                                                 : TScrollStyle::ssNone);
+    const int bar = platform::GetSystemMetrics(platform::SM_CXVSCROLL);
+    const int width = std::min(widest + kFrame, max_width) + (too_tall ? bar : 0);
+    const int height = std::min(lines, kMostLines) * line_height + kFrame + (too_wide ? bar : 0);
+    details_->SetBounds(kMargin, buttons_top - 4, width, height);
+    client_width = std::max(client_width, width + 2 * kMargin);
+    buttons_top += height + kMargin;
+  }
   SetClientSize(client_width, buttons_top + kButtonHeight + kMargin);
 
   int x = (client_width - row_width) / 2;
@@ -251,6 +301,15 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
   if (caption.empty()) form->SetCaption("Error");
   const TModalResult r = form->ShowModal();
   return r == mrNone ? IDCANCEL : r;
+}
+
+TModalResult MessageDlgDetails(const std::string& text, const std::string& details,
+                               const std::string& caption, TMsgDlgType type,
+                               TMsgDlgButtons buttons) {
+  std::unique_ptr<TMessageForm> form(
+      new TMessageForm(nullptr, text, caption, type, buttons, mbOK, details));
+  if (caption.empty()) form->SetCaption("Error");
+  return form->ShowModal();
 }
 
 // ---- TSaveDialog -----------------------------------------------------------------

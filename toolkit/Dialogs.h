@@ -59,10 +59,15 @@ using TMsgDlgButtons = std::uint16_t;
 // The message box window: an icon, the text and a row of buttons.
 class TMessageForm : public TForm {
  public:
+  // `details`, when given, follow the message in a read-only text a user
+  // can select and copy, line for line (commands to type, say).
   TMessageForm(TComponent* owner, const std::string& text, const std::string& caption,
-               TMsgDlgType type, TMsgDlgButtons buttons, TMsgDlgBtn default_button);
+               TMsgDlgType type, TMsgDlgButtons buttons, TMsgDlgBtn default_button,
+               const std::string& details = {});
 
   const std::string& Message() const { return message_; }
+  // The details' text; nullptr for a box without them.
+  TMemo* DetailsText() const { return details_; }
   TMsgDlgType DlgType() const { return type_; }
   int ButtonCount() const { return static_cast<int>(buttons_.size()); }
   TBitBtn* Button(int index) const { return buttons_.at(static_cast<std::size_t>(index)); }
@@ -79,6 +84,7 @@ class TMessageForm : public TForm {
   TMsgDlgType type_;
   TLabel* label_ = nullptr;
   TImage* icon_ = nullptr;
+  TMemo* details_ = nullptr;
   std::vector<TBitBtn*> buttons_;
   TModalResult escape_result_ = mrCancel;
 };
@@ -86,6 +92,11 @@ class TMessageForm : public TForm {
 // Shows a message box modally; returns the result of the button pressed.
 TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons);
 void ShowMessage(const std::string& text);
+// A box with the message and, below it, details to read and copy; the
+// caption is the box's title ("Error" when empty).
+TModalResult MessageDlgDetails(const std::string& text, const std::string& details,
+                               const std::string& caption, TMsgDlgType type,
+                               TMsgDlgButtons buttons);
 
 // The icon picture of a message box type (32 x 32, drawn).
 QImage MessageIcon(TMsgDlgType type);

@@ -77,6 +77,7 @@ class TPicture {
 class TImage : public TGraphicControl {
  public:
   explicit TImage(TComponent* owner);
+  TAccessibleRole AccessibleRole() const override { return TAccessibleRole::arGraphic; }
 
   TPicture& Picture() { return picture_; }
   bool Stretch() const { return stretch_; }

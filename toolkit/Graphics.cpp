@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QRawFont>
 
@@ -20,12 +21,22 @@
 #include "toolkit/SysUtils.h"
 
 QString ToQString(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 std::string FromQString(const QString& text) {
-  const QByteArray bytes = text.toLatin1();
+  const QByteArray bytes = text.toUtf8();
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::string ToFileSystemName(const std::string& name) {
+  const QByteArray bytes = QFile::encodeName(ToQString(name));
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::string FromFileSystemName(const std::string& name) {
+  return FromQString(
+      QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))));
 }
 
 QColor ToQColor(TColor color) {
@@ -161,11 +172,23 @@ int EmPixels(const TFont& font, const QFont& qf) {
 // the wrong size. Such requests go to the scalable face the program ships.
 constexpr const char* kScalableStandIn = "Tahoma";
 
+// The screens' scale (QT_SCALE_FACTOR, a high-density screen): text is
+// drawn at this many device pixels to one of the program's.
+double DeviceScale() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
+             ? qGuiApp->devicePixelRatio()
+             : 1.0;
+}
+
 bool BitmapFaceLacks(const QFont& f) {
   static std::mutex mutex;
   static std::map<std::string, bool> cache;
-  const std::string key = f.family().toStdString() + "/" + std::to_string(f.pixelSize()) +
-                          (f.bold() ? "/b" : "/r") + (f.italic() ? "i" : "");
+  // The strike drawn is the one of the device size: at a scale of 2 an
+  // 11 pixel face needs its 22 pixel strike, which it may not have.
+  const int device_size = std::max(1, static_cast<int>(std::lround(f.pixelSize() * DeviceScale())));
+  const std::string key = f.family().toStdString() + "/" + std::to_string(f.pixelSize()) + "@" +
+                          std::to_string(device_size) + (f.bold() ? "/b" : "/r") +
+                          (f.italic() ? "i" : "");
   std::lock_guard lock(mutex);
   auto it = cache.find(key);
   if (it != cache.end()) return it->second;
@@ -179,6 +202,11 @@ bool BitmapFaceLacks(const QFont& f) {
       if (bold == f.bold() && italic == f.italic()) has_style = true;
     }
     lacks = info.pixelSize() != f.pixelSize() || !has_style;
+    if (!lacks && device_size != f.pixelSize()) {
+      QFont device(f);
+      device.setPixelSize(device_size);
+      lacks = QFontInfo(device).pixelSize() != device_size;
+    }
   }
   cache.emplace(key, lacks);
   return lacks;
@@ -726,7 +754,11 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
   brush_.SetStyle(TBrushStyle::bsClear);
   for (std::string l : lines) {
     if ((flags & DT_END_ELLIPSIS) && width_of(l) > rect.Width()) {
-      while (!l.empty() && width_of(l + "...") > rect.Width()) l.pop_back();
+      // Whole characters go, never a part of one.
+      while (!l.empty() && width_of(l + "...") > rect.Width()) {
+        while (!l.empty() && (static_cast<unsigned char>(l.back()) & 0xC0) == 0x80) l.pop_back();
+        if (!l.empty()) l.pop_back();
+      }
       l += "...";
     }
     const int w = width_of(l);

@@ -19,9 +19,13 @@ class QFont;
 class QPainter;
 class TBitmap;
 
-// 8-bit system code page text to and from Qt's strings.
+// The toolkit's text (UTF-8, the encoding of the system's locale) to and
+// from Qt's strings. Bytes that are no UTF-8 become U+FFFD.
 QString ToQString(const std::string& text);
 std::string FromQString(const QString& text);
+// A name of the toolkit's text as the file system spells it.
+std::string ToFileSystemName(const std::string& name);
+std::string FromFileSystemName(const std::string& name);
 QColor ToQColor(TColor color);
 QRect ToQRect(const TRect& rect);
 

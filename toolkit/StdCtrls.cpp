@@ -25,14 +25,13 @@
 
 namespace {
 
+// Letters of every script compare without case, as the user sees them.
 bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
-  if (prefix.size() > s.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(s[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i])))
-      return false;
-  }
-  return true;
+  return ToQString(s).startsWith(ToQString(prefix), Qt::CaseInsensitive);
+}
+
+bool SameNoCase(const std::string& a, const std::string& b) {
+  return ToQString(a).compare(ToQString(b), Qt::CaseInsensitive) == 0;
 }
 
 // Line breaks as the controls' text holds them (CR LF) to Qt's (LF) and back.
@@ -776,8 +775,7 @@ int TComboBox::FindPrefix(const std::string& text) const {
 
 int TComboBox::FindExact(const std::string& text) const {
   for (int i = 0; i < items_.Count(); ++i) {
-    const std::string item = items_.Strings(i);
-    if (item.size() == text.size() && StartsWithNoCase(item, text)) return i;
+    if (SameNoCase(items_.Strings(i), text)) return i;
   }
   return -1;
 }

@@ -22,6 +22,7 @@ class EStringListError : public Exception {
 class TCustomLabel : public TGraphicControl {
  public:
   explicit TCustomLabel(TComponent* owner);
+  TAccessibleRole AccessibleRole() const override { return TAccessibleRole::arStaticText; }
 
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment value);

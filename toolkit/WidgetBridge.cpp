@@ -385,9 +385,10 @@ bool TWinControl::KeyEvent(QEvent* e, const std::function<bool()>& qt_default) {
   proc(kd);
   if (kd.Result != 0 || kd.WParam == 0) return true;
   if (e->type() == QEvent::KeyPress && ke->key() != Qt::Key_Tab && ke->key() != Qt::Key_Backtab) {
-    const QString text = ke->text();
-    if (!text.isEmpty() && text.at(0).unicode() < 256 && !(ke->modifiers() & Qt::ControlModifier)) {
-      TMessage ch{WM_CHAR, static_cast<unsigned char>(text.at(0).toLatin1()), 0, 0};
+    // The character is its code point, a letter beyond the BMP included.
+    const QList<uint> chars = ke->text().toUcs4();
+    if (!chars.isEmpty() && !(ke->modifiers() & Qt::ControlModifier)) {
+      TMessage ch{WM_CHAR, static_cast<std::uintptr_t>(chars.front()), 0, 0};
       proc(ch);
       if (ch.Result != 0 || ch.WParam == 0) return true;
     }

@@ -435,6 +435,12 @@ void TWinControl::Dispatch(TMessage& m) {
       return;
     }
     case WM_CHAR: {
+      // A character is a code point. KeyPress sees the ones a char holds
+      // whole (ASCII); any other passes on as it is to the control's editing.
+      if (m.WParam >= 0x80) {
+        m.Result = 0;
+        return;
+      }
       char ch = static_cast<char>(m.WParam);
       KeyPress(ch);
       m.WParam = static_cast<unsigned char>(ch);

@@ -6,11 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <QCursor>
+#include <QFontInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -360,4 +366,62 @@ TEST_F(AboutBoxTest, TitleIsDrawnOverItsBlurredShadowInTheSkinsColour) {
   }
   EXPECT_GT(shaded, 500);
   EXPECT_GT(in_colour, 30);
+}
+
+TEST_F(AboutBoxTest, AtAScaleOfTwoTheLinesAreDrawnAtTheScaledSize) {
+  const char* kName = "AboutBoxTest.AtAScaleOfTwoTheLinesAreDrawnAtTheScaledSize";
+  if (qGuiApp->devicePixelRatio() != 2.0) {
+    // The scale is the application's from its start: again, in a process
+    // started at a scale of 2.
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_SCALE_FACTOR", "2");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QString("--gtest_filter=") + kName});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
+    return;
+  }
+  box_->Show();
+  Pump(20);
+  const QImage shot = box_->Panel1->Handle()->grab().toImage();
+  ASSERT_EQ(shot.width(), 2 * box_->Panel1->Width());
+  if (const char* dir = std::getenv("SONARIX_SHOT_DIR"))
+    box_->Handle()->grab().save(QString::fromLocal8Bit(dir) + "/about-at-2x.png");
+  for (TCustomLabel* line :
+       std::initializer_list<TCustomLabel*>{box_->Copyright, box_->sLabel1, box_->Comments}) {
+    // A face that has the size drawn: the device size, not a strike of the
+    // program's size spread over twice the room.
+    const QFont font = line->Font().ToQFont();
+    QFont device(font);
+    device.setPixelSize(2 * font.pixelSize());
+    EXPECT_EQ(QFontInfo(device).pixelSize(), 2 * font.pixelSize()) << line->Caption();
+    // The ink of the line: its rows and columns in device pixels.
+    const TRect b = line->BoundsRect();
+    // The ground: the colour most of the line's room has.
+    std::map<QRgb, int> colours;
+    for (int y = 2 * b.Top; y < 2 * b.Bottom; ++y)
+      for (int x = 2 * b.Left; x < 2 * b.Right; ++x) ++colours[shot.pixel(x, y)];
+    const QRgb ground =
+        std::max_element(colours.begin(), colours.end(), [](const auto& a, const auto& b) {
+          return a.second < b.second;
+        })->first;
+    int top = -1, bottom = -1, left = shot.width(), right = -1;
+    for (int y = 2 * b.Top; y < 2 * b.Bottom; ++y)
+      for (int x = 2 * b.Left; x < 2 * b.Right; ++x) {
+        const QRgb c = shot.pixel(x, y);
+        if (std::abs(qGray(c) - qGray(ground)) < 64) continue;
+        if (top < 0) top = y;
+        bottom = y;
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+    ASSERT_GE(top, 0) << line->Caption();
+    // 11 pixel lines: their capitals and descenders span well over 16 device
+    // pixels at twice the size (a strike of the program's size, about 11).
+    EXPECT_GE(bottom - top + 1, 16) << line->Caption();
+    EXPECT_GT(right, left) << line->Caption();
+  }
 }

@@ -51,6 +51,7 @@ void Pump(int ms) {
 std::vector<std::string> LogLines(TForm1* form) {
   std::vector<std::string> lines;
   TStrings& l = form->sMemo1->Lines();
+  lines.reserve(static_cast<std::size_t>(l.Count()));
   for (int i = 0; i < l.Count(); ++i) lines.push_back(l[i]);
   return lines;
 }
@@ -291,6 +292,45 @@ TEST_F(MainFormTest, SaveLogWritesTheMemoTextByteForByte) {
   EXPECT_EQ(ReadFile(path + ".txt"), "Resolving host 'x'\r\n\r\ntyped by the user\r\nmore\r\n");
 }
 
+TEST_F(MainFormTest, NamesAndTypedTextBeyondLatin1AreSavedAsTheyAre) {
+  TWindowAnswers answers;
+  form_->sMemo1->Clear();
+  form_->sMemo1->Lines().Add("Resolving host 'x'");
+  // Typed into the log, key by key: "Prüfung € Привет مرحبا".
+  const std::string typed =
+      "Pr\xC3\xBC"
+      "fung \xE2\x82\xAC \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
+      "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7";
+  QPlainTextEdit* editor = form_->sMemo1->Editor();
+  form_->sMemo1->SetFocus();
+  editor->moveCursor(QTextCursor::End);
+  for (const uint c : QString::fromUtf8(typed.c_str()).toUcs4()) {
+    const QString letter = QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1);
+    QTest::sendKeyEvent(QTest::Click, editor, static_cast<Qt::Key>(letter.toUpper().toUcs4()[0]),
+                        letter, Qt::NoModifier);
+  }
+  ASSERT_EQ(form_->sMemo1->Lines()[1], typed);
+
+  // "Prüfung-Привет-€" as the name typed in the dialog.
+  const std::string name =
+      "Pr\xC3\xBC"
+      "fung-\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82-\xE2\x82\xAC";
+  answers.save_as = (dir_ / name).string();
+  ClickButton(form_->sBitBtn4);
+  ASSERT_EQ(answers.dialogs, 1);
+  EXPECT_TRUE(answers.messages.empty());
+  // The folder holds exactly that name, in the bytes the system spells it with.
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{name + ".txt"});
+  const std::string saved = ReadFile((dir_ / (name + ".txt")).string());
+  // The program's own line as ever (ASCII, CR LF); the typed text in UTF-8.
+  EXPECT_EQ(saved, "Resolving host 'x'\r\n" + typed);
+  EXPECT_EQ(QString::fromUtf8(saved.c_str()).split("\r\n").value(1),
+            QString::fromUtf8(typed.c_str()));
+}
+
 TEST_F(MainFormTest, SaveFailuresShowTheErrorBox) {
   TWindowAnswers answers;
   form_->sMemo1->Lines().Add("Resolving host '127.0.0.1'");
@@ -358,7 +398,7 @@ TEST_F(MainFormTest, ASaveThatFailsMidwayLeavesTheOldFileByteForByte) {
   {
     std::ofstream filler(small / "filler", std::ios::binary);
     const std::string page(4096, 'f');
-    while (filler.write(page.data(), page.size()) && filler.flush()) {
+    while (filler.write(page.data(), static_cast<std::streamsize>(page.size())) && filler.flush()) {
     }
   }
   std::filesystem::resize_file(small / "filler",
@@ -533,6 +573,7 @@ TEST_F(MainFormTest, WindowMatchesItsStoredSettings) {
     EXPECT_EQ(c->Font().Color(), 0x00D2D2D2);
     if (auto* box = dynamic_cast<TsComboBox*>(c)) {
       std::vector<std::string> items;
+      items.reserve(static_cast<std::size_t>(box->Items().Count()));
       for (int i = 0; i < box->Items().Count(); ++i) items.push_back(box->Items()[i]);
       EXPECT_EQ(items, in.items);
       EXPECT_EQ(box->ItemIndex(), in.item_index);
@@ -656,6 +697,7 @@ TEST_F(MainFormTest, WindowMatchesItsStoredSettings) {
   std::vector<TWinControl*> order;
   f->GetTabOrderList(order);
   std::vector<std::string> names;
+  names.reserve(order.size());
   for (TWinControl* c : order) names.push_back(c->Name());
   EXPECT_EQ(names,
             (std::vector<std::string>{"sEdit1", "sComboBox4", "sComboBox1", "sComboBox2",

@@ -5,16 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
 #include <cerrno>
+#include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ProgramInfo.h"
+#include "toolkit/Dialogs.h"
 #include "toolkit/Forms.h"
 
 namespace {
@@ -243,4 +251,76 @@ TEST(StartUp, EchoPermissionHintNamesBothWaysAndTheCommands) {
   const std::string starved_hint = EchoPermissionHint(starved);
   EXPECT_EQ(starved_hint.find("setcap"), std::string::npos);
   EXPECT_NE(starved_hint.find("Too many open files"), std::string::npos) << starved_hint;
+}
+
+TEST(StartUp, ThePermissionErrorBoxCarriesTheAdviceToReadAndCopy) {
+  Application->Initialize();
+  Application->SetTitle(kProgramTitle);
+  platform::TEchoPermissions p;
+  p.range_text = "1 0";
+  p.range = platform::TGroupRange{1, 0};
+  p.groups = {1000};
+  p.ping_socket_error = EACCES;
+  p.raw_socket_error = EPERM;
+  p.program = "/usr/local/bin/sonarix";
+  // The advice is the hint without the program's name in front.
+  const std::string advice = EchoPermissionAdvice(p);
+  const std::string hint = EchoPermissionHint(p);
+  EXPECT_EQ(advice.rfind("Sending ICMP echoes needs one of two permissions", 0), 0u) << advice;
+  EXPECT_EQ(std::string(kProgramExecutable) + ": s" + advice.substr(1) + "\n", hint);
+
+  struct TSeen {
+    std::string message, caption, details, copied;
+    bool error_icon = false, read_only = false, below_message = false, above_ok = false;
+    std::pair<int, int> scroll_ranges{-1, -1};
+    int boxes = 0;
+  } seen;
+  const int hook = Application->HookWindows([&seen](TWindowHookKind kind, QWidget* w) {
+    auto* box = dynamic_cast<TMessageForm*>(FindControl(w));
+    if (kind != TWindowHookKind::whCreate || box == nullptr) return;
+    ++seen.boxes;
+    QTimer::singleShot(0, w, [box, &seen] {
+      seen.message = box->Message();
+      seen.caption = box->Caption();
+      seen.error_icon = box->DlgType() == mtError;
+      TMemo* details = box->DetailsText();
+      if (details != nullptr) {
+        seen.details = details->Text();
+        seen.read_only = details->ReadOnly();
+        seen.below_message =
+            details->Top() >= box->MessageLabel()->Top() + box->MessageLabel()->Height();
+        seen.above_ok = details->Top() + details->Height() <= box->FindButton(mrOk)->Top();
+        // Every line whole in view: nothing to scroll to either way.
+        QPlainTextEdit* editor = details->Editor();
+        seen.scroll_ranges = {editor->horizontalScrollBar()->maximum(),
+                              editor->verticalScrollBar()->maximum()};
+        // Selected and copied with the keys, as a user copies a command.
+        QGuiApplication::clipboard()->clear();
+        details->SetFocus();
+        QTest::keyClick(details->Handle(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(details->Handle(), Qt::Key_C, Qt::ControlModifier);
+        seen.copied = FromQString(QGuiApplication::clipboard()->text());
+      }
+      if (const char* dir = std::getenv("SONARIX_SHOT_DIR"))
+        box->Handle()->grab().save(QString::fromLocal8Bit(dir) + "/permission-box.png");
+      box->FindButton(mrOk)->Click();
+    });
+  });
+  ShowNoPingHandleBox(advice);
+  Application->UnhookWindows(hook);
+
+  ASSERT_EQ(seen.boxes, 1);
+  EXPECT_EQ(seen.message, "Unable to get ping handle.");
+  EXPECT_EQ(seen.caption, "Sonarix - a Ping Utility");
+  EXPECT_TRUE(seen.error_icon);
+  // Line for line (a control's text breaks its lines with CR LF).
+  std::string lines;
+  for (char c : advice) lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(seen.details, lines);
+  EXPECT_TRUE(seen.read_only);
+  EXPECT_TRUE(seen.below_message);
+  EXPECT_TRUE(seen.above_ok);
+  EXPECT_EQ(seen.scroll_ranges, std::make_pair(0, 0)) << "horizontal, vertical";
+  // The clipboard holds lines as the system writes them.
+  EXPECT_EQ(seen.copied, advice);
 }

@@ -248,4 +248,37 @@ TEST(LookupTest, AnExceptionInTheLookupHandlerIsDroppedOnTheAsynchronousPath) {
   EXPECT_THROW(ping.LookupHost("127.0.0.1"), Exception);
 }
 
+TEST(LookupTest, NamesOfAnyScriptReachTheResolverInTheirAsciiForm) {
+  SX_IN_SANDBOX("10.6.6.6 xn--e1afmkfd.xn--80akhbyknj4f\n",
+                "10.7.7.7 xn--bcher-kva.sonarix.test\n");
+  ASSERT_EQ(WSAStartup(0x0101, nullptr), 0);
+  // "bücher" over DNS, "пример.испытание" from the hosts file.
+  auto e = gethostbyname(
+      "b\xC3\xBC"
+      "cher.sonarix.test");
+  ASSERT_TRUE(e) << WSAGetLastError();
+  EXPECT_EQ(inet_ntoa(e->addresses.at(0)), "10.7.7.7");
+  e = GetHostByNameAny(
+      "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80."
+      "\xD0\xB8\xD1\x81\xD0\xBF\xD1\x8B\xD1\x82\xD0\xB0\xD0\xBD\xD0\xB8\xD0\xB5");
+  ASSERT_TRUE(e) << WSAGetLastError();
+  EXPECT_EQ(inet_ntoa(e->addresses.at(0)), "10.6.6.6");
+  // The same name's Latin-1 bytes are no name at all.
+  EXPECT_FALSE(
+      gethostbyname("b\xFC"
+                    "cher.sonarix.test"));
+  EXPECT_EQ(WSAGetLastError(), WSAHOST_NOT_FOUND);
+
+  // And typed into the component, as the host box hands it on.
+  TPing ping(nullptr);
+  TDone done;
+  done.Bind(ping);
+  ping.LookupHost(
+      "b\xC3\xBC"
+      "cher.sonarix.test");
+  ASSERT_TRUE(PumpUntil([&] { return !done.events.empty(); }));
+  EXPECT_EQ(done.events[0], std::make_pair(0, std::string("10.7.7.7")));
+  WSACleanup();
+}
+
 }  // namespace

@@ -23,6 +23,25 @@ platform::u_long Addr(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8
   return v;
 }
 
+TEST(SocketsTest, NamesBeyondAsciiAreAskedInTheirAsciiForm) {
+  EXPECT_EQ(AsciiHostName("Host-1.Example"), "Host-1.Example");  // as typed
+  EXPECT_EQ(AsciiHostName("b\xC3\xBC"
+                          "cher.example"),
+            "xn--bcher-kva.example");
+  EXPECT_EQ(AsciiHostName("B\xC3\x9C"
+                          "CHER.example"),
+            "xn--bcher-kva.example");
+  // "пример.испытание"
+  EXPECT_EQ(AsciiHostName("\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80."
+                          "\xD0\xB8\xD1\x81\xD0\xBF\xD1\x8B\xD1\x82\xD0\xB0\xD0\xBD"
+                          "\xD0\xB8\xD0\xB5"),
+            "xn--e1afmkfd.xn--80akhbyknj4f");
+  // A Latin-1 byte is no UTF-8: no name, never a guess.
+  EXPECT_EQ(AsciiHostName("b\xFC"
+                          "cher.example"),
+            "");
+}
+
 TEST(SocketsTest, StartupIsCounted) {
   const int before = WSAStartupCount();
   WSADATA data;
