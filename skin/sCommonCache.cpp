@@ -57,6 +57,26 @@ const TBitmap& TsCommonData::DisplayBitmap() const {
   return fade_ != nullptr ? fade_->Frame() : cache_;
 }
 
+namespace {
+
+// Draws what the painter's clip lets through of `image` (its top left at
+// `at`), converted to the screen's layout first: the skin's 24-bit images
+// would otherwise be blended line by line, on worker threads for tall ones.
+void DrawPart(QPainter* dc, QPoint at, const QImage& image) {
+  QRect part = image.rect();
+  if (dc->hasClipping()) part &= dc->clipBoundingRect().toAlignedRect().translated(-at);
+  if (part.isEmpty()) return;
+  if (image.format() == QImage::Format_RGB32 || image.depth() % 8 != 0) {
+    dc->drawImage(at + part.topLeft(), image, part);
+    return;
+  }
+  const QImage view(image.constScanLine(part.top()) + part.left() * (image.depth() / 8),
+                    part.width(), part.height(), image.bytesPerLine(), image.format());
+  dc->drawImage(at + part.topLeft(), view.convertToFormat(QImage::Format_RGB32));
+}
+
+}  // namespace
+
 void TsCommonData::CopyCacheToScreen(HDC dc) {
   auto* win = dynamic_cast<TWinControl*>(owner_control_);
   if (dc == nullptr || win == nullptr) return;
@@ -71,7 +91,7 @@ void TsCommonData::CopyCacheToScreen(HDC dc) {
   if (!clip.isEmpty()) {
     TPainterSave saved(dc);
     dc->setClipRegion(clip, Qt::IntersectClip);
-    dc->drawImage(-nc.Left, -nc.Top, DisplayBitmap().Image());
+    DrawPart(dc, QPoint(-nc.Left, -nc.Top), DisplayBitmap().Image());
   }
   win->PaintControls(dc);
 }
