@@ -60,19 +60,22 @@ const TBitmap& TsCommonData::DisplayBitmap() const {
 namespace {
 
 // Draws what the painter's clip lets through of `image` (its top left at
-// `at`), converted to the screen's layout first: the skin's 24-bit images
-// would otherwise be blended line by line, on worker threads for tall ones.
+// `at`), converted to the screen's layout first, piece by piece: the skin's
+// 24-bit images would otherwise be blended line by line, on worker threads
+// for tall ones.
 void DrawPart(QPainter* dc, QPoint at, const QImage& image) {
-  QRect part = image.rect();
-  if (dc->hasClipping()) part &= dc->clipBoundingRect().toAlignedRect().translated(-at);
-  if (part.isEmpty()) return;
-  if (image.format() == QImage::Format_RGB32 || image.depth() % 8 != 0) {
-    dc->drawImage(at + part.topLeft(), image, part);
+  if (!dc->hasClipping() || image.format() == QImage::Format_RGB32 || image.depth() % 8 != 0) {
+    dc->drawImage(at, image);
     return;
   }
-  const QImage view(image.constScanLine(part.top()) + part.left() * (image.depth() / 8),
-                    part.width(), part.height(), image.bytesPerLine(), image.format());
-  dc->drawImage(at + part.topLeft(), view.convertToFormat(QImage::Format_RGB32));
+  const int bytes = image.depth() / 8;
+  for (const QRect& clip : dc->clipRegion()) {
+    const QRect part = clip.translated(-at) & image.rect();
+    if (part.isEmpty()) continue;
+    const QImage piece(image.constScanLine(part.top()) + part.left() * bytes, part.width(),
+                       part.height(), image.bytesPerLine(), image.format());
+    dc->drawImage(at + part.topLeft(), piece.convertToFormat(QImage::Format_RGB32));
+  }
 }
 
 }  // namespace
