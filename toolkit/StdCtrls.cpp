@@ -557,7 +557,10 @@ void TMemo::AppendText(const std::string& text) {
   QTextCursor cursor = e->textCursor();
   cursor.movePosition(QTextCursor::End);
   cursor.insertText(ToQLines(text));
-  e->setTextCursor(cursor);
+  // The editor's caret at the end moved along with the text: setting it
+  // again would repaint and announce it for nothing.
+  const QTextCursor caret = e->textCursor();
+  if (caret.hasSelection() || caret.position() != cursor.position()) e->setTextCursor(cursor);
   e->ensureCursorVisible();
 }
 

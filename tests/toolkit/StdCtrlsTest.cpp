@@ -245,6 +245,18 @@ TEST_F(StdCtrlsTest, MemoRepaintsTheAddedLineNotTheView) {
   EXPECT_LE(painted.height(), 4 * line);
   EXPECT_GE(painted.bottom(), view - line);
   EXPECT_TRUE(repaints.ShowsWhatItHolds());
+
+  // The caret goes to the end, from a selection or from the end itself.
+  QTextCursor selected(memo->Editor()->document()->findBlockByNumber(1));
+  selected.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  memo->Editor()->setTextCursor(selected);
+  memo->Lines().Add("after a selection");
+  const int end = memo->Editor()->document()->characterCount() - 1;
+  EXPECT_FALSE(memo->Editor()->textCursor().hasSelection());
+  EXPECT_EQ(memo->Editor()->textCursor().position(), end);
+  memo->Lines().Add("after the end");
+  EXPECT_EQ(memo->Editor()->textCursor().position(),
+            memo->Editor()->document()->characterCount() - 1);
 }
 
 TEST_F(StdCtrlsTest, MemoEditsAboveTheEndRepaintWhatMoved) {
