@@ -10,7 +10,9 @@
 // - with SONARIX_BASELINE naming another build of the program, beside it:
 //   the CPU time of a 50-echo series with the scope running and the pixels
 //   sent to the X server per scope tick (needs ICMP to 127.0.0.1), and the
-//   time from the pointer entering a button to its first changed pixel.
+//   time from the pointer entering a button to its first changed pixel;
+//   SONARIX_BENCH_RECTS=1 lists the series' damaged rectangles on stderr,
+//   with how often each came (a scrolled view is a copy within the server).
 // "Painted" is the X server's word: the first damage to the new top-level
 // window (the DAMAGE extension), which comes with the client's first frame.
 #include <benchmark/benchmark.h>
