@@ -57,6 +57,29 @@ const TBitmap& TsCommonData::DisplayBitmap() const {
   return fade_ != nullptr ? fade_->Frame() : cache_;
 }
 
+namespace {
+
+// Draws what the painter's clip lets through of `image` (its top left at
+// `at`), converted to the screen's layout first, piece by piece: the skin's
+// 24-bit images would otherwise be blended line by line, on worker threads
+// for tall ones.
+void DrawPart(QPainter* dc, QPoint at, const QImage& image) {
+  if (!dc->hasClipping() || image.format() == QImage::Format_RGB32 || image.depth() % 8 != 0) {
+    dc->drawImage(at, image);
+    return;
+  }
+  const int bytes = image.depth() / 8;
+  for (const QRect& clip : dc->clipRegion()) {
+    const QRect part = clip.translated(-at) & image.rect();
+    if (part.isEmpty()) continue;
+    const QImage piece(image.constScanLine(part.top()) + part.left() * bytes, part.width(),
+                       part.height(), image.bytesPerLine(), image.format());
+    dc->drawImage(at + part.topLeft(), piece.convertToFormat(QImage::Format_RGB32));
+  }
+}
+
+}  // namespace
+
 void TsCommonData::CopyCacheToScreen(HDC dc) {
   auto* win = dynamic_cast<TWinControl*>(owner_control_);
   if (dc == nullptr || win == nullptr) return;
@@ -71,7 +94,7 @@ void TsCommonData::CopyCacheToScreen(HDC dc) {
   if (!clip.isEmpty()) {
     TPainterSave saved(dc);
     dc->setClipRegion(clip, Qt::IntersectClip);
-    dc->drawImage(-nc.Left, -nc.Top, DisplayBitmap().Image());
+    DrawPart(dc, QPoint(-nc.Left, -nc.Top), DisplayBitmap().Image());
   }
   win->PaintControls(dc);
 }

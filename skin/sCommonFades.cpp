@@ -1,5 +1,6 @@
 // Fades between a control's states: started when the state changes while
-// the cache is current, one step every 10 ms, stopped by HaltFade.
+// the cache is current, the first step at once, then one step every 10 ms,
+// stopped by HaltFade.
 #include "skin/sCommonData.h"
 
 #include <algorithm>
@@ -41,6 +42,9 @@ void TsCommonData::StartFade(bool short_fade) {
   host_->PrepareCache();
   fade_ = std::move(fade);
   fade_->Start(TNotifyEvent([this](TObject*) { FadeStep(); }, this));
+  // The first step is shown now, with the event that changed the state (the
+  // pointer's, as a rule); the timer takes the others.
+  FadeStep();
 }
 
 void TsCommonData::HaltFade() {

@@ -11,6 +11,8 @@
 #include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cctype>
@@ -344,6 +346,70 @@ void TCustomEdit::Change() {
 
 // ---- TMemo ----------------------------------------------------------------------
 
+namespace {
+
+// Qt's plain-text layout, but a change repaints what it touched: its lines,
+// and what lies below them when lines came, went or changed height, instead
+// of the whole view. A line added at the end is laid out alone.
+class TMemoLayout : public QPlainTextDocumentLayout {
+ public:
+  TMemoLayout(QTextDocument* document, QPlainTextEdit* editor)
+      : QPlainTextDocumentLayout(document), editor_(editor) {}
+
+ protected:
+  void documentChanged(int from, int removed, int added) override {
+    QTextDocument* doc = document();
+    const int blocks_before = block_count_;
+    const QTextBlock first = doc->findBlock(from);
+    // The lines of the block an edit starts in, before it.
+    const int lines_before = first.isValid() && first.layout() && first.layout()->lineCount() > 0
+                                 ? first.layout()->lineCount()
+                                 : -1;
+    {
+      // Qt's layout asks for the whole view to be repainted; the request
+      // below is narrower.
+      const QSignalBlocker quiet(this);
+      QPlainTextDocumentLayout::documentChanged(from, removed, added);
+    }
+    block_count_ = doc->blockCount();
+    emit documentSizeChanged(documentSize());
+    const QTextBlock last = doc->findBlock(std::max(0, from + std::max(removed, added) - 1));
+    const bool one_line = block_count_ == blocks_before && first == last && first.isValid() &&
+                          first.layout()->lineCount() == lines_before;
+    // Text added at the end moves nothing: below it the view was empty and
+    // stays so.
+    const bool appended = removed == 0 && from + added >= doc->characterCount() - 1;
+    Repaint(first, one_line ? first : appended ? doc->lastBlock() : QTextBlock());
+  }
+
+ private:
+  // Repaints from `first`'s top to `end`'s bottom, or to the view's bottom
+  // when `end` is no block.
+  void Repaint(const QTextBlock& first, const QTextBlock& end) {
+    QWidget* view = editor_->viewport();
+    if (!view->isVisible()) return;
+    const QRect at = first.isValid() ? editor_->cursorRect(QTextCursor(first)) : QRect();
+    // The first block (with the document's margin above it), one above
+    // the view, or one Qt cannot place: all of it.
+    if (!first.isValid() || first.blockNumber() == 0 || !at.isValid() || at.top() < 0) {
+      view->update();
+      return;
+    }
+    int bottom = view->height();
+    if (end.isValid()) {
+      QTextCursor end_of(end);
+      end_of.movePosition(QTextCursor::EndOfBlock);
+      bottom = std::min(bottom, editor_->cursorRect(end_of).bottom() + 1);
+    }
+    if (bottom > at.top()) view->update(QRect(0, at.top(), view->width(), bottom - at.top()));
+  }
+
+  QPlainTextEdit* editor_;
+  int block_count_ = 1;
+};
+
+}  // namespace
+
 int TMemoLines::Count() const {
   // One block per line; an empty last block (after the final line break,
   // or of an empty text) is not a line.
@@ -402,6 +468,9 @@ void TMemoLines::SetText(const std::string& text) {
 
 TMemo::TMemo(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QPlainTextEdit>()) {
   QPlainTextEdit* e = Editor();
+  auto* document = new QTextDocument(e);
+  document->setDocumentLayout(new TMemoLayout(document, e));
+  e->setDocument(document);
   // The frame is the control's to paint (WM_NCPAINT), but Qt must lay the
   // text and the scroll bars out inside it, as a window's client area and
   // bars lie inside its border: a Qt frame of the same width does that.
@@ -487,7 +556,10 @@ void TMemo::AppendText(const std::string& text) {
   QTextCursor cursor = e->textCursor();
   cursor.movePosition(QTextCursor::End);
   cursor.insertText(ToQLines(text));
-  e->setTextCursor(cursor);
+  // The editor's caret at the end moved along with the text: setting it
+  // again would repaint and announce it for nothing.
+  const QTextCursor caret = e->textCursor();
+  if (caret.hasSelection() || caret.position() != cursor.position()) e->setTextCursor(cursor);
   e->ensureCursorVisible();
 }
 

@@ -7,6 +7,12 @@
 //   the label window's, and after 1,000 echoes to 127.0.0.1 (run it alone:
 //   --benchmark_filter=Echoes; about nine minutes, the echoes being 500 ms
 //   apart; needs root, for a network namespace that counts the echoes).
+// - with SONARIX_BASELINE naming another build of the program, beside it:
+//   the CPU time of a 50-echo series with the scope running and the pixels
+//   sent to the X server per scope tick (needs ICMP to 127.0.0.1), and the
+//   time from the pointer entering a button to its first changed pixel;
+//   SONARIX_BENCH_RECTS=1 lists the series' damaged rectangles on stderr,
+//   with how often each came (a scrolled view is a copy within the server).
 // "Painted" is the X server's word: the first damage to the new top-level
 // window (the DAMAGE extension), which comes with the client's first frame.
 #include <benchmark/benchmark.h>
@@ -26,6 +32,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -231,36 +238,42 @@ struct TRig {
   bool Ok() const { return watch && watch->Ok(); }
 };
 
+std::vector<std::pair<std::string, std::string>> Builds();
+
 void BM_StartToFirstPaint(benchmark::State& state) {
   TRig rig;
   if (!rig.Ok()) {
     state.SkipWithError("no Xvfb with the DAMAGE extension");
     return;
   }
-  std::vector<double> sonarix, label, sonarix_cpu, label_cpu;
+  // This build, the baseline where one is named, and the label window,
+  // interleaved, so that all see the same machine.
+  std::vector<std::pair<std::string, std::string>> programs = Builds();
+  programs.emplace_back("label_", SONARIX_LABEL_WINDOW);
+  std::vector<std::vector<double>> times(programs.size()), cpu(programs.size());
   for (auto _ : state) {
-    // Interleaved, so that both see the same machine.
-    for (const auto& [program, times, cpu] :
-         {std::tuple{std::string(SONARIX_PROGRAM), &sonarix, &sonarix_cpu},
-          std::tuple{std::string(SONARIX_LABEL_WINDOW), &label, &label_cpu}}) {
-      const auto s = StartAndWaitPaint(*rig.watch, rig.xvfb.Display(), program);
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+      const auto s = StartAndWaitPaint(*rig.watch, rig.xvfb.Display(), programs[p].second);
       if (!s) {
-        state.SkipWithError(("no painted window from " + program).c_str());
+        state.SkipWithError(("no painted window from " + programs[p].second).c_str());
         return;
       }
-      times->push_back(s->ms);
-      cpu->push_back(s->cpu_ms);
+      times[p].push_back(s->ms);
+      cpu[p].push_back(s->cpu_ms);
       Stop(s->pid);
     }
   }
-  state.counters["sonarix_median_ms"] = Median(sonarix);
-  state.counters["label_median_ms"] = Median(label);
-  state.counters["ratio"] = Median(sonarix) / Median(label);
-  state.counters["sonarix_min_ms"] = *std::min_element(sonarix.begin(), sonarix.end());
-  state.counters["label_min_ms"] = *std::min_element(label.begin(), label.end());
-  state.counters["sonarix_cpu_ms"] = Median(sonarix_cpu);
-  state.counters["label_cpu_ms"] = Median(label_cpu);
-  state.counters["cpu_ratio"] = Median(sonarix_cpu) / Median(label_cpu);
+  const std::size_t label = programs.size() - 1;
+  for (std::size_t p = 0; p < programs.size(); ++p) {
+    const std::string name = programs[p].first.empty() ? "sonarix_" : programs[p].first;
+    state.counters[name + "median_ms"] = Median(times[p]);
+    state.counters[name + "min_ms"] = *std::min_element(times[p].begin(), times[p].end());
+    state.counters[name + "cpu_ms"] = Median(cpu[p]);
+    if (p != label) {
+      state.counters[name + "ratio"] = Median(times[p]) / Median(times[label]);
+      state.counters[name + "cpu_ratio"] = Median(cpu[p]) / Median(cpu[label]);
+    }
+  }
 }
 BENCHMARK(BM_StartToFirstPaint)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -359,6 +372,231 @@ void BM_ResidentMemoryAfter1000Echoes(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ResidentMemoryAfter1000Echoes)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// ---- a series and a hover, beside another build ---------------------------
+
+// The builds to compare: this one, and the one SONARIX_BASELINE names (say,
+// the program built from an earlier commit), each figure taken for both in
+// the same run, interleaved.
+std::vector<std::pair<std::string, std::string>> Builds() {
+  std::vector<std::pair<std::string, std::string>> builds{{"", SONARIX_PROGRAM}};
+  if (const char* base = std::getenv("SONARIX_BASELINE"); base && *base)
+    builds.emplace_back("baseline_", base);
+  return builds;
+}
+
+struct TDamage {
+  Clock::time_point at;
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
+// Every rectangle the client draws on one window, as the X server reports
+// it (raw rectangles: one event per drawing request, nothing merged).
+class TDamageLog {
+ public:
+  TDamageLog(const std::string& display, xcb_window_t window) : window_(window) {
+    c_ = xcb_connect(display.c_str(), nullptr);
+    if (xcb_connection_has_error(c_)) return;
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c_, &xcb_damage_id);
+    if (!ext || !ext->present) return;
+    damage_event_ = ext->first_event + XCB_DAMAGE_NOTIFY;
+    free(xcb_damage_query_version_reply(c_, xcb_damage_query_version(c_, 1, 1), nullptr));
+    damage_ = xcb_generate_id(c_);
+    xcb_damage_create(c_, damage_, window, XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+    xcb_flush(c_);
+    ok_ = true;
+  }
+  ~TDamageLog() {
+    if (c_) xcb_disconnect(c_);
+  }
+  bool Ok() const { return ok_; }
+
+  // The window's place on the screen (no window manager: the root's child).
+  std::optional<std::tuple<int, int, int, int>> Geometry() {
+    auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, window_), nullptr);
+    if (!g) return std::nullopt;
+    const auto r = std::tuple<int, int, int, int>{g->x, g->y, g->width, g->height};
+    free(g);
+    return r;
+  }
+
+  void Warp(int root_x, int root_y) {
+    xcb_warp_pointer(c_, XCB_NONE, root_, 0, 0, 0, 0, static_cast<int16_t>(root_x),
+                     static_cast<int16_t>(root_y));
+    xcb_flush(c_);
+  }
+
+  // Collects damage until `done` says so or `timeout` passes.
+  template <typename Done>
+  void Collect(std::vector<TDamage>& out, std::chrono::milliseconds timeout, Done done) {
+    const auto end = Clock::now() + timeout;
+    while (Clock::now() < end && !done(out)) {
+      xcb_generic_event_t* e = xcb_poll_for_event(c_);
+      if (!e) {
+        pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
+        poll(&p, 1, 1);
+        continue;
+      }
+      if ((e->response_type & 0x7F) == damage_event_) {
+        const auto* d = reinterpret_cast<xcb_damage_notify_event_t*>(e);
+        out.push_back({Clock::now(), d->area.x, d->area.y, d->area.width, d->area.height});
+      }
+      free(e);
+    }
+  }
+
+  void Drain() {
+    xcb_aux_sync();
+    while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) free(e);
+  }
+
+ private:
+  void xcb_aux_sync() { free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+
+  xcb_connection_t* c_ = nullptr;
+  xcb_window_t window_ = 0;
+  xcb_window_t root_ = 0;
+  xcb_damage_damage_t damage_ = 0;
+  int damage_event_ = -1;
+  bool ok_ = false;
+};
+
+// The main window's client size and its scope's size.
+constexpr int kClientWidth = 431;
+constexpr int kScopeWidth = 429, kScopeHeight = 98;
+
+// A 50-echo series to 127.0.0.1 with the scope running, started as a user
+// would (the count box, "50", Enter): the CPU time the program had for it,
+// and the pixels it sent to the X server per scope tick (a tick draws the
+// scope's 429 x 98; a new log line adds its own strip).
+void BM_SeriesOf50Echoes(benchmark::State& state) {
+  TRig rig;
+  if (!rig.Ok()) {
+    state.SkipWithError("no Xvfb with the DAMAGE extension");
+    return;
+  }
+  const auto builds = Builds();
+  std::vector<std::vector<double>> cpu(builds.size()), pixels(builds.size()), ticks(builds.size());
+  for (auto _ : state) {
+    for (std::size_t b = 0; b < builds.size(); ++b) {
+      const auto s = StartAndWaitPaint(*rig.watch, rig.xvfb.Display(), builds[b].second);
+      if (!s) {
+        state.SkipWithError("no painted main window");
+        return;
+      }
+      const std::string display = rig.xvfb.Display();
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+      TDamageLog log(display, s->window);
+      Xdotool(display, "windowfocus --sync " + std::to_string(s->window));
+      Xdotool(display, "key Tab Down Down Down");
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      log.Drain();
+      const double cpu0 = CpuMs(s->pid);
+      Xdotool(display, "key Return");
+      // The series is over when the scope has stood still for 1.5 s.
+      std::vector<TDamage> damage;
+      const auto started = Clock::now();
+      log.Collect(damage, std::chrono::seconds(90), [&](const std::vector<TDamage>& d) {
+        const auto last = std::find_if(d.rbegin(), d.rend(), [](const TDamage& r) {
+          return r.w == kScopeWidth && r.h == kScopeHeight;
+        });
+        const auto now = Clock::now();
+        return now - started > std::chrono::seconds(20) && last != d.rend() &&
+               now - last->at > std::chrono::milliseconds(1500);
+      });
+      const double cpu1 = CpuMs(s->pid);
+      Stop(s->pid);
+      double area = 0;
+      int scope_ticks = 0;
+      for (const TDamage& r : damage) {
+        area += static_cast<double>(r.w) * r.h;
+        if (r.w == kScopeWidth && r.h == kScopeHeight) ++scope_ticks;
+      }
+      if (std::getenv("SONARIX_BENCH_RECTS")) {
+        std::map<std::tuple<int, int, int, int>, int> seen;
+        for (const TDamage& r : damage) ++seen[{r.x, r.y, r.w, r.h}];
+        for (const auto& [r, n] : seen)
+          std::fprintf(stderr, "%s %d,%d %dx%d: %d\n", builds[b].second.c_str(), std::get<0>(r),
+                       std::get<1>(r), std::get<2>(r), std::get<3>(r), n);
+      }
+      cpu[b].push_back(cpu1 - cpu0);
+      pixels[b].push_back(scope_ticks ? area / scope_ticks : area);
+      ticks[b].push_back(scope_ticks);
+    }
+  }
+  for (std::size_t b = 0; b < builds.size(); ++b) {
+    state.counters[builds[b].first + "series_cpu_ms"] = Median(cpu[b]);
+    state.counters[builds[b].first + "pixels_per_tick"] = Median(pixels[b]);
+    state.counters[builds[b].first + "scope_ticks"] = Median(ticks[b]);
+  }
+  state.counters["goal_pixels_per_tick"] = kScopeWidth * kScopeHeight;
+}
+BENCHMARK(BM_SeriesOf50Echoes)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// The pointer enters the "Ping !" button: time from the pointer's move to
+// the first changed pixel under it, median of 10 entries (each after the
+// pointer left and the fade ended).
+void BM_HoverFirstPixel(benchmark::State& state) {
+  TRig rig;
+  if (!rig.Ok()) {
+    state.SkipWithError("no Xvfb with the DAMAGE extension");
+    return;
+  }
+  const auto builds = Builds();
+  std::vector<std::vector<double>> delays(builds.size());
+  for (auto _ : state) {
+    for (std::size_t b = 0; b < builds.size(); ++b) {
+      const auto s = StartAndWaitPaint(*rig.watch, rig.xvfb.Display(), builds[b].second);
+      if (!s) {
+        state.SkipWithError("no painted main window");
+        return;
+      }
+      TDamageLog log(rig.xvfb.Display(), s->window);
+      const auto geometry = log.Geometry();
+      if (!log.Ok() || !geometry) {
+        Stop(s->pid);
+        state.SkipWithError("no damage log of the main window");
+        return;
+      }
+      const auto [wx, wy, ww, wh] = *geometry;
+      // The frame is as wide on the left, the right and the bottom; the
+      // button panel is the client's bottom 67 pixels, "Ping !" at 7,8
+      // in it, 65 x 52.
+      const int frame = (ww - kClientWidth) / 2;
+      const int bx = frame + 7 + 32, by = wh - frame - 67 + 8 + 26;
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      for (int i = 0; i < 10; ++i) {
+        log.Warp(0, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        log.Drain();
+        std::vector<TDamage> damage;
+        const auto t0 = Clock::now();
+        log.Warp(wx + bx, wy + by);
+        log.Collect(damage, std::chrono::seconds(2), [&](const std::vector<TDamage>& d) {
+          return std::any_of(d.begin(), d.end(), [&](const TDamage& r) {
+            return bx >= r.x && bx < r.x + r.w && by >= r.y && by < r.y + r.h;
+          });
+        });
+        if (damage.empty()) continue;
+        const auto hit = std::find_if(damage.begin(), damage.end(), [&](const TDamage& r) {
+          return bx >= r.x && bx < r.x + r.w && by >= r.y && by < r.y + r.h;
+        });
+        if (hit != damage.end())
+          delays[b].push_back(std::chrono::duration<double, std::milli>(hit->at - t0).count());
+      }
+      Stop(s->pid);
+    }
+  }
+  for (std::size_t b = 0; b < builds.size(); ++b) {
+    if (delays[b].empty()) {
+      state.SkipWithError("the button never changed under the pointer");
+      return;
+    }
+    state.counters[builds[b].first + "enter_to_pixel_ms"] = Median(delays[b]);
+  }
+}
+BENCHMARK(BM_HoverFirstPixel)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

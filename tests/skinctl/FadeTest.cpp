@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QEvent>
 
 #include "SkinCtlTestUtil.h"
 #include "skin/sBitBtn.h"
@@ -79,8 +80,10 @@ TEST_F(Fade, HoverFadesFromNormalToTheHotLookInTwentySteps) {
   EXPECT_EQ(data->CacheState(), 1);
   TBitmap hot;
   hot.Assign(data->CacheBmp());
-  ExpectSame(data->DisplayBitmap(), normal);
-  for (int level = 1; level <= 20; ++level) {
+  // The first step came with the pointer's event.
+  ExpectSame(data->Fade()->OldLook(), normal);
+  ExpectBlend(data->DisplayBitmap(), normal, hot, TsFadeAnimation::OldWeight(1, 20));
+  for (int level = 2; level <= 20; ++level) {
     data->FadeStep();
     ASSERT_TRUE(data->Fading());
     ExpectBlend(data->DisplayBitmap(), normal, hot, TsFadeAnimation::OldWeight(level, 20));
@@ -93,6 +96,26 @@ TEST_F(Fade, HoverFadesFromNormalToTheHotLookInTwentySteps) {
   const QImage shot = Grab(button);
   for (int y = 0; y < 52; y += 3)
     for (int x = 0; x < 65; x += 3) ASSERT_EQ(PixelOf(shot, x, y), PixelOf(hot, x, y));
+}
+
+TEST_F(Fade, TheFirstStepIsPaintedWithThePointerEvent) {
+  // Counts the button's paints; none may wait for the event loop.
+  struct TPaints : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++count;
+      return false;
+    }
+  } paints;
+  button->Handle()->installEventFilter(&paints);
+  button->Perform(CM_MOUSEENTER);
+  ASSERT_TRUE(data->Fading());
+  EXPECT_EQ(data->Fade()->Level(), 2);
+  EXPECT_GE(paints.count, 1);
+  const int painted = paints.count;
+  button->Perform(CM_MOUSELEAVE);
+  EXPECT_GT(paints.count, painted);
+  button->Handle()->removeEventFilter(&paints);
 }
 
 TEST_F(Fade, TheTimerRunsTheFadeToItsEndAndBack) {
@@ -140,7 +163,7 @@ TEST_F(Fade, PressAndReleaseFadeInHalfTheSteps) {
   ASSERT_TRUE(data->Fading());
   EXPECT_EQ(data->Fade()->Iterations(), 10);
   EXPECT_EQ(data->CacheState(), 1);
-  ExpectSame(data->DisplayBitmap(), shown);
+  ExpectSame(data->Fade()->OldLook(), shown);
 }
 
 TEST_F(Fade, DisablingMidFadeStopsItAndShowsTheDisabledLook) {

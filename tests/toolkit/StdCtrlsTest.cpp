@@ -5,9 +5,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <unistd.h>
@@ -163,6 +170,139 @@ TEST_F(StdCtrlsTest, MemoLinesCountWithoutTheEmptyLastLine) {
   memo->Clear();
   EXPECT_EQ(memo->Lines().Count(), 0);
   EXPECT_THROW(memo->Lines()[0], EStringListError);
+}
+
+// What a memo's view repaints, and whether what the window shows is what a
+// full repaint of the memo would show.
+class TMemoRepaints : public QObject {
+ public:
+  explicit TMemoRepaints(TMemo* memo) : memo_(memo) {
+    memo->Editor()->viewport()->installEventFilter(this);
+  }
+  ~TMemoRepaints() override { memo_->Editor()->viewport()->removeEventFilter(this); }
+  QRegion Painted() const { return painted_; }
+  void Reset() { painted_ = QRegion(); }
+  // The view's pixels in the window against the view rendered anew.
+  bool ShowsWhatItHolds() const {
+    QWidget* view = memo_->Editor()->viewport();
+    QWidget* window = view->window();
+    const QImage shown = window->screen()->grabWindow(window->winId()).toImage();
+    const QPoint at = view->mapTo(window, QPoint(0, 0));
+    const QImage on_screen =
+        shown.copy(QRect(at, view->size())).convertToFormat(QImage::Format_RGB32);
+    const QImage rendered = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return on_screen == rendered;
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) painted_ += static_cast<QPaintEvent*>(e)->region();
+    return false;
+  }
+
+ private:
+  TMemo* memo_;
+  QRegion painted_;
+};
+
+TMemo* MakeLog(TForm* form) {
+  auto* memo = new TMemo(form);
+  memo->SetParent(form);
+  memo->SetBounds(10, 10, 200, 120);
+  memo->SetScrollBars(TScrollStyle::ssVertical);
+  return memo;
+}
+
+int LineHeight(TMemo* memo) {
+  return QFontMetrics(memo->Editor()->font()).lineSpacing();
+}
+
+TEST_F(StdCtrlsTest, MemoRepaintsTheAddedLineNotTheView) {
+  TMemo* memo = MakeLog(form_.get());
+  memo->Lines().Add("Resolving host 'a'");
+  memo->Lines().Add("Host 'a' is 127.0.0.1");
+  Application->ProcessMessages();
+  TMemoRepaints repaints(memo);
+  const int line = LineHeight(memo);
+  const int view = memo->Editor()->viewport()->height();
+
+  // Before the view is full: the new line's band only (with the empty
+  // line after the final break, where the caret goes).
+  memo->Lines().Add("Sending 56 bytes to 127.0.0.1");
+  Application->ProcessMessages();
+  QRect painted = repaints.Painted().boundingRect();
+  EXPECT_GE(painted.top(), 2 * line - 1);
+  EXPECT_LE(painted.height(), 2 * line + 3);
+  EXPECT_TRUE(repaints.ShowsWhatItHolds());
+
+  // Once it scrolls: the lines that came in at the bottom, the rest moved.
+  for (int i = 0; i < 20; ++i) memo->Lines().Add("Received 56 bytes in 1 msecs");
+  Application->ProcessMessages();
+  repaints.Reset();
+  memo->Lines().Add("Sending 56 bytes to 127.0.0.1 (last)");
+  Application->ProcessMessages();
+  painted = repaints.Painted().boundingRect();
+  EXPECT_LE(painted.height(), 4 * line);
+  EXPECT_GE(painted.bottom(), view - line);
+  EXPECT_TRUE(repaints.ShowsWhatItHolds());
+
+  // The caret goes to the end, from a selection or from the end itself.
+  QTextCursor selected(memo->Editor()->document()->findBlockByNumber(1));
+  selected.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  memo->Editor()->setTextCursor(selected);
+  memo->Lines().Add("after a selection");
+  const int end = memo->Editor()->document()->characterCount() - 1;
+  EXPECT_FALSE(memo->Editor()->textCursor().hasSelection());
+  EXPECT_EQ(memo->Editor()->textCursor().position(), end);
+  memo->Lines().Add("after the end");
+  EXPECT_EQ(memo->Editor()->textCursor().position(),
+            memo->Editor()->document()->characterCount() - 1);
+}
+
+TEST_F(StdCtrlsTest, MemoEditsAboveTheEndRepaintWhatMoved) {
+  TMemo* memo = MakeLog(form_.get());
+  for (const char* l : {"one", "two", "three", "four"}) memo->Lines().Add(l);
+  Application->ProcessMessages();
+  TMemoRepaints repaints(memo);
+  const int line = LineHeight(memo);
+  const int view = memo->Editor()->viewport()->height();
+
+  // A line removed in the middle moves every line below it up.
+  memo->Lines().Delete(1);
+  Application->ProcessMessages();
+  QRect painted = repaints.Painted().boundingRect();
+  EXPECT_LE(painted.top(), line + 2);
+  EXPECT_GE(painted.bottom(), view - 1);
+  EXPECT_TRUE(repaints.ShowsWhatItHolds());
+
+  // A line inserted in the middle pushes them down.
+  repaints.Reset();
+  memo->Lines().Insert(2, "between");
+  Application->ProcessMessages();
+  painted = repaints.Painted().boundingRect();
+  EXPECT_GE(painted.bottom(), view - 1);
+  EXPECT_TRUE(repaints.ShowsWhatItHolds());
+
+  // Typing within a line that keeps its height: that line.
+  memo->SetFocus();
+  QTextCursor c(memo->Editor()->document()->findBlockByNumber(1));
+  c.movePosition(QTextCursor::EndOfBlock);
+  memo->Editor()->setTextCursor(c);
+  Application->ProcessMessages();
+  repaints.Reset();
+  QTest::keyClicks(memo->Editor(), "x");
+  Application->ProcessMessages();
+  EXPECT_EQ(memo->Lines()[1], "threex");
+  painted = repaints.Painted().boundingRect();
+  EXPECT_LE(painted.height(), line + 3);
+  EXPECT_TRUE(repaints.ShowsWhatItHolds());
+
+  // Emptied: all of it.
+  repaints.Reset();
+  memo->Clear();
+  Application->ProcessMessages();
+  EXPECT_TRUE(repaints.Painted().contains(QRect(0, 0, 1, view)));
+  EXPECT_TRUE(repaints.ShowsWhatItHolds());
 }
 
 // Closes the next message box that appears, recording what it showed.
