@@ -216,7 +216,7 @@ void UseWindowsLineMetrics(QByteArray& file) {
   // given the Windows metrics at its size and the flag is cleared.
   const auto [os2, os2_length] = FindTable(file, "OS/2");
   if (os2_length < 78) return;
-  const auto flags = static_cast<qsizetype>(os2 + 63);
+  const auto flags = static_cast<qsizetype>(os2) + 63;
   file[flags] = static_cast<char>(static_cast<unsigned char>(file[flags]) & ~0x80U);
   const auto [head, head_length] = FindTable(file, "head");
   const auto [eblc, eblc_length] = FindTable(file, "EBLC");
@@ -229,7 +229,7 @@ void UseWindowsLineMetrics(QByteArray& file) {
   // Each strike's record is 48 bytes: its horizontal line metrics start at
   // byte 16 (ascender, descender), its vertical size is byte 45.
   for (std::size_t i = 0; i < strikes && 8 + 48 * (i + 1) <= eblc_length; ++i) {
-    const auto record = static_cast<qsizetype>(eblc + 8 + 48 * i);
+    const auto record = static_cast<qsizetype>(eblc) + 8 + 48 * static_cast<qsizetype>(i);
     const int ppem = static_cast<unsigned char>(file[record + 45]);
     const long ascent = std::lround(static_cast<double>(win_ascent) * ppem / units);
     const long descent = std::lround(static_cast<double>(win_descent) * ppem / units);

@@ -351,7 +351,7 @@ TEST_F(AboutBoxTest, TitleIsDrawnOverItsBlurredShadowInTheSkinsColour) {
   expected.Canvas().DrawText("Sonarix 1.0", r, flags);
   // Only the part the shadow or the text changed is laid on the panel:
   // around it the panel (and its bevel) shows as it is.
-  const auto untouched = [face](int c) { return c * 255 / 256; };
+  const auto untouched = [](int c) { return c * 255 / 256; };
   const TColor flat =
       RGB(untouched(GetRValue(face)), untouched(GetGValue(face)), untouched(GetBValue(face)));
   TRect changed{w, h, 0, 0};
