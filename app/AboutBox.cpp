@@ -37,6 +37,8 @@ T* MakeLine(TComponent* owner, TWinControl* parent, const char* name, int top, i
   l->SetAutoSize(false);
   l->SetBounds(3, top, 273, height);
   l->SetAlignment(taCenter);
+  // The lines stand over the panel's bevel: they show what lies under them.
+  l->SetTransparent(true);
   l->SetCaption(text);
   return l;
 }

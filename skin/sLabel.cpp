@@ -8,6 +8,21 @@
 
 namespace {
 
+// The smallest rectangle holding every pixel of `px` that is not `color`.
+TRect ChangedRect(const TsPixelView& px, TColor color) {
+  TRect r{px.width, px.height, 0, 0};
+  for (int y = 0; y < px.height; ++y) {
+    for (int x = 0; x < px.width; ++x) {
+      if (LoadPixel(px.At(x, y)) == color) continue;
+      r.Left = std::min(r.Left, x);
+      r.Top = std::min(r.Top, y);
+      r.Right = std::max(r.Right, x + 1);
+      r.Bottom = std::max(r.Bottom, y + 1);
+    }
+  }
+  return r.Left < r.Right ? r : TRect{};
+}
+
 // The "no colour" value: a shadow in it is not drawn.
 constexpr TColor kNoColor = 0x1FFFFFFF;
 
@@ -240,7 +255,12 @@ void TsLabelFX::DoDrawText(TCanvas& canvas, TRect& rect, unsigned flags) {
   ComposeShadow(shadow);
   sc.Font().SetColor(TextColor());
   sc.DrawText(text, text_rect, flags);
-  canvas.Draw(0, 0, shadow_bitmap_);
+  // Over a parent that answers only a colour, what lies under the label was
+  // painted by the parent (a panel's bevel, say): only the part that the
+  // shadow or the text changed goes on it.
+  TRect changed = Rect(0, 0, shadow_bitmap_.Width(), shadow_bitmap_.Height());
+  if (has_backdrop_) changed = ChangedRect(PixelsOf(shadow_bitmap_), backdrop_);
+  if (!changed.IsEmpty()) canvas.CopyRect(changed, shadow_bitmap_.Canvas(), changed);
 }
 
 void TsLabelFX::ComposeShadow(const TsShadowSettings& shadow) {
@@ -254,6 +274,7 @@ void TsLabelFX::ComposeShadow(const TsShadowSettings& shadow) {
   });
   // What lies under the label.
   const bool see_through = Transparent();
+  has_backdrop_ = false;
   if (see_through) {
     BackgroundInfo info;
     AskParentBackground(this, info);
@@ -265,6 +286,12 @@ void TsLabelFX::ComposeShadow(const TsShadowSettings& shadow) {
       back = TsBackground::FromColor(ColorToRGB(Parent() != nullptr ? Parent()->Color() : Color()));
     }
     PutBackground(px, Rect(0, 0, w, h), {0, 0}, back);
+    if (!back.IsBitmap()) {
+      // The colour as the blend below leaves it where no shadow falls.
+      const TColor c = LoadPixel(px.At(0, 0));
+      has_backdrop_ = true;
+      backdrop_ = RGB(GetRValue(c) * 255 / 256, GetGValue(c) * 255 / 256, GetBValue(c) * 255 / 256);
+    }
   }
   const TColor sc = ColorToRGB(shadow.Color);
   const int sr = GetRValue(sc), sg = GetGValue(sc), sb = GetBValue(sc);

@@ -185,5 +185,9 @@ class TsLabelFX : public TsCustomLabel {
   TsKind kind_{this};
   TsShadow shadow_{this};
   TBitmap shadow_bitmap_{0, 0};
+  // Whether the last paint found only a colour under a see-through label
+  // (its parent answers no bitmap), and that colour.
+  bool has_backdrop_ = false;
+  TColor backdrop_ = 0;
   std::vector<std::uint8_t> blur_;
 };

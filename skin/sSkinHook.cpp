@@ -2,11 +2,13 @@
 // they first appear (or are activated) and let go when they are destroyed.
 #include "skin/sSkinHook.h"
 
+#include <QApplication>
 #include <QWidget>
 
 #include <algorithm>
 
 #include "skin/sSkinMessages.h"
+#include "skin/sSkinStyle.h"
 #include "skin/sWindowSkin.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
@@ -52,9 +54,13 @@ void OnWindowHook(TWindowHookKind kind, QWidget* window) {
   THookState& h = Hook();
   switch (kind) {
     case TWindowHookKind::whCreate:
+      // Hint windows are not adopted, but drawn from the skin's "HINT".
+      if (window != nullptr && window->windowType() == Qt::ToolTip)
+        SkinHintWindow(window, &h.manager);
       // A window is adopted as it first appears, before it is on the screen,
       // so that it never shows without the skin first; one that is first
       // activated later is adopted then.
+      [[fallthrough]];
     case TWindowHookKind::whActivate:
       AdoptOnce(window);
       break;
@@ -120,6 +126,12 @@ bool SkinHookInstalled() {
 void InstallSkinHook(TsSkinManager* manager) {
   THookState& h = Hook();
   h.manager = manager;
+  // A hint window Qt made before the hook was there is never new again.
+  if (QCoreApplication::instance() != nullptr) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->windowType() == Qt::ToolTip) SkinHintWindow(w, &h.manager);
+    SetProgramHintFont();
+  }
   if (h.handle != 0 || Application == nullptr) return;
   h.handle = Application->HookWindows(OnWindowHook);
 }

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "toolkit/Guards.h"
@@ -212,6 +213,93 @@ bool BitmapFaceLacks(const QFont& f) {
   return lacks;
 }
 
+// The table directory entry of `tag` in a TrueType file: its offset and
+// length, or {0, 0} where the file has no such table.
+std::pair<std::size_t, std::size_t> FindTable(const QByteArray& file, const char* tag) {
+  auto u16 = [&](std::size_t at) {
+    return static_cast<std::size_t>(ReadU16(file, static_cast<int>(at)));
+  };
+  auto u32 = [&](std::size_t at) { return (u16(at) << 16) | u16(at + 2); };
+  if (file.size() < 12) return {0, 0};
+  const std::size_t count = u16(4);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t entry = 12 + 16 * i;
+    if (entry + 16 > static_cast<std::size_t>(file.size())) break;
+    if (std::memcmp(file.constData() + entry, tag, 4) != 0) continue;
+    const std::size_t offset = u32(entry + 8), length = u32(entry + 12);
+    if (offset + length > static_cast<std::size_t>(file.size())) break;
+    return {offset, length};
+  }
+  return {0, 0};
+}
+
+}  // namespace
+
+void UseWindowsLineMetrics(QByteArray& file) {
+  // The window system this program was laid out for gives a line the face's
+  // Windows metrics. Qt takes the line metrics of the embedded bitmap strike
+  // of the size where the face has one (the substitute faces' strikes are
+  // two pixels short of the Windows metrics), and the typographic metrics
+  // where the face asks for them (OS/2 USE_TYPO_METRICS). Each strike is
+  // given the Windows metrics at its size and the flag is cleared.
+  const auto [os2, os2_length] = FindTable(file, "OS/2");
+  if (os2_length < 78) return;
+  const auto flags = static_cast<qsizetype>(os2) + 63;
+  file[flags] = static_cast<char>(static_cast<unsigned char>(file[flags]) & ~0x80U);
+  const auto [head, head_length] = FindTable(file, "head");
+  const auto [eblc, eblc_length] = FindTable(file, "EBLC");
+  if (head_length < 20 || eblc_length < 8) return;
+  const int units = ReadU16(file, static_cast<int>(head + 18));
+  const int win_ascent = ReadU16(file, static_cast<int>(os2 + 74));
+  const int win_descent = ReadU16(file, static_cast<int>(os2 + 76));
+  if (units == 0) return;
+  const std::size_t strikes = ReadU16(file, static_cast<int>(eblc + 6));  // low half of a count
+  // Each strike's record is 48 bytes: its horizontal line metrics start at
+  // byte 16 (ascender, descender), its vertical size is byte 45.
+  for (std::size_t i = 0; i < strikes && 8 + 48 * (i + 1) <= eblc_length; ++i) {
+    const auto record = static_cast<qsizetype>(eblc) + 8 + 48 * static_cast<qsizetype>(i);
+    const int ppem = static_cast<unsigned char>(file[record + 45]);
+    const long ascent = std::lround(static_cast<double>(win_ascent) * ppem / units);
+    const long descent = std::lround(static_cast<double>(win_descent) * ppem / units);
+    if (ascent > 127 || descent > 128) continue;
+    file[record + 16] = static_cast<char>(ascent);
+    file[record + 17] = static_cast<char>(-descent);
+  }
+}
+
+bool GaspAllowsGrey(const QByteArray& gasp, int ppem) {
+  if (gasp.size() < 4) return true;
+  const int ranges = ReadU16(gasp, 2);
+  for (int i = 0; i < ranges && 4 + 4 * i + 4 <= gasp.size(); ++i) {
+    if (ppem <= ReadU16(gasp, 4 + 4 * i)) return (ReadU16(gasp, 4 + 4 * i + 2) & 0x0002) != 0;
+  }
+  return true;
+}
+
+namespace {
+
+// Whether the face asks, through its grid-fitting table, to be drawn
+// without grey at this size: then its hinted outlines are drawn in black
+// and white and measured with the advances that hinting gives, as the
+// window system does. Smoothed, the hinter rounds the advances wider
+// ("Target Address:" comes out 83 pixels instead of 77 at 11 pixels) and
+// keeps a bold face's stems as thin as the regular's.
+bool DrawsWithoutGrey(const QFont& font) {
+  static std::mutex mutex;
+  static std::map<std::string, bool> cache;
+  const std::string key = font.family().toStdString() + "/" + std::to_string(font.pixelSize()) +
+                          (font.bold() ? "/b" : "/r") + (font.italic() ? "i" : "");
+  std::lock_guard lock(mutex);
+  auto it = cache.find(key);
+  if (it != cache.end()) return it->second;
+  QFont probe(font);
+  probe.setPixelSize(64);
+  const QByteArray gasp = QRawFont::fromFont(probe).fontTable("gasp");
+  const bool mono = !gasp.isEmpty() && !GaspAllowsGrey(gasp, font.pixelSize());
+  cache.emplace(key, mono);
+  return mono;
+}
+
 }  // namespace
 
 void RegisterProgramFonts() {
@@ -220,8 +308,12 @@ void RegisterProgramFonts() {
   done = true;
   for (const char* file : {"tahoma.ttf", "tahomabd.ttf", "ms_sans_serif.ttf"}) {
     for (const char* dir : {"/usr/share/wine/fonts/", "/usr/share/fonts/truetype/wine/"}) {
-      const QString path = QString::fromLatin1(dir) + QString::fromLatin1(file);
-      if (QFile::exists(path) && QFontDatabase::addApplicationFont(path) >= 0) break;
+      QFile f(QString::fromLatin1(dir) + QString::fromLatin1(file));
+      if (!f.open(QIODevice::ReadOnly)) continue;
+      QByteArray data = f.readAll();
+      // MS Sans Serif is drawn from its strikes: only Tahoma's go.
+      if (std::strncmp(file, "tahoma", 6) == 0) UseWindowsLineMetrics(data);
+      if (QFontDatabase::addApplicationFontFromData(data) >= 0) break;
     }
   }
 }
@@ -233,6 +325,7 @@ QFont TFont::ToQFont() const {
     f.setFamily(QString::fromLatin1(kScalableStandIn));
     f.setPixelSize(EmPixels(*this, f));
   }
+  if (DrawsWithoutGrey(f)) f.setStyleStrategy(QFont::NoAntialias);
   return f;
 }
 

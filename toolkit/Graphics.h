@@ -4,6 +4,7 @@
 // four bytes, so pixel code can work on rows directly.
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -32,6 +33,15 @@ QRect ToQRect(const TRect& rect);
 // Makes the faces the windows name known to Qt: Tahoma and MS Sans Serif
 // from the metric-compatible faces installed with the program's packages.
 void RegisterProgramFonts();
+
+// Clears a TrueType file's request (OS/2 USE_TYPO_METRICS) that line
+// heights come from the typographic metrics, so that Qt's lines are as high
+// as the face's Windows metrics make them.
+void UseWindowsLineMetrics(QByteArray& file);
+
+// Whether a face's grid-fitting table ("gasp") lets it be drawn with grey
+// at `ppem` pixels per em (no table: yes).
+bool GaspAllowsGrey(const QByteArray& gasp, int ppem);
 
 // Text metrics: the cell height is the ascent
 // plus the descent of the face's Windows metrics (OS/2 usWinAscent and

@@ -355,10 +355,28 @@ TEST_F(AboutBoxTest, TitleIsDrawnOverItsBlurredShadowInTheSkinsColour) {
   expected.Canvas().Font().SetColor(0x0056C2CE);
   TRect r = text_rect;
   expected.Canvas().DrawText("Sonarix 1.0", r, flags);
+  // Only the part the shadow or the text changed is laid on the panel:
+  // around it the panel (and its bevel) shows as it is.
+  const auto untouched = [](int c) { return c * 255 / 256; };
+  const TColor flat =
+      RGB(untouched(GetRValue(face)), untouched(GetGValue(face)), untouched(GetBValue(face)));
+  TRect changed{w, h, 0, 0};
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (expected.Canvas().Pixel(x, y) != flat)
+        changed = {std::min(changed.Left, x), std::min(changed.Top, y),
+                   std::max(changed.Right, x + 1), std::max(changed.Bottom, y + 1)};
+  ASSERT_LT(changed.Left, changed.Right);
+  title->SetVisible(false);
+  Pump(20);
+  const QImage under = box_->Panel1->Handle()->grab().toImage();
+  title->SetVisible(true);
   int shaded = 0, in_colour = 0;
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      const TColor want = expected.Canvas().Pixel(x, y);
+      const TColor want = changed.Contains({x, y})
+                              ? expected.Canvas().Pixel(x, y)
+                              : PixelOf(under, title->Left() + x, title->Top() + y);
       ASSERT_EQ(PixelOf(shot, title->Left() + x, title->Top() + y), want) << x << "," << y;
       shaded += a[y + 1][x + 1] > 0;
       in_colour += want == 0x0056C2CE;
@@ -424,4 +442,24 @@ TEST_F(AboutBoxTest, AtAScaleOfTwoTheLinesAreDrawnAtTheScaledSize) {
     EXPECT_GE(bottom - top + 1, 16) << line->Caption();
     EXPECT_GT(right, left) << line->Caption();
   }
+}
+
+TEST_F(AboutBoxTest, PanelBevelStaysWholeUnderTheLines) {
+  box_->Show();
+  Pump(20);
+  TPanel* panel = box_->Panel1;
+  const QImage shot = panel->Handle()->grab().toImage();
+  // The lines stand at left 3, over the inner bevel's inner column. Row 100
+  // has no line and no picture beside the bevel: every row of a line shows
+  // the bevel's columns as it does.
+  const int w = panel->Width();
+  for (TControl* line : std::initializer_list<TControl*>{box_->sLabelFX1, box_->Copyright,
+                                                         box_->sLabel1, box_->Comments}) {
+    SCOPED_TRACE(line->Name());
+    for (int y = line->Top(); y < line->Top() + line->Height(); ++y)
+      for (int x : {0, 1, 2, 3, w - 4, w - 3, w - 2, w - 1})
+        ASSERT_EQ(PixelOf(shot, x, y), PixelOf(shot, x, 100)) << x << "," << y;
+  }
+  // The inner bevel's light column is there to be kept.
+  EXPECT_NE(PixelOf(shot, 3, 100), ColorToRGB(panel->Color()));
 }

@@ -19,6 +19,7 @@
 
 #include "app/Unit1.h"
 #include "skin/SkinPainter.h"
+#include "skin/sBoundLabel.h"
 
 namespace {
 
@@ -52,6 +53,47 @@ TColor PixelOf(TBitmap& b, int x, int y) {
 int Distance(TColor a, TColor b) {
   return std::max({std::abs(GetRValue(a) - GetRValue(b)), std::abs(GetGValue(a) - GetGValue(b)),
                    std::abs(GetBValue(a) - GetBValue(b))});
+}
+
+// The thinnest horizontal run of `ink` pixels in any row of the first glyph
+// at or right of `area`'s left edge (columns up to the first without ink).
+int ThinnestStroke(const QImage& image, const TRect& area, TColor ink) {
+  auto inked = [&](int x, int y) { return PixelOf(image, x, y) == ink; };
+  auto column_inked = [&](int x) {
+    for (int y = area.Top; y < area.Bottom; ++y)
+      if (inked(x, y)) return true;
+    return false;
+  };
+  int left = area.Left;
+  while (left < area.Right && !column_inked(left)) ++left;
+  int right = left;
+  while (right < area.Right && column_inked(right)) ++right;
+  int thinnest = 1000;
+  for (int y = area.Top; y < area.Bottom; ++y) {
+    int run = 0;
+    for (int x = left; x <= right; ++x) {
+      if (x < right && inked(x, y)) {
+        ++run;
+      } else if (run > 0) {
+        thinnest = std::min(thinnest, run);
+        run = 0;
+      }
+    }
+  }
+  return thinnest;
+}
+
+// The brightest colour in `area`: the light text on the skin's dark faces.
+TColor Brightest(const QImage& image, const TRect& area) {
+  TColor best = 0;
+  int best_sum = -1;
+  for (int y = area.Top; y < area.Bottom; ++y)
+    for (int x = area.Left; x < area.Right; ++x) {
+      const TColor c = PixelOf(image, x, y);
+      const int sum = GetRValue(c) + GetGValue(c) + GetBValue(c);
+      if (sum > best_sum) best = c, best_sum = sum;
+    }
+  return best;
 }
 
 constexpr TColor kBandTop = 0x656A68;
@@ -257,8 +299,9 @@ TEST_F(MainWindowSkin, EditAndComboFramesComeFromTheirSections) {
       }
     }
   }
-  // The field is the inputs' colour.
-  EXPECT_EQ(PixelOf(shot, form->sComboBox1->Left() + 5, form->sComboBox1->Top() + 10), 0x494E49);
+  // The field is the inputs' colour (between the text and the button).
+  TsComboBox* size = form->sComboBox1;
+  EXPECT_EQ(PixelOf(shot, size->Left() + size->ButtonRect().Left - 3, size->Top() + 10), 0x494E49);
 }
 
 TEST_F(MainWindowSkin, ComboGlyphFrameFollowsItsState) {
@@ -288,4 +331,93 @@ TEST_F(MainWindowSkin, ComboGlyphFrameFollowsItsState) {
   size->SetDroppedDown(false);
   Application->SetMouseControl(form->sPanel1);
   EXPECT_EQ(glyph_frame(), 0);
+}
+
+TEST_F(MainWindowSkin, CaptionIsBoldWhereTheInputCaptionsAreRegular) {
+  // The caption bar's text: its "S" has two-pixel stems.
+  const QImage window = Grab(form);
+  const TRect band{0, 0, 150, form->FrameMargins().Top};
+  const int caption = ThinnestStroke(window, band, Brightest(window, band));
+  EXPECT_GE(caption, 2);
+  // The "S" of "Size:", in the same face without bold, has one-pixel stems.
+  TsEditLabel* size = form->sComboBox1->BoundLabel()->Label();
+  ASSERT_NE(size, nullptr);
+  const QImage panel = Grab(form->sPanel1);
+  const TRect label = size->BoundsRect();
+  EXPECT_EQ(ThinnestStroke(panel, label, Brightest(panel, label)), 1);
+}
+
+TEST_F(MainWindowSkin, LogLinesAreThirteenPixelsApartFromTheTopOfTheText) {
+  TsMemo* log = form->sMemo1;
+  for (int i = 0; i < 6; ++i) log->Lines().Add("HHHH");
+  Pump(50);
+  const QImage shot = Grab(log);
+  // Where a canvas puts the top of "H" in a cell of the log's font.
+  TBitmap cell(40, 20);
+  cell.Canvas().Brush().SetColor(clBlack);
+  cell.Canvas().FillRect(Rect(0, 0, 40, 20));
+  cell.Canvas().Font().Assign(log->Font());
+  cell.Canvas().Font().SetColor(clWhite);
+  cell.Canvas().Brush().SetStyle(TBrushStyle::bsClear);
+  cell.Canvas().TextOut(0, 0, "H");
+  int cap_top = -1;
+  for (int y = 0; y < 20 && cap_top < 0; ++y)
+    for (int x = 0; x < 40; ++x)
+      if (cell.Canvas().Pixel(x, y) != 0) {
+        cap_top = y;
+        break;
+      }
+  ASSERT_GE(cap_top, 0);
+  EXPECT_EQ(log->Font().Metrics().Height, 13);
+  // The rows where each line's ink starts, in the log's text colour.
+  const TColor text = ColorToRGB(log->Font().Color());
+  std::vector<int> tops;
+  bool previous = false;
+  for (int y = 0; y < shot.height(); ++y) {
+    bool any = false;
+    for (int x = 0; x < 60 && !any; ++x) any = PixelOf(shot, x, y) == text;
+    if (any && !previous) tops.push_back(y);
+    previous = any;
+  }
+  ASSERT_EQ(tops.size(), 6U);
+  // The first line's cell begins inside the 2-pixel frame and the text's
+  // 1-pixel margin; each next one 13 pixels lower.
+  EXPECT_EQ(tops[0], 2 + 1 + cap_top);
+  for (std::size_t i = 1; i < tops.size(); ++i) EXPECT_EQ(tops[i] - tops[i - 1], 13) << i;
+}
+
+TEST_F(MainWindowSkin, EveryInputCaptionFitsInsideItsPanel) {
+  TsPanel* panel = form->sPanel1;
+  const QImage shot = Grab(panel);
+  TBitmap expected;
+  ExpectedPanel(panel, expected);
+  const int w = panel->Width(), h = panel->Height();
+  for (TWinControl* c :
+       std::initializer_list<TWinControl*>{form->sEdit1, form->sComboBox1, form->sComboBox2,
+                                           form->sComboBox3, form->sComboBox4, form->sComboBox5}) {
+    TsBoundLabel* bound =
+        c == form->sEdit1 ? form->sEdit1->BoundLabel() : static_cast<TsComboBox*>(c)->BoundLabel();
+    TsEditLabel* label = bound->Label();
+    ASSERT_NE(label, nullptr);
+    SCOPED_TRACE(label->Caption());
+    // As wide as its text in its font, and clear of the panel's border line.
+    TCanvas& measure = expected.Canvas();
+    measure.Font().Assign(label->Font());
+    EXPECT_EQ(label->Width(), measure.TextWidth(label->Caption()));
+    EXPECT_GE(label->Left(), 1);
+    EXPECT_LE(label->Left() + label->Width(), w - 1);
+    EXPECT_GE(label->Top(), 1);
+  }
+  // The border line is the panel's own, pixel for pixel, captions or not.
+  for (int x = 0; x < w; ++x) {
+    ASSERT_EQ(PixelOf(shot, x, 0), PixelOf(expected, x, 0)) << x;
+    ASSERT_EQ(PixelOf(shot, x, h - 1), PixelOf(expected, x, h - 1)) << x;
+  }
+  for (int y = 0; y < h; ++y) {
+    ASSERT_EQ(PixelOf(shot, 0, y), PixelOf(expected, 0, y)) << y;
+    ASSERT_EQ(PixelOf(shot, w - 1, y), PixelOf(expected, w - 1, y)) << y;
+  }
+  // "Target Address:" ends 4 pixels left of its box.
+  TsEditLabel* host = form->sEdit1->BoundLabel()->Label();
+  EXPECT_EQ(host->Left() + host->Width(), form->sEdit1->Left() - 4);
 }

@@ -1,12 +1,16 @@
 // The main window rendered offscreen to PNG, optionally with "Ping !" hot,
-// pressed or disabled (after its fade has run), or the about box, and
-// scaled up without smoothing so single pixels can be seen.
+// pressed or disabled (after its fade has run), the about box, a message
+// box, the save dialog or the "Ping !" button's hint, and scaled up without
+// smoothing so single pixels can be seen.
 //
-//   sonarix_windowshot OUT.png [SCALE] [normal|hot|pressed|disabled|about]
+//   sonarix_windowshot OUT.png [SCALE]
+//                      [normal|hot|pressed|disabled|about|message|save|hint]
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QImage>
 #include <QPixmap>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +20,7 @@
 #include "app/Unit1.h"
 #include "ping/MsgWndControl.h"
 #include "scope/GrGraphicControl.h"
+#include "toolkit/Dialogs.h"
 
 namespace {
 
@@ -25,11 +30,32 @@ void Settle(int ms) {
   while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+// Grabs the first visible top-level window `pick` accepts once it has
+// settled, then lets `close` end it.
+template <class Pick, class Close>
+void GrabWhenShown(QImage& shot, Pick pick, Close close) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [=, &shot] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (!w->isVisible() || !pick(w)) continue;
+      timer->stop();
+      Settle(300);
+      shot = w->grab().toImage();
+      close(w);
+      timer->deleteLater();
+      return;
+    }
+  });
+  timer->start(5);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s OUT.png [SCALE] [normal|hot|pressed|disabled|about]\n",
+    std::fprintf(stderr,
+                 "usage: %s OUT.png [SCALE] "
+                 "[normal|hot|pressed|disabled|about|message|save|hint]\n",
                  argv[0]);
     return 2;
   }
@@ -58,7 +84,26 @@ int main(int argc, char** argv) {
     ping->SetEnabled(false);
   }
   Settle(400);
-  QImage shot = shown->Handle()->grab().toImage();
+  QImage shot;
+  if (mode == "message") {
+    GrabWhenShown(
+        shot, [](QWidget* w) { return dynamic_cast<TMessageForm*>(FindControl(w)) != nullptr; },
+        [](QWidget* w) { dynamic_cast<TMessageForm*>(FindControl(w))->SetModalResult(mrOk); });
+    Application->MessageBox("Cannot create file \"/nowhere/SonarixLog.txt\".", Application->Title(),
+                            MB_OK | MB_ICONSTOP);
+  } else if (mode == "save") {
+    GrabWhenShown(
+        shot, [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; },
+        [](QWidget* w) { qobject_cast<QFileDialog*>(w)->reject(); });
+    Form1->SaveDialog1->Execute();
+  } else if (mode == "hint") {
+    Application->ActivateHint(ping, ping->Handle()->mapToGlobal(QPoint(10, 10)));
+    Settle(300);
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible() && w->windowType() == Qt::ToolTip) shot = w->grab().toImage();
+  } else {
+    shot = shown->Handle()->grab().toImage();
+  }
   if (scale > 1)
     shot = shot.scaled(shot.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
   const bool ok = shot.save(QString::fromLocal8Bit(argv[1]));
