@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QWidget>
 
@@ -750,9 +751,10 @@ TEST_F(SkinFrameTest, TheSaveDialogsButtonsAndFileNameEditAreTheSkins) {
         int buttons = 0;
         for (QPushButton* b : w->findChildren<QPushButton*>()) {
           if (!b->isVisible() || b->text().isEmpty() || b->width() < 30) continue;
-          b->clearFocus();
+          // Focused: the hot face and no dotted focus rectangle.
+          b->setFocus();
           QApplication::processEvents();
-          const bool hot = b->isDefault();
+          const bool hot = b->hasFocus() || b->isDefault();
           const QImage look = b->grab().toImage();
           const QImage want = FaceFor(manager_->Model(), "BUTTON", b, hot ? 1 : 0, false);
           EXPECT_EQ(DifferencesOutside(look, want, QRect(5, 5, b->width() - 10, b->height() - 10)),
@@ -801,6 +803,29 @@ TEST_F(SkinFrameTest, AnAdoptedWindowsScrollBarIsTheSkinsAndItsPartsAreWhereThey
   ASSERT_TRUE(PaintScrollBar(want, manager_->Model(), look,
                              TsBackground::FromColor(RGB(back.red(), back.green(), back.blue()))));
   EXPECT_EQ(DifferencesOutside(shot, want.Image(), QRect()), 0);
+  // The slider and the arrows are found where the painter put them.
+  const TsScrollLayout drawn =
+      LayoutScrollBar(look.info, bar->height(), look.arrow, DefaultMinSliderLength(), true);
+  ASSERT_TRUE(drawn.slider_shown);
+  QStyleOptionSlider option;
+  option.initFrom(bar);
+  option.orientation = Qt::Vertical;
+  option.minimum = 0;
+  option.maximum = 90;
+  option.pageStep = 10;
+  option.singleStep = 1;
+  option.sliderPosition = option.sliderValue = 30;
+  QStyle* style = bar->style();
+  EXPECT_EQ(style->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar),
+            QRect(0, drawn.SliderStart(), bar->width(), drawn.slider));
+  EXPECT_EQ(style->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSubLine, bar),
+            QRect(0, 0, bar->width(), drawn.arrow));
+  EXPECT_EQ(style->hitTestComplexControl(QStyle::CC_ScrollBar, &option,
+                                         QPoint(8, drawn.SliderStart() - 1), bar),
+            QStyle::SC_ScrollBarSubPage);
+  EXPECT_EQ(style->hitTestComplexControl(QStyle::CC_ScrollBar, &option,
+                                         QPoint(8, drawn.SliderEnd()), bar),
+            QStyle::SC_ScrollBarAddPage);
   // A click on the lower arrow, where it is drawn, steps the bar down.
   const int before = bar->value();
   const QPoint arrow(8, bar->height() - look.arrow / 2);
