@@ -48,7 +48,9 @@ class TsSkinStyle : public QProxyStyle {
   TsSkinManager* const* manager_;
 };
 
-// The one style shared by hint windows and adopted windows' controls.
+// The one style shared by hint windows and adopted windows' controls. The
+// first caller's `manager` (the window hook's, which outlives every window)
+// is the one it keeps asking.
 TsSkinStyle* SharedSkinStyle(TsSkinManager* const* manager);
 
 // Gives the push buttons, edits, item views and scroll bars inside an
