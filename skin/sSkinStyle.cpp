@@ -22,6 +22,7 @@
 #include "skin/SkinPainter.h"
 #include "skin/sScrollBar.h"
 #include "skin/sSkinManager.h"
+#include "skin/sSkinMessages.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Forms.h"
@@ -443,7 +444,9 @@ class TAdoptedButtonLook : public TComponent {
 void SkinFormButtons(TWinControl* parent, TsSkinManager* const* manager) {
   for (int i = 0; i < parent->ControlCount(); ++i) {
     TControl* c = parent->Controls(i);
-    if (auto* button = dynamic_cast<TBitBtn*>(c)) {
+    // The program's own skinned buttons paint themselves.
+    auto* button = IsSkinnedControl(c) ? nullptr : dynamic_cast<TBitBtn*>(c);
+    if (button != nullptr) {
       bool has_look = false;
       for (int k = 0; k < button->ComponentCount(); ++k)
         has_look = has_look || dynamic_cast<TAdoptedButtonLook*>(button->Components(k)) != nullptr;
