@@ -27,6 +27,7 @@
 #include "skin/SkinPainter.h"
 #include "skin/SkinText.h"
 #include "skin/SteamSkin.h"
+#include "skin/sBitBtn.h"
 #include "skin/sCommonData.h"
 #include "skin/sScrollBar.h"
 #include "skin/sSkinFrame.h"
@@ -842,4 +843,39 @@ TEST_F(SkinFrameTest, AnAdoptedWindowsScrollBarIsTheSkinsAndItsPartsAreWhereThey
   // Without the skin the bar is the plain one again.
   manager_->SetActive(false);
   EXPECT_NE(DifferencesOutside(bar->grab().toImage(), want.Image(), QRect()), 0);
+}
+
+TEST_F(SkinFrameTest, OnAnAdoptedFormOnlyPlainPushButtonsTakeTheSkinsFace) {
+  TForm form(nullptr);
+  form.SetClientSize(200, 100);
+  auto* plain = new TBitBtn(&form);
+  plain->SetParent(&form);
+  plain->SetBounds(10, 10, 75, 25);
+  plain->SetCaption("Plain");
+  auto* own = new TsBitBtn(&form);
+  own->SetParent(&form);
+  own->SetBounds(100, 10, 75, 25);
+  own->SetCaption("Own");
+  const int plain_parts = plain->ComponentCount(), own_parts = own->ComponentCount();
+  form.Show();
+  QApplication::processEvents();
+  bool adopted = false;
+  for (const TsAdoptedWindow& a : AdoptedWindows()) adopted = adopted || a.Window == form.Handle();
+  ASSERT_TRUE(adopted);
+  // The plain button is drawn from "BUTTON"; the skinned one keeps its own
+  // painting (its fades and cache) untouched.
+  EXPECT_EQ(plain->ComponentCount(), plain_parts + 1);
+  EXPECT_EQ(own->ComponentCount(), own_parts);
+  const QImage shot = plain->Handle()->grab().toImage();
+  TBitmap face(shot.width(), shot.height());
+  ASSERT_TRUE(PaintSkinSection(face, manager_->Model(), "BUTTON", AdoptedButtonState(*plain), false,
+                               true, form.Color()));
+  EXPECT_EQ(
+      DifferencesOutside(shot, face.Image(), QRect(5, 5, shot.width() - 10, shot.height() - 10)),
+      0);
+  // Without the skin the plain button is the plain one again.
+  manager_->SetActive(false);
+  EXPECT_NE(DifferencesOutside(plain->Handle()->grab().toImage(), face.Image(),
+                               QRect(5, 5, shot.width() - 10, shot.height() - 10)),
+            0);
 }
