@@ -35,6 +35,8 @@ void AdoptOnce(QWidget* window) {
   }
   const TsAdoption kind_of = AdoptionFor(WindowFactsOf(window), h.manager->SkinningRules());
   if (kind_of == TsAdoption::None) return;
+  // Its buttons, edits and bars are drawn from the skin as the program's own.
+  SkinAdoptedControls(window, &h.manager);
   TsAdoptedWindow entry;
   entry.Window = window;
   entry.Kind = kind_of;

@@ -6,25 +6,36 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QEnterEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "skin/SkinPainter.h"
 #include "skin/SkinText.h"
 #include "skin/SteamSkin.h"
+#include "skin/sBitBtn.h"
 #include "skin/sCommonData.h"
+#include "skin/sScrollBar.h"
 #include "skin/sSkinFrame.h"
 #include "skin/sSkinHook.h"
 #include "skin/sSkinProvider.h"
+#include "skin/sSkinStyle.h"
 #include "skin/sWindowSkin.h"
+#include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Forms.h"
@@ -643,3 +654,228 @@ TEST_F(SkinFrameTest, AProviderOnAnythingButAFormWarns) {
 }
 
 }  // namespace
+
+// ---- the controls of adopted windows ----------------------------------------------
+
+namespace {
+
+// The skin's face for a control, as the skin's painters make it for the
+// control's size, state and the colour behind it.
+QImage FaceFor(const TsSkinModel& model, const char* section, const QWidget* control, int state,
+               bool filling) {
+  TBitmap face(control->width(), control->height());
+  const QColor back = control->palette().color(QPalette::Window);
+  EXPECT_TRUE(PaintSkinSection(face, model, section, state, filling, control->isEnabled(),
+                               RGB(back.red(), back.green(), back.blue())));
+  return face.Image().copy();
+}
+
+// Pixels of `shot` that differ from `face` outside the central `inner`
+// rectangle (where a control's caption or text lies).
+int DifferencesOutside(const QImage& shot, const QImage& face, const QRect& inner) {
+  int n = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) {
+      if (inner.contains(x, y)) continue;
+      const QRgb c = shot.pixel(x, y);
+      const QRgb f = face.pixel(x, y);
+      n += RGB(qRed(c), qGreen(c), qBlue(c)) != RGB(qRed(f), qGreen(f), qBlue(f));
+    }
+  return n;
+}
+
+}  // namespace
+
+TEST_F(SkinFrameTest, AMessageBoxsButtonIsTheSkinsButtonWithoutADottedFocusRectangle) {
+  bool checked = false;
+  WhenShown([](QWidget* w) { return dynamic_cast<TMessageForm*>(FindControl(w)) != nullptr; },
+            [&](QWidget* w) {
+              auto* box = dynamic_cast<TMessageForm*>(FindControl(w));
+              TBitBtn* ok = box->FindButton(mrOk);
+              ASSERT_NE(ok, nullptr);
+              ok->SetFocus();
+              QApplication::processEvents();
+              QWidget* handle = ok->Handle();
+              ASSERT_GT(handle->width(), 20);
+              // Focused and the default: the hot face, pixel for pixel all
+              // round; inside, only the caption differs from it.
+              ASSERT_EQ(AdoptedButtonState(*ok), 1);
+              const QColor back = ToQColor(box->Color());
+              auto face = [&](int state) {
+                TBitmap b(handle->width(), handle->height());
+                EXPECT_TRUE(PaintSkinSection(b, manager_->Model(), "BUTTON", state, false, true,
+                                             RGB(back.red(), back.green(), back.blue())));
+                return b.Image().copy();
+              };
+              const QRect caption(5, 5, handle->width() - 10, handle->height() - 10);
+              const QImage shot = handle->grab().toImage();
+              EXPECT_EQ(DifferencesOutside(shot, face(1), caption), 0);
+              // The caption is in the section's hot text colour.
+              const int index = manager_->Model().SectionIndex("BUTTON");
+              ASSERT_GE(index, 0);
+              const TColor text = ColorToRGB(TextColorsOf(
+                  manager_->Model().Sections()[static_cast<std::size_t>(index)], true)[0]);
+              int text_pixels = 0;
+              for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) {
+                  const QRgb c = shot.pixel(x, y);
+                  text_pixels += std::abs(qRed(c) - GetRValue(text)) < 24 &&
+                                 std::abs(qGreen(c) - GetGValue(text)) < 24 &&
+                                 std::abs(qBlue(c) - GetBValue(text)) < 24;
+                }
+              EXPECT_GT(text_pixels, 5);
+              // Pressed with Space: the pressed face.
+              ok->Perform(WM_KEYDOWN, VK_SPACE, 0);
+              ASSERT_EQ(AdoptedButtonState(*ok), 2);
+              EXPECT_EQ(DifferencesOutside(handle->grab().toImage(), face(2), caption), 0);
+              checked = true;
+            },
+            [](QWidget* w) { dynamic_cast<TMessageForm*>(FindControl(w))->SetModalResult(mrOk); });
+  Application->MessageBox("Something went wrong.", "Sonarix - a Ping Utility", MB_OK | MB_ICONSTOP);
+  EXPECT_TRUE(checked);
+}
+
+TEST_F(SkinFrameTest, TheSaveDialogsButtonsAndFileNameEditAreTheSkins) {
+  bool checked = false;
+  WhenShown(
+      [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; },
+      [&](QWidget* w) {
+        QLineEdit* name = nullptr;
+        for (QLineEdit* e : w->findChildren<QLineEdit*>())
+          if (e->isVisible() && e->text() == "SonarixLog.txt") name = e;
+        ASSERT_NE(name, nullptr);
+        ASSERT_GT(name->height(), 10);
+        // The edit's frame and face are the "EDIT" section's (focused:
+        // its hot state) all round its text.
+        const int state = name->hasFocus() ? 1 : 0;
+        const QImage shot = name->grab().toImage();
+        const QImage face = FaceFor(manager_->Model(), "EDIT", name, state, true);
+        EXPECT_EQ(
+            DifferencesOutside(shot, face, QRect(3, 3, name->width() - 6, name->height() - 6)), 0);
+        // Save and Cancel are the skin's buttons.
+        int buttons = 0;
+        for (QPushButton* b : w->findChildren<QPushButton*>()) {
+          if (!b->isVisible() || b->text().isEmpty() || b->width() < 30) continue;
+          // Focused: the hot face and no dotted focus rectangle.
+          b->setFocus();
+          QApplication::processEvents();
+          const bool hot = b->hasFocus() || b->isDefault();
+          const QImage look = b->grab().toImage();
+          const QImage want = FaceFor(manager_->Model(), "BUTTON", b, hot ? 1 : 0, false);
+          EXPECT_EQ(DifferencesOutside(look, want, QRect(5, 5, b->width() - 10, b->height() - 10)),
+                    0)
+              << b->text().toStdString();
+          ++buttons;
+        }
+        EXPECT_GE(buttons, 2);
+        checked = true;
+      },
+      [](QWidget* w) { qobject_cast<QFileDialog*>(w)->reject(); });
+  TSaveDialog dialog(nullptr);
+  dialog.SetTitle("Save Log");
+  dialog.SetFileName("SonarixLog.txt");
+  dialog.SetFilter("Text File (*.txt)|*.txt");
+  dialog.SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
+  EXPECT_FALSE(dialog.Execute());
+  EXPECT_TRUE(checked);
+}
+
+TEST_F(SkinFrameTest, AnAdoptedWindowsScrollBarIsTheSkinsAndItsPartsAreWhereTheyAreDrawn) {
+  // A dialog the hook adopts as it appears, and a bar it gains afterwards.
+  QDialog window;
+  window.resize(200, 200);
+  window.show();
+  QApplication::processEvents();
+  auto* bar = new QScrollBar(Qt::Vertical, &window);
+  bar->setGeometry(10, 30, 17, 150);
+  bar->setRange(0, 90);
+  bar->setPageStep(10);
+  bar->setValue(30);
+  bar->show();
+  QApplication::processEvents();
+  ASSERT_NE(dynamic_cast<TsSkinStyle*>(bar->style()), nullptr);
+  const QImage shot = bar->grab().toImage();
+  TsScrollBarLook look;
+  look.kind = SB_VERT;
+  look.info.Min = 0;
+  look.info.Max = 99;
+  look.info.Page = 10;
+  look.info.Pos = 30;
+  look.info.TrackPos = 30;
+  look.arrow = ScrollArrowLength(&manager_->Model(), SB_VERT);
+  TBitmap want(bar->width(), bar->height());
+  const QColor back = bar->palette().color(QPalette::Window);
+  ASSERT_TRUE(PaintScrollBar(want, manager_->Model(), look,
+                             TsBackground::FromColor(RGB(back.red(), back.green(), back.blue()))));
+  EXPECT_EQ(DifferencesOutside(shot, want.Image(), QRect()), 0);
+  // The slider and the arrows are found where the painter put them.
+  const TsScrollLayout drawn =
+      LayoutScrollBar(look.info, bar->height(), look.arrow, DefaultMinSliderLength(), true);
+  ASSERT_TRUE(drawn.slider_shown);
+  QStyleOptionSlider option;
+  option.initFrom(bar);
+  option.orientation = Qt::Vertical;
+  option.minimum = 0;
+  option.maximum = 90;
+  option.pageStep = 10;
+  option.singleStep = 1;
+  option.sliderPosition = option.sliderValue = 30;
+  QStyle* style = bar->style();
+  EXPECT_EQ(style->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar),
+            QRect(0, drawn.SliderStart(), bar->width(), drawn.slider));
+  EXPECT_EQ(style->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSubLine, bar),
+            QRect(0, 0, bar->width(), drawn.arrow));
+  EXPECT_EQ(style->hitTestComplexControl(QStyle::CC_ScrollBar, &option,
+                                         QPoint(8, drawn.SliderStart() - 1), bar),
+            QStyle::SC_ScrollBarSubPage);
+  EXPECT_EQ(style->hitTestComplexControl(QStyle::CC_ScrollBar, &option,
+                                         QPoint(8, drawn.SliderEnd()), bar),
+            QStyle::SC_ScrollBarAddPage);
+  // A click on the lower arrow, where it is drawn, steps the bar down.
+  const int before = bar->value();
+  const QPoint arrow(8, bar->height() - look.arrow / 2);
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent e(type, QPointF(arrow), QPointF(bar->mapToGlobal(arrow)), Qt::LeftButton,
+                  type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &e);
+  }
+  EXPECT_EQ(bar->value(), before + bar->singleStep());
+  // Without the skin the bar is the plain one again.
+  manager_->SetActive(false);
+  EXPECT_NE(DifferencesOutside(bar->grab().toImage(), want.Image(), QRect()), 0);
+}
+
+TEST_F(SkinFrameTest, OnAnAdoptedFormOnlyPlainPushButtonsTakeTheSkinsFace) {
+  TForm form(nullptr);
+  form.SetClientSize(200, 100);
+  auto* plain = new TBitBtn(&form);
+  plain->SetParent(&form);
+  plain->SetBounds(10, 10, 75, 25);
+  plain->SetCaption("Plain");
+  auto* own = new TsBitBtn(&form);
+  own->SetParent(&form);
+  own->SetBounds(100, 10, 75, 25);
+  own->SetCaption("Own");
+  const int plain_parts = plain->ComponentCount(), own_parts = own->ComponentCount();
+  form.Show();
+  QApplication::processEvents();
+  bool adopted = false;
+  for (const TsAdoptedWindow& a : AdoptedWindows()) adopted = adopted || a.Window == form.Handle();
+  ASSERT_TRUE(adopted);
+  // The plain button is drawn from "BUTTON"; the skinned one keeps its own
+  // painting (its fades and cache) untouched.
+  EXPECT_EQ(plain->ComponentCount(), plain_parts + 1);
+  EXPECT_EQ(own->ComponentCount(), own_parts);
+  const QImage shot = plain->Handle()->grab().toImage();
+  TBitmap face(shot.width(), shot.height());
+  ASSERT_TRUE(PaintSkinSection(face, manager_->Model(), "BUTTON", AdoptedButtonState(*plain), false,
+                               true, form.Color()));
+  EXPECT_EQ(
+      DifferencesOutside(shot, face.Image(), QRect(5, 5, shot.width() - 10, shot.height() - 10)),
+      0);
+  // Without the skin the plain button is the plain one again.
+  manager_->SetActive(false);
+  EXPECT_NE(DifferencesOutside(plain->Handle()->grab().toImage(), face.Image(),
+                               QRect(5, 5, shot.width() - 10, shot.height() - 10)),
+            0);
+}
