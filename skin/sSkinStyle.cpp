@@ -354,10 +354,16 @@ void StyleControlsOf(QWidget* window, QStyle* style) {
 }
 
 // Controls an adopted window makes later (a dialog fills its lists and
-// bars as it goes) take the style as they are polished or shown.
+// bars as it goes) take the style as they are polished or shown. Found
+// again by its name: the class has no meta-object of its own, so a typed
+// look-up would take any child object for it.
+constexpr char kControlStylerName[] = "sonarix-control-styler";
+
 class TControlStyler : public QObject {
  public:
-  TControlStyler(QWidget* window, QStyle* style) : QObject(window), style_(style) {}
+  TControlStyler(QWidget* window, QStyle* style) : QObject(window), style_(style) {
+    setObjectName(QLatin1String(kControlStylerName));
+  }
   bool eventFilter(QObject* o, QEvent* e) override {
     switch (e->type()) {
       case QEvent::ChildPolished:
@@ -467,7 +473,8 @@ void SkinAdoptedControls(QWidget* window, TsSkinManager* const* manager) {
   if (window == nullptr) return;
   if (auto* form = dynamic_cast<TCustomForm*>(FindControl(window))) SkinFormButtons(form, manager);
   TsSkinStyle* style = SharedSkinStyle(manager);
-  if (window->findChild<TControlStyler*>(QString(), Qt::FindDirectChildrenOnly) == nullptr)
+  if (window->findChild<QObject*>(QLatin1String(kControlStylerName), Qt::FindDirectChildrenOnly) ==
+      nullptr)
     window->installEventFilter(new TControlStyler(window, style));
   StyleControlsOf(window, style);
 }
