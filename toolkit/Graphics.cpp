@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -181,36 +182,47 @@ double DeviceScale() {
              : 1.0;
 }
 
+// A face's answer to a question asked at every paint (whether it lacks a
+// strike, how it wants to be drawn), found once per family, size and style.
+std::string FaceKey(const QFont& f) {
+  return f.family().toStdString() + "/" + std::to_string(f.pixelSize()) + (f.bold() ? "/b" : "/r") +
+         (f.italic() ? "i" : "");
+}
+
+class TFaceAnswers {
+ public:
+  bool Get(const std::string& key, const std::function<bool()>& find) {
+    std::lock_guard lock(mutex_);
+    auto it = answers_.find(key);
+    if (it == answers_.end()) it = answers_.emplace(key, find()).first;
+    return it->second;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, bool> answers_;
+};
+
 bool BitmapFaceLacks(const QFont& f) {
-  static std::mutex mutex;
-  static std::map<std::string, bool> cache;
   // The strike drawn is the one of the device size: at a scale of 2 an
   // 11 pixel face needs its 22 pixel strike, which it may not have.
   const int device_size = std::max(1, static_cast<int>(std::lround(f.pixelSize() * DeviceScale())));
-  const std::string key = f.family().toStdString() + "/" + std::to_string(f.pixelSize()) + "@" +
-                          std::to_string(device_size) + (f.bold() ? "/b" : "/r") +
-                          (f.italic() ? "i" : "");
-  std::lock_guard lock(mutex);
-  auto it = cache.find(key);
-  if (it != cache.end()) return it->second;
-  bool lacks = false;
-  const QFontInfo info(f);
-  if (info.family() == f.family() && !QFontDatabase::isScalable(f.family())) {
+  static TFaceAnswers answers;
+  return answers.Get(FaceKey(f) + "@" + std::to_string(device_size), [&] {
+    const QFontInfo info(f);
+    if (info.family() != f.family() || QFontDatabase::isScalable(f.family())) return false;
     bool has_style = !f.bold() && !f.italic();
     for (const QString& style : QFontDatabase::styles(f.family())) {
       const bool bold = QFontDatabase::bold(f.family(), style);
       const bool italic = QFontDatabase::italic(f.family(), style);
       if (bold == f.bold() && italic == f.italic()) has_style = true;
     }
-    lacks = info.pixelSize() != f.pixelSize() || !has_style;
-    if (!lacks && device_size != f.pixelSize()) {
-      QFont device(f);
-      device.setPixelSize(device_size);
-      lacks = QFontInfo(device).pixelSize() != device_size;
-    }
-  }
-  cache.emplace(key, lacks);
-  return lacks;
+    if (info.pixelSize() != f.pixelSize() || !has_style) return true;
+    if (device_size == f.pixelSize()) return false;
+    QFont device(f);
+    device.setPixelSize(device_size);
+    return QFontInfo(device).pixelSize() != device_size;
+  });
 }
 
 // The table directory entry of `tag` in a TrueType file: its offset and
@@ -285,19 +297,13 @@ namespace {
 // ("Target Address:" comes out 83 pixels instead of 77 at 11 pixels) and
 // keeps a bold face's stems as thin as the regular's.
 bool DrawsWithoutGrey(const QFont& font) {
-  static std::mutex mutex;
-  static std::map<std::string, bool> cache;
-  const std::string key = font.family().toStdString() + "/" + std::to_string(font.pixelSize()) +
-                          (font.bold() ? "/b" : "/r") + (font.italic() ? "i" : "");
-  std::lock_guard lock(mutex);
-  auto it = cache.find(key);
-  if (it != cache.end()) return it->second;
-  QFont probe(font);
-  probe.setPixelSize(64);
-  const QByteArray gasp = QRawFont::fromFont(probe).fontTable("gasp");
-  const bool mono = !gasp.isEmpty() && !GaspAllowsGrey(gasp, font.pixelSize());
-  cache.emplace(key, mono);
-  return mono;
+  static TFaceAnswers answers;
+  return answers.Get(FaceKey(font), [&] {
+    QFont probe(font);
+    probe.setPixelSize(64);
+    const QByteArray gasp = QRawFont::fromFont(probe).fontTable("gasp");
+    return !gasp.isEmpty() && !GaspAllowsGrey(gasp, font.pixelSize());
+  });
 }
 
 }  // namespace

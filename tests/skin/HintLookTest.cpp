@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QToolTip>
 #include <QWidget>
@@ -12,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "../skinctl/SkinCtlTestUtil.h"
 #include "skin/SteamSkin.h"
 #include "skin/sSkinManager.h"
 #include "skin/sSkinStyle.h"
@@ -20,16 +20,9 @@
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-TColor PixelOf(const QImage& image, int x, int y) {
-  const QRgb c = image.pixel(x, y);
-  return RGB(qRed(c), qGreen(c), qBlue(c));
-}
+using skinctltest::AddSteam;
+using skinctltest::PixelOf;
+using skinctltest::Pump;
 
 QWidget* ShownHint() {
   for (QWidget* w : QApplication::topLevelWidgets())
@@ -42,9 +35,7 @@ class HintLook : public ::testing::Test {
   void SetUp() override {
     Application->Initialize();
     manager_ = std::make_unique<TsSkinManager>(nullptr);
-    TsStoredSkin& s = manager_->InternalSkins().Add();
-    s.SetName(kSteamSkinName);
-    s.SetData(kSteamSkinData, kSteamSkinDataSize);
+    AddSteam(*manager_);
     manager_->SetSkinName(kSteamSkinName);
     form_ = std::make_unique<TForm>(nullptr);
     form_->SetClientSize(200, 100);
@@ -89,10 +80,7 @@ TEST_F(HintLook, HintWindowIsDrawnFromTheSkinsHintSection) {
   // The section's face for the window's size, as the item painter makes it.
   TBitmap expected(shot.width(), shot.height());
   ASSERT_TRUE(PaintSkinHint(expected, model));
-  auto expected_at = [&](int x, int y) {
-    const QRgb c = expected.Image().pixel(x, y);
-    return RGB(qRed(c), qGreen(c), qBlue(c));
-  };
+  auto expected_at = [&](int x, int y) { return PixelOf(expected.Image(), x, y); };
   // The border: the mask's, pixel for pixel, all round.
   for (int x = 0; x < shot.width(); ++x)
     for (int y : {0, 1, shot.height() - 2, shot.height() - 1})

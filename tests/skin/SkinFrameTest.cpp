@@ -42,6 +42,16 @@
 
 namespace {
 
+// The main window's save dialog, run until a test's callback ends it.
+bool ExecuteSaveLogDialog() {
+  TSaveDialog dialog(nullptr);
+  dialog.SetTitle("Save Log");
+  dialog.SetFileName("SonarixLog.txt");
+  dialog.SetFilter("Text File (*.txt)|*.txt");
+  dialog.SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
+  return dialog.Execute();
+}
+
 class SkinFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -606,12 +616,7 @@ TEST_F(SkinFrameTest, TheSaveDialogIsShownInTheDialogSection) {
                 QApplication::sendEvent(w, &e);
               }
             });
-  TSaveDialog dialog(nullptr);
-  dialog.SetTitle("Save Log");
-  dialog.SetFileName("SonarixLog.txt");
-  dialog.SetFilter("Text File (*.txt)|*.txt");
-  dialog.SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
-  EXPECT_FALSE(dialog.Execute());
+  EXPECT_FALSE(ExecuteSaveLogDialog());
   EXPECT_TRUE(checked);
 }
 
@@ -771,12 +776,7 @@ TEST_F(SkinFrameTest, TheSaveDialogsButtonsAndFileNameEditAreTheSkins) {
         checked = true;
       },
       [](QWidget* w) { qobject_cast<QFileDialog*>(w)->reject(); });
-  TSaveDialog dialog(nullptr);
-  dialog.SetTitle("Save Log");
-  dialog.SetFileName("SonarixLog.txt");
-  dialog.SetFilter("Text File (*.txt)|*.txt");
-  dialog.SetOptions(ofOverwritePrompt | ofHideReadOnly | ofEnableSizing);
-  EXPECT_FALSE(dialog.Execute());
+  EXPECT_FALSE(ExecuteSaveLogDialog());
   EXPECT_TRUE(checked);
 }
 
