@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format-14 clang-tidy-14
   fonts-wine xvfb xauth x11-apps x11-utils imagemagick xdotool librsvg2-bin
-  desktop-file-utils appstream libcap2-bin libcap-dev libseccomp-dev libxcb1-dev libxcb-damage0-dev openbox weston qt6-wayland
+  desktop-file-utils appstream libcap2-bin libcap-dev libseccomp-dev libxcb1-dev libxcb-damage0-dev libxcb-record0-dev openbox weston qt6-wayland
   iproute2 iputils-ping dnsmasq-base procps util-linux python3
 )
 missing=()

@@ -8,11 +8,13 @@
 //   --benchmark_filter=Echoes; about nine minutes, the echoes being 500 ms
 //   apart; needs root, for a network namespace that counts the echoes).
 // - with SONARIX_BASELINE naming another build of the program, beside it:
-//   the CPU time of a 50-echo series with the scope running and the pixels
-//   sent to the X server per scope tick (needs ICMP to 127.0.0.1), and the
-//   time from the pointer entering a button to its first changed pixel;
-//   SONARIX_BENCH_RECTS=1 lists the series' damaged rectangles on stderr,
-//   with how often each came (a scrolled view is a copy within the server).
+//   the CPU time of a 50-echo series with the scope running and, per scope
+//   tick, the pixels that changed on the window (DAMAGE), those the program
+//   uploaded to the X server and those it had the server copy within itself
+//   (a scrolled view; RECORD tells the two apart) (needs ICMP to 127.0.0.1),
+//   and the time from the pointer entering a button to its first changed
+//   pixel; SONARIX_BENCH_RECTS=1 lists the series' damaged rectangles and
+//   its uploads and copies on stderr, with how often each came.
 // "Painted" is the X server's word: the first damage to the new top-level
 // window (the DAMAGE extension), which comes with the client's first frame.
 #include <benchmark/benchmark.h>
@@ -24,15 +26,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/damage.h>
+#include <xcb/record.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -462,6 +468,136 @@ class TDamageLog {
   bool ok_ = false;
 };
 
+// What one client asks the X server to draw, read through the RECORD
+// extension: the pixels it uploads (PutImage, and MIT-SHM's ShmPutImage,
+// whose pixels the server reads from shared memory) apart from the areas it
+// has the server copy within itself (CopyArea: a backing store kept on the
+// server scrolls a view that way). DAMAGE cannot tell the two apart: both
+// change the window.
+class TUploadLog {
+ public:
+  struct TArea {
+    bool copy = false;
+    int x = 0, y = 0, w = 0, h = 0;
+  };
+
+  TUploadLog(const std::string& display, xcb_window_t window) {
+    c_ = xcb_connect(display.c_str(), nullptr);
+    data_ = xcb_connect(display.c_str(), nullptr);
+    if (xcb_connection_has_error(c_) || xcb_connection_has_error(data_)) return;
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c_, &xcb_record_id);
+    if (!ext || !ext->present) return;
+    free(xcb_record_query_version_reply(c_, xcb_record_query_version(c_, 1, 13), nullptr));
+    if (auto* shm = xcb_query_extension_reply(c_, xcb_query_extension(c_, 7, "MIT-SHM"), nullptr)) {
+      if (shm->present) shm_major_ = shm->major_opcode;
+      free(shm);
+    }
+    // Every resource a client creates carries its base: the window names
+    // the program's connection.
+    xcb_record_client_spec_t client = window & ~xcb_get_setup(c_)->resource_id_mask;
+    xcb_record_range_t ranges[2];
+    std::memset(ranges, 0, sizeof ranges);
+    ranges[0].core_requests.first = XCB_COPY_AREA;
+    ranges[0].core_requests.last = XCB_PUT_IMAGE;
+    ranges[1].ext_requests.major.first = ranges[1].ext_requests.major.last = shm_major_;
+    ranges[1].ext_requests.minor.first = ranges[1].ext_requests.minor.last = kShmPutImage;
+    context_ = xcb_generate_id(c_);
+    xcb_generic_error_t* error = xcb_request_check(
+        c_,
+        xcb_record_create_context_checked(c_, context_, 0, 1, shm_major_ ? 2 : 1, &client, ranges));
+    if (error) {
+      free(error);
+      return;
+    }
+    started_ = true;
+    reader_ = std::thread([this] { Read(); });
+    // The context is live once the server says its data starts.
+    const auto end = Clock::now() + std::chrono::seconds(2);
+    while (!live_ && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ok_ = live_;
+  }
+  ~TUploadLog() {
+    Finish();
+    if (data_) xcb_disconnect(data_);
+    if (c_) xcb_disconnect(c_);
+  }
+  bool Ok() const { return ok_; }
+
+  // Ends the recording (before the client goes) and returns what it saw.
+  std::vector<TArea> Finish() {
+    if (started_) {
+      started_ = false;
+      xcb_record_disable_context(c_, context_);
+      xcb_flush(c_);
+      reader_.join();
+      xcb_record_free_context(c_, context_);
+      xcb_flush(c_);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return areas_;
+  }
+
+ private:
+  static constexpr uint8_t kShmPutImage = 3;
+  enum { kFromClient = 1, kStartOfData = 4, kEndOfData = 5 };
+
+  static int U16(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  }
+
+  void Read() {
+    const auto cookie = xcb_record_enable_context(data_, context_);
+    while (auto* reply = xcb_record_enable_context_reply(data_, cookie, nullptr)) {
+      const int category = reply->category;
+      if (category == kStartOfData) live_ = true;
+      if (category == kFromClient)
+        Parse(xcb_record_enable_context_data(reply), xcb_record_enable_context_data_length(reply));
+      free(reply);
+      if (category == kEndOfData) break;
+    }
+  }
+
+  // Requests as the client sent them, one after another (this machine's
+  // byte order: the client runs here).
+  void Parse(const uint8_t* data, int length) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (std::size_t at = 0; at + 4 <= static_cast<std::size_t>(length);) {
+      const uint8_t* r = data + at;
+      std::size_t words = U16(r + 2), header = 4;
+      if (words == 0) {  // BIG-REQUESTS: the length follows in 32 bits
+        if (at + 8 > static_cast<std::size_t>(length)) break;
+        uint32_t big;
+        std::memcpy(&big, r + 4, 4);
+        words = big;
+        header = 8;
+      }
+      const std::size_t bytes = words * 4;
+      if (bytes < header || at + bytes > static_cast<std::size_t>(length)) break;
+      const uint8_t* body = r + header;
+      const std::size_t size = bytes - header;
+      if (r[0] == XCB_PUT_IMAGE && size >= 20)
+        areas_.push_back({false, U16(body + 12), U16(body + 14), U16(body + 8), U16(body + 10)});
+      else if (r[0] == XCB_COPY_AREA && size >= 24)
+        areas_.push_back({true, U16(body + 16), U16(body + 18), U16(body + 20), U16(body + 22)});
+      else if (shm_major_ && r[0] == shm_major_ && r[1] == kShmPutImage && size >= 36)
+        areas_.push_back({false, U16(body + 20), U16(body + 22), U16(body + 16), U16(body + 18)});
+      at += bytes;
+    }
+  }
+
+  xcb_connection_t* c_ = nullptr;
+  xcb_connection_t* data_ = nullptr;
+  xcb_record_context_t context_ = 0;
+  uint8_t shm_major_ = 0;
+  bool started_ = false, ok_ = false;
+  std::atomic<bool> live_{false};
+  std::thread reader_;
+  std::mutex mutex_;
+  std::vector<TArea> areas_;
+};
+
 // The main window's client size and its scope's size.
 constexpr int kClientWidth = 431;
 constexpr int kScopeWidth = 429, kScopeHeight = 98;
@@ -477,7 +613,8 @@ void BM_SeriesOf50Echoes(benchmark::State& state) {
     return;
   }
   const auto builds = Builds();
-  std::vector<std::vector<double>> cpu(builds.size()), pixels(builds.size()), ticks(builds.size());
+  std::vector<std::vector<double>> cpu(builds.size()), pixels(builds.size()), ticks(builds.size()),
+      uploads_per_tick(builds.size()), copies_per_tick(builds.size());
   for (auto _ : state) {
     for (std::size_t b = 0; b < builds.size(); ++b) {
       const auto s = StartAndWaitPaint(*rig.watch, rig.xvfb.Display(), builds[b].second);
@@ -492,6 +629,12 @@ void BM_SeriesOf50Echoes(benchmark::State& state) {
       Xdotool(display, "key Tab Down Down Down");
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
       log.Drain();
+      TUploadLog uploads(display, s->window);
+      if (!uploads.Ok()) {
+        Stop(s->pid);
+        state.SkipWithError("no RECORD of the program's drawing requests");
+        return;
+      }
       const double cpu0 = CpuMs(s->pid);
       Xdotool(display, "key Return");
       // The series is over when the scope has stood still for 1.5 s.
@@ -506,7 +649,11 @@ void BM_SeriesOf50Echoes(benchmark::State& state) {
                now - last->at > std::chrono::milliseconds(1500);
       });
       const double cpu1 = CpuMs(s->pid);
+      const std::vector<TUploadLog::TArea> drawn = uploads.Finish();
       Stop(s->pid);
+      double uploaded = 0, copied = 0;
+      for (const TUploadLog::TArea& a : drawn)
+        (a.copy ? copied : uploaded) += static_cast<double>(a.w) * a.h;
       double area = 0;
       int scope_ticks = 0;
       for (const TDamage& r : damage) {
@@ -519,18 +666,31 @@ void BM_SeriesOf50Echoes(benchmark::State& state) {
         for (const auto& [r, n] : seen)
           std::fprintf(stderr, "%s %d,%d %dx%d: %d\n", builds[b].second.c_str(), std::get<0>(r),
                        std::get<1>(r), std::get<2>(r), std::get<3>(r), n);
+        std::map<std::tuple<bool, int, int, int, int>, int> sent;
+        for (const TUploadLog::TArea& a : drawn) ++sent[{a.copy, a.x, a.y, a.w, a.h}];
+        for (const auto& [a, n] : sent)
+          std::fprintf(stderr, "%s %s to %d,%d %dx%d: %d\n", builds[b].second.c_str(),
+                       std::get<0>(a) ? "copy" : "upload", std::get<1>(a), std::get<2>(a),
+                       std::get<3>(a), std::get<4>(a), n);
       }
       cpu[b].push_back(cpu1 - cpu0);
-      pixels[b].push_back(scope_ticks ? area / scope_ticks : area);
+      const double per_tick = scope_ticks ? scope_ticks : 1;
+      pixels[b].push_back(area / per_tick);
+      uploads_per_tick[b].push_back(uploaded / per_tick);
+      copies_per_tick[b].push_back(copied / per_tick);
       ticks[b].push_back(scope_ticks);
     }
   }
   for (std::size_t b = 0; b < builds.size(); ++b) {
     state.counters[builds[b].first + "series_cpu_ms"] = Median(cpu[b]);
     state.counters[builds[b].first + "pixels_per_tick"] = Median(pixels[b]);
+    state.counters[builds[b].first + "uploaded_per_tick"] = Median(uploads_per_tick[b]);
+    state.counters[builds[b].first + "copied_per_tick"] = Median(copies_per_tick[b]);
     state.counters[builds[b].first + "scope_ticks"] = Median(ticks[b]);
   }
-  state.counters["goal_pixels_per_tick"] = kScopeWidth * kScopeHeight;
+  // The scope, and the strips of the two lines (request and reply) an echo
+  // adds to the log's 408-pixel-wide text.
+  state.counters["goal_uploaded_per_tick"] = kScopeWidth * kScopeHeight + 2 * 408 * 13;
 }
 BENCHMARK(BM_SeriesOf50Echoes)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
