@@ -553,6 +553,7 @@ void TMemo::StoreText(const std::string& text) {
 
 void TMemo::AppendText(const std::string& text) {
   QPlainTextEdit* e = Editor();
+  const TScrollBarBatch bars(e);
   QTextCursor cursor = e->textCursor();
   cursor.movePosition(QTextCursor::End);
   cursor.insertText(ToQLines(text));
