@@ -77,8 +77,10 @@ class TQtScrollBar : public QScrollBar {
     }
     // Whatever changed without a slider change repainted the whole bar.
     if (!changed_) shown_ = InfoOf(*this);
-    Guarded([this] {
+    Guarded([this, e] {
       QPainter p(this);
+      // The handler draws what the clip lets through.
+      p.setClipRegion(e->region());
       handler_->PaintBar(&p, {width(), height()});
     });
   }

@@ -80,8 +80,8 @@ void ScrollControl(TWinControl* control, TScrollBarKind bar, int code, int pos);
 class TScrollBarHandler {
  public:
   virtual ~TScrollBarHandler() = default;
-  // Paints the whole bar: `dc` has the bar's top-left at (0, 0), `size` is
-  // its width and height.
+  // Paints the bar: `dc` has the bar's top-left at (0, 0) and is clipped to
+  // what needs painting, `size` is the bar's width and height.
   virtual void PaintBar(HDC dc, TPoint size) = 0;
   // A pointer message over the bar, in the bar's coordinates. After a press
   // on the bar the messages keep coming, from anywhere, until the release.
