@@ -410,7 +410,10 @@ class TMemoLayout : public QPlainTextDocumentLayout {
     int bottom = view->height();
     if (end.isValid()) {
       const QRectF to = end == first ? at : editor_->BlockInView(end);
-      bottom = std::min(bottom, qCeil(to.bottom()));
+      // The last block's rectangle takes the document's margin below it,
+      // where nothing is drawn.
+      const qreal below = end == document()->lastBlock() ? document()->documentMargin() : 0;
+      bottom = std::min(bottom, qCeil(to.bottom() - below));
     }
     if (bottom > top) view->update(QRect(0, top, view->width(), bottom - top));
   }
