@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 
 #include "platform/MulDiv.h"
 #include "platform/SystemMetrics.h"
@@ -48,6 +49,28 @@ bool IsArrow(TsScrollPart part) {
 }
 bool IsPage(TsScrollPart part) {
   return part == spPageFirst || part == spPageLast;
+}
+
+// Whether a track section looks the same at every pixel along the bar, in
+// its normal and its pressed state, whatever its length: only then does a
+// moved split between the two tracks (under the slider) leave the pixels
+// outside the slider as they were.
+bool SameAllAlong(const TsSkinModel& model, const TsPartIndexes& part) {
+  if (part.Section < 0) return true;
+  if (part.BordersMask >= 0) return false;
+  const std::string& name = model.Sections()[static_cast<std::size_t>(part.Section)].SectionName;
+  for (const char* key : {"BORDERSMASK", "IMGTOPLEFT", "IMGTOPRIGHT", "IMGBTMLEFT", "IMGBTMRIGHT"})
+    if (model.MaskIndex(part.Section, name, key) >= 0) return false;
+  for (int state : {0, 2}) {
+    TsSectionRequest request;
+    request.section = part.Section;
+    request.state = state;
+    request.texture = part.Pattern;
+    request.hot_texture = part.HotPattern;
+    const TsLook look = LookOfSection(model, request);
+    if (look.texture || (look.gradient_percent > 0 && !look.gradient.empty())) return false;
+  }
+  return true;
 }
 
 TsScrollPointer g_pointer;
@@ -365,14 +388,45 @@ void TsScrollBar::Invalidate() {
 void TsScrollBar::PaintBar(HDC dc, TPoint size) {
   if (dc == nullptr || size.X <= 0 || size.Y <= 0) return;
   if (PaintTo(buffer_) && buffer_.Width() == size.X && buffer_.Height() == size.Y) {
-    // In the screen's layout first: a bar's few pixels are converted at once,
-    // where drawing the skin's 24-bit image would blend it line by line on
-    // the painter's worker threads.
-    dc->drawImage(0, 0, buffer_.Image().convertToFormat(QImage::Format_RGB32));
+    // In the screen's layout first, only what the clip lets through: drawing
+    // the skin's 24-bit image would blend it line by line on the painter's
+    // worker threads.
+    const QImage& image = buffer_.Image();
+    const QRect part =
+        (dc->hasClipping() ? dc->clipBoundingRect().toAlignedRect() : image.rect()) & image.rect();
+    if (!part.isEmpty())
+      dc->drawImage(part.topLeft(), image.copy(part).convertToFormat(QImage::Format_RGB32));
     return;
   }
   // No skin to paint from: the bar keeps the window's colour.
   dc->fillRect(0, 0, size.X, size.Y, ToQColor(control_->Color()));
+}
+
+TRect TsScrollBar::ChangedArea(const TScrollInfo& before, const TScrollInfo& after, TPoint size) {
+  const TRect whole = Bounds(0, 0, size.X, size.Y);
+  const TsSkinModel* model = ActiveModel();
+  if (model == nullptr || pressed_ != spNone) return whole;
+  const int length = Along(size);
+  const int arrow = ScrollArrowLength(model, kind_, fixed_arrow_);
+  const bool usable = Shown() && control_->Enabled();
+  const bool was_enabled = usable && before.Scrolls();
+  const bool is_enabled = usable && after.Scrolls();
+  const TsScrollLayout was = LayoutScrollBar(before, length, arrow, MinSlider(), was_enabled);
+  const TsScrollLayout is = LayoutScrollBar(after, length, arrow, MinSlider(), is_enabled);
+  if (was_enabled != is_enabled || was.too_short != is.too_short ||
+      was.slider_shown != is.slider_shown)
+    return whole;
+  // Two halves without a track do not depend on the information.
+  if (is.too_short) return {};
+  // Without a slider only the split between the tracks can move.
+  if (!is.slider_shown) return was.Split() == is.Split() ? TRect{} : whole;
+  if (was.SliderStart() == is.SliderStart() && was.SliderEnd() == is.SliderEnd()) return {};
+  const TsBarParts parts = PartsOf(model->Cache(), kind_);
+  if (!SameAllAlong(*model, parts.first_track) || !SameAllAlong(*model, parts.last_track))
+    return whole;
+  const int from = std::min(was.SliderStart(), is.SliderStart());
+  const int to = std::max(was.SliderEnd(), is.SliderEnd());
+  return kind_ == SB_VERT ? Rect(0, from, size.X, to) : Rect(from, 0, to, size.Y);
 }
 
 void TsScrollBar::BarMouse(const TMouseMessage& mouse) {

@@ -174,6 +174,10 @@ class TsScrollBar : public TScrollBarHandler {
   void PaintBar(HDC dc, TPoint size) override;
   void BarMouse(const TMouseMessage& mouse) override;
   void BarMouseLeave() override;
+  // Where the slider was and is, when the skin's track looks the same all
+  // along; the whole bar when it does not (a gradient, a texture or a border
+  // along it), while a part is held, or when the bar turns on or off.
+  TRect ChangedArea(const TScrollInfo& before, const TScrollInfo& after, TPoint size) override;
 
  private:
   TsSkinManager* Manager() const;

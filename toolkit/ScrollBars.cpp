@@ -15,6 +15,22 @@
 
 namespace {
 
+int Clamped(long long v) {
+  return static_cast<int>(
+      std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+TScrollInfo InfoOf(const QScrollBar& b) {
+  TScrollInfo info;
+  // Qt's maximum is the highest position; Max here is the range's last unit.
+  info.Min = b.minimum();
+  info.Page = b.pageStep();
+  info.Max = Clamped(static_cast<long long>(b.maximum()) + std::max(info.Page - 1, 0));
+  info.Pos = b.value();
+  info.TrackPos = b.sliderPosition();
+  return info;
+}
+
 // A scroll bar as thick as the desktop's metrics say, whose look and pointer
 // handling a TScrollBarHandler can take over. Range, page and position, the
 // wheel and the keyboard stay QScrollBar's.
@@ -29,6 +45,10 @@ class TQtScrollBar : public QScrollBar {
     // A drag Qt had begun ends here; the handler sees moves without a button.
     if (isSliderDown()) setSliderDown(false);
     setMouseTracking(handler != nullptr);
+    // A handler paints every pixel of the bar: nothing beneath it needs
+    // painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent, handler != nullptr);
+    shown_ = InfoOf(*this);
     update();
   }
 
@@ -41,16 +61,39 @@ class TQtScrollBar : public QScrollBar {
     return size;
   }
 
+  // Slider changes between the two are repainted at the last as one.
+  void Hold() { ++held_; }
+  void Release() {
+    if (--held_ > 0 || !changed_) return;
+    changed_ = false;
+    RepaintChange();
+  }
+
  protected:
   void paintEvent(QPaintEvent* e) override {
     if (!handler_) {
       QScrollBar::paintEvent(e);
       return;
     }
-    Guarded([this] {
+    // Whatever changed without a slider change repainted the whole bar.
+    if (!changed_) shown_ = InfoOf(*this);
+    Guarded([this, e] {
       QPainter p(this);
+      // The handler draws what the clip lets through.
+      p.setClipRegion(e->region());
       handler_->PaintBar(&p, {width(), height()});
     });
+  }
+  void sliderChange(SliderChange change) override {
+    if (!handler_ || change == SliderOrientationChange) {
+      QScrollBar::sliderChange(change);
+      return;
+    }
+    if (held_ > 0) {
+      changed_ = true;
+      return;
+    }
+    RepaintChange();
   }
   void mousePressEvent(QMouseEvent* e) override {
     if (!Forward(e)) QScrollBar::mousePressEvent(e);
@@ -80,6 +123,16 @@ class TQtScrollBar : public QScrollBar {
   }
 
  private:
+  // A line added to a long text moves the slider by a pixel or not at all:
+  // the handler says what its look lost, and only that is repainted.
+  void RepaintChange() {
+    if (!handler_) return;
+    const TScrollInfo now = InfoOf(*this);
+    TRect changed = Bounds(0, 0, width(), height());
+    Guarded([&] { changed = handler_->ChangedArea(shown_, now, {width(), height()}); });
+    shown_ = now;
+    if (!changed.IsEmpty()) update(changed.Left, changed.Top, changed.Width(), changed.Height());
+  }
   // Hands a pointer event to the handler; false when there is none.
   bool Forward(QMouseEvent* e) {
     if (!handler_) return false;
@@ -105,6 +158,11 @@ class TQtScrollBar : public QScrollBar {
   }
 
   TScrollBarHandler* handler_ = nullptr;
+  // The information the pixels on the screen (or waiting to be painted)
+  // show.
+  TScrollInfo shown_;
+  int held_ = 0;
+  bool changed_ = false;
 };
 
 QAbstractScrollArea* AreaOf(const TWinControl* control) {
@@ -117,12 +175,11 @@ QScrollBar* BarOf(const TWinControl* control, TScrollBarKind bar) {
   return bar == SB_VERT ? area->verticalScrollBar() : area->horizontalScrollBar();
 }
 
-int Clamped(long long v) {
-  return static_cast<int>(
-      std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-
 }  // namespace
+
+TRect TScrollBarHandler::ChangedArea(const TScrollInfo&, const TScrollInfo&, TPoint size) {
+  return Bounds(0, 0, size.X, size.Y);
+}
 
 int TScrollInfo::MaxPos() const {
   return Clamped(static_cast<long long>(Max) - std::max(Page - 1, 0));
@@ -131,12 +188,7 @@ int TScrollInfo::MaxPos() const {
 bool GetScrollInfo(const TWinControl* control, TScrollBarKind bar, TScrollInfo& info) {
   const QScrollBar* b = BarOf(control, bar);
   if (b == nullptr) return false;
-  // Qt's maximum is the highest position; Max here is the range's last unit.
-  info.Min = b->minimum();
-  info.Page = b->pageStep();
-  info.Max = Clamped(static_cast<long long>(b->maximum()) + std::max(info.Page - 1, 0));
-  info.Pos = b->value();
-  info.TrackPos = b->sliderPosition();
+  info = InfoOf(*b);
   return true;
 }
 
@@ -217,6 +269,16 @@ bool SetScrollBarHandler(TWinControl* control, TScrollBarKind bar, TScrollBarHan
 TScrollBarHandler* ScrollBarHandler(const TWinControl* control, TScrollBarKind bar) {
   auto* b = dynamic_cast<TQtScrollBar*>(BarOf(control, bar));
   return b != nullptr ? b->Handler() : nullptr;
+}
+
+TScrollBarBatch::TScrollBarBatch(QAbstractScrollArea* area) : area_(area) {
+  for (QScrollBar* b : {area_->verticalScrollBar(), area_->horizontalScrollBar()})
+    if (auto* t = dynamic_cast<TQtScrollBar*>(b)) t->Hold();
+}
+
+TScrollBarBatch::~TScrollBarBatch() {
+  for (QScrollBar* b : {area_->verticalScrollBar(), area_->horizontalScrollBar()})
+    if (auto* t = dynamic_cast<TQtScrollBar*>(b)) t->Release();
 }
 
 void InstallScrollBars(QAbstractScrollArea* area) {

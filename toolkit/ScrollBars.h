@@ -80,14 +80,20 @@ void ScrollControl(TWinControl* control, TScrollBarKind bar, int code, int pos);
 class TScrollBarHandler {
  public:
   virtual ~TScrollBarHandler() = default;
-  // Paints the whole bar: `dc` has the bar's top-left at (0, 0), `size` is
-  // its width and height.
+  // Paints the bar: `dc` has the bar's top-left at (0, 0) and is clipped to
+  // what needs painting, `size` is the bar's width and height.
   virtual void PaintBar(HDC dc, TPoint size) = 0;
   // A pointer message over the bar, in the bar's coordinates. After a press
   // on the bar the messages keep coming, from anywhere, until the release.
   virtual void BarMouse(const TMouseMessage& mouse) = 0;
   // The pointer left the bar.
   virtual void BarMouseLeave() = 0;
+  // Where the bar (`size` its width and height) looks different once its
+  // information went from `before` to `after`, in the bar's coordinates:
+  // all of it unless the handler knows better, nothing when no pixel moved.
+  // Only that is repainted, so a handler that narrows it paints the rest of
+  // the bar as it was.
+  virtual TRect ChangedArea(const TScrollInfo& before, const TScrollInfo& after, TPoint size);
 };
 
 // Gives `control`'s bar to `handler` (nullptr gives it back to its plain
@@ -96,6 +102,21 @@ class TScrollBarHandler {
 // nullptr) before it is freed.
 bool SetScrollBarHandler(TWinControl* control, TScrollBarKind bar, TScrollBarHandler* handler);
 TScrollBarHandler* ScrollBarHandler(const TWinControl* control, TScrollBarKind bar);
+
+// While it lives, the changes to `area`'s toolkit bars are held back: a
+// change made in steps (a line added moves the range, then the position)
+// repaints what differs between the first and the last look, not what each
+// step passed through.
+class TScrollBarBatch {
+ public:
+  explicit TScrollBarBatch(QAbstractScrollArea* area);
+  ~TScrollBarBatch();
+  TScrollBarBatch(const TScrollBarBatch&) = delete;
+  TScrollBarBatch& operator=(const TScrollBarBatch&) = delete;
+
+ private:
+  QAbstractScrollArea* area_;
+};
 
 // Gives a scroll area the toolkit's scroll bars: as thick as the desktop's
 // scroll bar metrics, and able to take a handler. The Qt bars they replace

@@ -13,6 +13,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QtMath>
 
 #include <algorithm>
 #include <cctype>
@@ -348,12 +349,22 @@ void TCustomEdit::Change() {
 
 namespace {
 
+// The memo's editor, which tells where a block lies in its view.
+class TMemoEditor : public TWidgetBridge<QPlainTextEdit> {
+ public:
+  // `block`'s rectangle in the view's coordinates, from the lines Qt laid
+  // out (a caret's place would shape the line again to find its x).
+  QRectF BlockInView(const QTextBlock& block) const {
+    return blockBoundingGeometry(block).translated(contentOffset());
+  }
+};
+
 // Qt's plain-text layout, but a change repaints what it touched: its lines,
 // and what lies below them when lines came, went or changed height, instead
 // of the whole view. A line added at the end is laid out alone.
 class TMemoLayout : public QPlainTextDocumentLayout {
  public:
-  TMemoLayout(QTextDocument* document, QPlainTextEdit* editor)
+  TMemoLayout(QTextDocument* document, TMemoEditor* editor)
       : QPlainTextDocumentLayout(document), editor_(editor) {}
 
  protected:
@@ -388,23 +399,26 @@ class TMemoLayout : public QPlainTextDocumentLayout {
   void Repaint(const QTextBlock& first, const QTextBlock& end) {
     QWidget* view = editor_->viewport();
     if (!view->isVisible()) return;
-    const QRect at = first.isValid() ? editor_->cursorRect(QTextCursor(first)) : QRect();
+    const QRectF at = first.isValid() ? editor_->BlockInView(first) : QRectF();
     // The first block (with the document's margin above it), one above
     // the view, or one Qt cannot place: all of it.
     if (!first.isValid() || first.blockNumber() == 0 || !at.isValid() || at.top() < 0) {
       view->update();
       return;
     }
+    const int top = qFloor(at.top());
     int bottom = view->height();
     if (end.isValid()) {
-      QTextCursor end_of(end);
-      end_of.movePosition(QTextCursor::EndOfBlock);
-      bottom = std::min(bottom, editor_->cursorRect(end_of).bottom() + 1);
+      const QRectF to = end == first ? at : editor_->BlockInView(end);
+      // The last block's rectangle takes the document's margin below it,
+      // where nothing is drawn.
+      const qreal below = end == document()->lastBlock() ? document()->documentMargin() : 0;
+      bottom = std::min(bottom, qCeil(to.bottom() - below));
     }
-    if (bottom > at.top()) view->update(QRect(0, at.top(), view->width(), bottom - at.top()));
+    if (bottom > top) view->update(QRect(0, top, view->width(), bottom - top));
   }
 
-  QPlainTextEdit* editor_;
+  TMemoEditor* editor_;
   int block_count_ = 1;
 };
 
@@ -466,10 +480,10 @@ void TMemoLines::SetText(const std::string& text) {
   memo_->SetText(text);
 }
 
-TMemo::TMemo(TComponent* owner) : TWinControl(owner, new TWidgetBridge<QPlainTextEdit>()) {
+TMemo::TMemo(TComponent* owner) : TWinControl(owner, new TMemoEditor()) {
   QPlainTextEdit* e = Editor();
   auto* document = new QTextDocument(e);
-  document->setDocumentLayout(new TMemoLayout(document, e));
+  document->setDocumentLayout(new TMemoLayout(document, static_cast<TMemoEditor*>(e)));
   e->setDocument(document);
   // The frame is the control's to paint (WM_NCPAINT), but Qt must lay the
   // text and the scroll bars out inside it, as a window's client area and
@@ -553,6 +567,7 @@ void TMemo::StoreText(const std::string& text) {
 
 void TMemo::AppendText(const std::string& text) {
   QPlainTextEdit* e = Editor();
+  const TScrollBarBatch bars(e);
   QTextCursor cursor = e->textCursor();
   cursor.movePosition(QTextCursor::End);
   cursor.insertText(ToQLines(text));

@@ -2,12 +2,18 @@
 // and a real series to a host 30 ms away behind namespaces the test builds.
 #include <gtest/gtest.h>
 
+#include <QEvent>
+#include <QPaintEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
 #include <fcntl.h>
 #include <sched.h>
 #include <unistd.h>
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/Unit1.h"
@@ -87,6 +93,58 @@ TEST_F(ScopeFeed, WithoutASeriesEverySampleIsZeroAndTheColourStays) {
   EXPECT_EQ(c->Color(), 0x000000FF);
   form->GrScope1->TimerTick(nullptr);
   EXPECT_EQ(Samples(form->GrScope1), std::vector<int>{0});
+}
+
+// Collects the regions a widget paints.
+class TPaintWatch : public QObject {
+ public:
+  explicit TPaintWatch(QWidget* w) : w_(w) { w->installEventFilter(this); }
+  ~TPaintWatch() override { w_->removeEventFilter(this); }
+  QRegion Take() { return std::exchange(painted_, QRegion()); }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) painted_ += static_cast<QPaintEvent*>(e)->region();
+    return false;
+  }
+
+ private:
+  QWidget* w_;
+  QRegion painted_;
+};
+
+TEST_F(ScopeFeed, ATickRepaintsTheScopeAloneAndALogLineItsStripAndTheSlider) {
+  MakeForm();
+  for (int i = 0; i < 40; ++i)
+    form->sMemo1->Lines().Add("Received 56 bytes from 127.0.0.1 in 0 msecs");
+  Application->ProcessMessages();
+  QPlainTextEdit* log = form->sMemo1->Editor();
+  QScrollBar* bar = log->verticalScrollBar();
+  TPaintWatch view(log->viewport()), slider(bar), panel(form->sPanel4->Handle());
+
+  // A tick without a new line: the scope's rectangle, nothing of the log.
+  form->GrScope1->TimerTick(nullptr);
+  Application->ProcessMessages();
+  const TRect scope = form->GrScope1->BoundsRect();
+  EXPECT_EQ(panel.Take().boundingRect(),
+            QRect(scope.Left, scope.Top, scope.Width(), scope.Height()));
+  EXPECT_TRUE(view.Take().isEmpty());
+  EXPECT_TRUE(slider.Take().isEmpty());
+
+  // A line and a tick: the line's strip at the bottom (the rest of the view
+  // moves), and where the slider was and is.
+  form->sMemo1->Lines().Add("Sending 56 bytes to 127.0.0.1 (127.0.0.1)");
+  form->GrScope1->TimerTick(nullptr);
+  Application->ProcessMessages();
+  const int line = log->fontMetrics().lineSpacing();
+  const QRect strip = view.Take().boundingRect();
+  EXPECT_LE(strip.height(), 3 * line);
+  EXPECT_EQ(strip.bottom(), log->viewport()->height() - 1);
+  const QRect moved = slider.Take().boundingRect();
+  EXPECT_FALSE(moved.isEmpty());
+  EXPECT_LT(moved.height(), bar->height() / 2);
+  EXPECT_EQ(form->sMemo1->Lines()[form->sMemo1->Lines().Count() - 1],
+            "Sending 56 bytes to 127.0.0.1 (127.0.0.1)");
 }
 
 TEST_F(ScopeFeed, CancelSwitchesTheScopeOff) {

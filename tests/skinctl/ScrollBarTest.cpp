@@ -6,7 +6,9 @@
 // all skinned bars.
 #include <gtest/gtest.h>
 
+#include <QPaintEvent>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -14,6 +16,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "SkinCtlTestUtil.h"
 #include "platform/SystemMetrics.h"
@@ -64,8 +67,15 @@ class ScrollBar : public SkinFixture {
     const TScrollInfo info = Bar().Info();
     return LayoutScrollBar(info, Length(), arrow, DefaultMinSliderLength(), Bar().Enabled());
   }
-  // The bar as it is on the screen.
+  // The bar rendered anew.
   QImage Shot() { return QtBar()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+  // The bar as the window shows it, from what was painted so far.
+  QImage OnScreen() {
+    QWidget* window = QtBar()->window();
+    const QImage shown = window->screen()->grabWindow(window->winId()).toImage();
+    return shown.copy(QRect(QtBar()->mapTo(window, QPoint(0, 0)), QtBar()->size()))
+        .convertToFormat(QImage::Format_RGB32);
+  }
 
   TMemo* memo = nullptr;
   std::vector<std::unique_ptr<TsScrollBar>> bars;
@@ -110,6 +120,63 @@ TEST_F(ScrollBar, ShowsTheSkinsTrackArrowsAndSlider) {
   QImage top = shot.copy(0, 0, shot.width(), arrow);
   QImage bottom = shot.copy(0, Length() - arrow, shot.width(), arrow);
   EXPECT_NE(top, bottom);
+}
+
+// Collects the regions a widget paints.
+class TPaintWatch : public QObject {
+ public:
+  explicit TPaintWatch(QWidget* w) : w_(w) { w->installEventFilter(this); }
+  ~TPaintWatch() override { w_->removeEventFilter(this); }
+  QRegion Take() { return std::exchange(painted_, QRegion()); }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) painted_ += static_cast<QPaintEvent*>(e)->region();
+    return false;
+  }
+
+ private:
+  QWidget* w_;
+  QRegion painted_;
+};
+
+TEST_F(ScrollBar, ALineAddedRepaintsTheSlidersOldAndNewPlacesAndNothingElse) {
+  // From a few lines (the bar disabled) to a long text, a line at a time,
+  // as a log grows: whatever was repainted, the window shows the bar as a
+  // full repaint draws it.
+  AddLines(3);
+  TPaintWatch watch(QtBar());
+  int narrowed = 0;
+  for (int i = 0; i < 40; ++i) {
+    const TsScrollLayout before = Layout();
+    watch.Take();
+    memo->Lines().Add("Received 56 bytes from 127.0.0.1 in 1 msecs");
+    Pump(20);
+    const TsScrollLayout after = Layout();
+    const QRect painted = watch.Take().boundingRect();
+    ASSERT_EQ(OnScreen(), Shot()) << "line " << i;
+    if (!before.slider_shown || !after.slider_shown) continue;
+    // Once the slider shows, only where it was and where it is.
+    if (before.SliderStart() == after.SliderStart() && before.SliderEnd() == after.SliderEnd()) {
+      EXPECT_TRUE(painted.isEmpty()) << "line " << i;
+      continue;
+    }
+    ++narrowed;
+    EXPECT_GE(painted.top(), std::min(before.SliderStart(), after.SliderStart())) << "line " << i;
+    EXPECT_LE(painted.bottom() + 1, std::max(before.SliderEnd(), after.SliderEnd()))
+        << "line " << i;
+  }
+  EXPECT_GT(narrowed, 10);
+
+  // Pressed on the track, the bar is drawn whole again.
+  const TsScrollLayout l = Layout();
+  QTest::mousePress(QtBar(), Qt::LeftButton, Qt::NoModifier, At(arrow + 1));
+  Pump(20);
+  EXPECT_EQ(watch.Take().boundingRect(), QtBar()->rect());
+  QTest::mouseRelease(QtBar(), Qt::LeftButton, Qt::NoModifier, At(arrow + 1));
+  Pump(20);
+  EXPECT_LT(Layout().SliderStart(), l.SliderStart());
+  EXPECT_EQ(OnScreen(), Shot());
 }
 
 TEST_F(ScrollBar, AMemoWithFewerLinesThanFitShowsItsBarDisabledWithoutSlider) {
