@@ -625,10 +625,21 @@ namespace {
 // The combo box's widget: after Qt has laid the box out, the text editor is
 // put where the control wants it.
 class TQtComboBox : public TWidgetBridge<QComboBox> {
+ public:
+  // However the list is asked for (the button, the keyboard, assistive
+  // technology), it is made before it first shows.
+  void showPopup() override {
+    if (auto* combo = dynamic_cast<TComboBox*>(control_)) combo->MakeList();
+    TWidgetBridge<QComboBox>::showPopup();
+  }
+
  protected:
   bool event(QEvent* e) override {
     const bool r = TWidgetBridge<QComboBox>::event(e);
     switch (e->type()) {
+      case QEvent::Paint:
+        if (auto* combo = dynamic_cast<TComboBox*>(control_)) combo->Painted();
+        break;
       case QEvent::Resize:
       case QEvent::Show:
       case QEvent::FontChange:
@@ -700,7 +711,13 @@ class TComboListWatcher : public QObject {
 
 TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) {
   QComboBox* c = Editor();
-  c->setEditable(true);
+  // Editable through an editor of its own (what setEditable makes), but
+  // without the list: its window, view and delegate are not on the first
+  // screen, so they are made after it (Painted), or when the list first
+  // drops down before that (MakeList).
+  auto* editor = new QLineEdit(c);
+  editor->setPalette(c->palette());
+  c->setLineEdit(editor);
   c->setInsertPolicy(QComboBox::NoInsert);
   // Enter leaves the selection alone: it must not pick an item whose text
   // matches.
@@ -710,7 +727,6 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) 
   // The frame, the field and the button are painted by the control.
   c->setFrame(false);
   c->setAttribute(Qt::WA_OpaquePaintEvent);
-  c->setItemDelegate(new TItemHeightDelegate(c, &item_height_));
   SetColor(clWindow);
   SetTabStop(true);
   QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, [this](int index) {
@@ -724,18 +740,19 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) 
   }
   SetBounds(0, 0, 145, 21);
   UpdateWidgetLook();
-  WatchList();
 }
 
 QComboBox* TComboBox::Editor() const {
   return static_cast<QComboBox*>(Handle());
 }
 
-void TComboBox::WatchList() {
+void TComboBox::MakeList() {
+  if (list_watcher_) return;
+  QComboBox* c = Editor();
+  c->setItemDelegate(new TItemHeightDelegate(c, &item_height_));
   // The list's window exists once the view does.
-  QWidget* list = Editor()->view()->window();
-  if (!list_watcher_) list_watcher_ = std::make_unique<TComboListWatcher>(this);
-  list->installEventFilter(list_watcher_.get());
+  list_watcher_ = std::make_unique<TComboListWatcher>(this);
+  c->view()->window()->installEventFilter(list_watcher_.get());
 }
 
 void TComboBox::ListShown(bool shown) {
@@ -937,8 +954,15 @@ void TComboBox::SetMaxLength(int value) {
     le->setMaxLength(value <= 0 ? std::numeric_limits<int>::max() : value);
 }
 
+void TComboBox::Painted() {
+  if (list_watcher_ || list_queued_) return;
+  list_queued_ = true;
+  QMetaObject::invokeMethod(
+      Editor(), [this] { MakeList(); }, Qt::QueuedConnection);
+}
+
 bool TComboBox::DroppedDown() const {
-  return Editor()->view()->isVisible();
+  return list_watcher_ && Editor()->view()->isVisible();
 }
 
 void TComboBox::SetDroppedDown(bool value) {

@@ -2,6 +2,7 @@
 // drives them (keys and clicks through Qt), plus the top-level error box.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -55,6 +56,45 @@ TComboBox* MakeCountBox(TForm* form) {
   for (const char* item : {"3", "5", "10", "50", "100", "Until Cancel"}) c->Items().Add(item);
   c->SetItemIndex(0);
   return c;
+}
+
+TEST_F(StdCtrlsTest, AComboListDroppedBeforeTheBoxFirstPaintedOffersItsItems) {
+  // Nothing is processed between making the box and F4: the list drops down
+  // before the box has ever painted.
+  TComboBox* c = MakeCountBox(form_.get());
+  c->SetItemHeight(17);
+  int drops = 0, closes = 0, changes = 0;
+  c->OnDropDown = TNotifyEvent([&](TObject*) { ++drops; });
+  c->OnCloseUp = TNotifyEvent([&](TObject*) { ++closes; });
+  c->OnChange = TNotifyEvent([&](TObject*) { ++changes; });
+  EXPECT_FALSE(c->DroppedDown());
+  c->SetFocus();
+  QTest::keyClick(c->Handle(), Qt::Key_F4);
+  EXPECT_TRUE(c->DroppedDown());
+  EXPECT_TRUE(c->ListShowing());
+  EXPECT_EQ(drops, 1);
+  QAbstractItemView* view = c->Editor()->view();
+  ASSERT_EQ(view->model()->rowCount(), 6);
+  EXPECT_EQ(view->model()->index(5, 0).data().toString(), QStringLiteral("Until Cancel"));
+  for (int row = 0; row < 6; ++row)
+    EXPECT_EQ(view->sizeHintForIndex(view->model()->index(row, 0)).height(), 17) << row;
+  // Picking from the list selects the item and closes it.
+  QTest::keyClick(view, Qt::Key_Down);
+  QTest::keyClick(view, Qt::Key_Return);
+  Application->ProcessMessages();
+  EXPECT_EQ(c->ItemIndex(), 1);
+  EXPECT_EQ(c->Text(), "5");
+  EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(c->ListShowing());
+  EXPECT_EQ(closes, 1);
+  // Dropped again, it is the same list, and Escape closes it.
+  c->SetDroppedDown(true);
+  EXPECT_EQ(c->Editor()->view(), view);
+  EXPECT_EQ(drops, 2);
+  QTest::keyClick(view, Qt::Key_Escape);
+  Application->ProcessMessages();
+  EXPECT_FALSE(c->ListShowing());
+  EXPECT_EQ(closes, 2);
 }
 
 TEST_F(StdCtrlsTest, EditableComboSelectsWhatTheTextCompletesTo) {
