@@ -634,6 +634,17 @@ class TQtComboBox : public TWidgetBridge<QComboBox> {
   }
 
  protected:
+  void changeEvent(QEvent* e) override {
+    // QComboBox hands a new font on to its list, making the list to do so.
+    // Before the list exists the box takes the font as any widget does, and
+    // the list is given it when it is made (MakeList).
+    if (e->type() == QEvent::FontChange && findChild<QAbstractItemView*>() == nullptr) {
+      QWidget::changeEvent(e);  // NOLINT(bugprone-parent-virtual-call): the list is not made yet
+      return;
+    }
+    TWidgetBridge<QComboBox>::changeEvent(e);
+  }
+
   bool event(QEvent* e) override {
     const bool r = TWidgetBridge<QComboBox>::event(e);
     switch (e->type()) {
@@ -750,9 +761,12 @@ void TComboBox::MakeList() {
   if (list_watcher_) return;
   QComboBox* c = Editor();
   c->setItemDelegate(new TItemHeightDelegate(c, &item_height_));
-  // The list's window exists once the view does.
+  // The list's window exists once the view does; it takes the box's font,
+  // as QComboBox gives it on each change of the font.
+  QWidget* list = c->view()->window();
+  list->setFont(c->font());
   list_watcher_ = std::make_unique<TComboListWatcher>(this);
-  c->view()->window()->installEventFilter(list_watcher_.get());
+  list->installEventFilter(list_watcher_.get());
 }
 
 void TComboBox::ListShown(bool shown) {

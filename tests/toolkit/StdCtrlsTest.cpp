@@ -63,6 +63,7 @@ TEST_F(StdCtrlsTest, AComboListDroppedBeforeTheBoxFirstPaintedOffersItsItems) {
   // before the box has ever painted.
   TComboBox* c = MakeCountBox(form_.get());
   c->SetItemHeight(17);
+  c->Font().SetHeight(-15);
   int drops = 0, closes = 0, changes = 0;
   c->OnDropDown = TNotifyEvent([&](TObject*) { ++drops; });
   c->OnCloseUp = TNotifyEvent([&](TObject*) { ++closes; });
@@ -74,6 +75,8 @@ TEST_F(StdCtrlsTest, AComboListDroppedBeforeTheBoxFirstPaintedOffersItsItems) {
   EXPECT_TRUE(c->ListShowing());
   EXPECT_EQ(drops, 1);
   QAbstractItemView* view = c->Editor()->view();
+  EXPECT_EQ(view->font(), c->Editor()->font()) << "the list shows the box's font";
+  EXPECT_EQ(view->font().pixelSize(), 15);
   ASSERT_EQ(view->model()->rowCount(), 6);
   EXPECT_EQ(view->model()->index(5, 0).data().toString(), QStringLiteral("Until Cancel"));
   for (int row = 0; row < 6; ++row)
