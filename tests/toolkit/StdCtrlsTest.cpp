@@ -24,6 +24,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
@@ -56,6 +57,38 @@ TComboBox* MakeCountBox(TForm* form) {
   for (const char* item : {"3", "5", "10", "50", "100", "Until Cancel"}) c->Items().Add(item);
   c->SetItemIndex(0);
   return c;
+}
+
+TEST_F(StdCtrlsTest, ControlsReadWithTheirFormShowTheirLastFontAndColourOnceLoaded) {
+  // A form being read: its controls' font and colours change several times
+  // before it is loaded; what shows is the last of them.
+  TForm form(nullptr);
+  form.BeginLoading();
+  auto* edit = new TEdit(&form);
+  edit->SetParent(&form);
+  edit->SetBounds(4, 4, 120, 21);
+  auto* combo = MakeCountBox(&form);
+  for (TWinControl* c : std::initializer_list<TWinControl*>{edit, combo}) {
+    c->SetColor(clRed);
+    c->Font().SetHeight(-13);
+    c->Font().SetColor(clBlue);
+    c->SetColor(0x00494E49);
+    c->Font().SetHeight(-15);
+    c->Font().SetColor(0x00D2D2D2);
+  }
+  form.EndLoading();
+  for (TWinControl* c : std::initializer_list<TWinControl*>{edit, combo}) {
+    const QWidget* w = c->Handle();
+    EXPECT_EQ(w->font().pixelSize(), 15) << c->Name();
+    EXPECT_EQ(w->palette().color(QPalette::Base), QColor(0x49, 0x4E, 0x49));
+    EXPECT_EQ(w->palette().color(QPalette::Text), QColor(0xD2, 0xD2, 0xD2));
+  }
+  EXPECT_EQ(combo->Editor()->lineEdit()->font().pixelSize(), 15);
+  // Once loaded, a change shows at once.
+  edit->Font().SetHeight(-11);
+  edit->SetColor(clWhite);
+  EXPECT_EQ(edit->Handle()->font().pixelSize(), 11);
+  EXPECT_EQ(edit->Handle()->palette().color(QPalette::Base), QColor(255, 255, 255));
 }
 
 TEST_F(StdCtrlsTest, AComboListDroppedBeforeTheBoxFirstPaintedOffersItsItems) {
