@@ -2,10 +2,13 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
@@ -666,6 +669,17 @@ class TQtComboBox : public TWidgetBridge<QComboBox> {
   }
 };
 
+// The completer an editor holds while it is handed to QComboBox, which
+// would otherwise make one of its own (a proxy of the box's model, the
+// dearest part of making a box) only for the box to drop it: the box
+// completes typed text itself. One serves every box; it belongs to the
+// application.
+QCompleter* PlaceholderCompleter() {
+  static QPointer<QCompleter> completer;
+  if (completer.isNull()) completer = new QCompleter(QCoreApplication::instance());
+  return completer.data();
+}
+
 // Rows of the list as high as the box's ItemHeight.
 class TItemHeightDelegate : public QStyledItemDelegate {
  public:
@@ -728,6 +742,7 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) 
   // drops down before that (MakeList).
   auto* editor = new QLineEdit(c);
   editor->setPalette(c->palette());
+  editor->setCompleter(PlaceholderCompleter());
   c->setLineEdit(editor);
   c->setInsertPolicy(QComboBox::NoInsert);
   // Enter leaves the selection alone: it must not pick an item whose text

@@ -102,6 +102,9 @@ TEST_F(StdCtrlsTest, AComboListDroppedBeforeTheBoxFirstPaintedOffersItsItems) {
   c->OnCloseUp = TNotifyEvent([&](TObject*) { ++closes; });
   c->OnChange = TNotifyEvent([&](TObject*) { ++changes; });
   EXPECT_FALSE(c->DroppedDown());
+  // The box completes typed text itself, with no completer of Qt's.
+  EXPECT_EQ(c->Editor()->completer(), nullptr);
+  EXPECT_EQ(c->Editor()->lineEdit()->completer(), nullptr);
   c->SetFocus();
   QTest::keyClick(c->Handle(), Qt::Key_F4);
   EXPECT_TRUE(c->DroppedDown());
