@@ -57,13 +57,7 @@ const TBitmap& TsCommonData::DisplayBitmap() const {
   return fade_ != nullptr ? fade_->Frame() : cache_;
 }
 
-namespace {
-
-// Draws what the painter's clip lets through of `image` (its top left at
-// `at`), converted to the screen's layout first, piece by piece: the skin's
-// 24-bit images would otherwise be blended line by line, on worker threads
-// for tall ones.
-void DrawPart(QPainter* dc, QPoint at, const QImage& image) {
+void DrawClippedImage(HDC dc, QPoint at, const QImage& image) {
   if (!dc->hasClipping() || image.format() == QImage::Format_RGB32 || image.depth() % 8 != 0) {
     dc->drawImage(at, image);
     return;
@@ -77,8 +71,6 @@ void DrawPart(QPainter* dc, QPoint at, const QImage& image) {
     dc->drawImage(at + part.topLeft(), piece.convertToFormat(QImage::Format_RGB32));
   }
 }
-
-}  // namespace
 
 void TsCommonData::CopyCacheToScreen(HDC dc) {
   auto* win = dynamic_cast<TWinControl*>(owner_control_);
@@ -94,7 +86,7 @@ void TsCommonData::CopyCacheToScreen(HDC dc) {
   if (!clip.isEmpty()) {
     TPainterSave saved(dc);
     dc->setClipRegion(clip, Qt::IntersectClip);
-    DrawPart(dc, QPoint(-nc.Left, -nc.Top), DisplayBitmap().Image());
+    DrawClippedImage(dc, QPoint(-nc.Left, -nc.Top), DisplayBitmap().Image());
   }
   win->PaintControls(dc);
 }
@@ -109,7 +101,7 @@ void TsCommonData::CopyFrameToScreen(HDC dc) {
   if (frame.isEmpty()) return;
   TPainterSave saved(dc);
   dc->setClipRegion(frame, Qt::IntersectClip);
-  dc->drawImage(0, 0, DisplayBitmap().Image());
+  DrawClippedImage(dc, QPoint(0, 0), DisplayBitmap().Image());
 }
 
 void TsCommonData::PaintFrameFromCache(HDC dc) {

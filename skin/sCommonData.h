@@ -17,6 +17,9 @@
 // its cache rebuilt.
 #pragma once
 
+#include <QImage>
+#include <QPoint>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,6 +31,12 @@
 #include "toolkit/Classes.h"
 #include "toolkit/Graphics.h"
 #include "toolkit/Messages.h"
+
+// Draws what the painter's clip lets through of `image` (its top left at
+// `at`), converted to the screen's layout first, piece by piece: the skin's
+// 24-bit images would otherwise be converted whole (on worker threads for
+// tall ones), however little of them shows.
+void DrawClippedImage(HDC dc, QPoint at, const QImage& image);
 
 class TControl;
 class TWinControl;

@@ -383,7 +383,7 @@ bool TsSkinProvider::FrameMessage(TMessage& m) {
       frame -= QRegion(fm.Left, fm.Top, form_->ClientWidth(), form_->ClientHeight());
       const TPainterSave saved(dc);
       dc->setClipRegion(frame, Qt::IntersectClip);
-      dc->drawImage(0, 0, cache.Image());
+      DrawClippedImage(dc, QPoint(0, 0), cache.Image());
       return true;
     }
     case WM_ERASEBKGND: {
