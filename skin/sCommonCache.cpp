@@ -4,6 +4,9 @@
 
 #include <QPainter>
 #include <QRegion>
+#include <QTransform>
+
+#include <algorithm>
 
 #include "skin/sFadeAnimation.h"
 #include "toolkit/Controls.h"
@@ -58,17 +61,29 @@ const TBitmap& TsCommonData::DisplayBitmap() const {
 }
 
 void DrawClippedImage(HDC dc, QPoint at, const QImage& image) {
-  if (!dc->hasClipping() || image.format() == QImage::Format_RGB32 || image.depth() % 8 != 0) {
+  // Qt blends an image of more than about a hundred lines on worker threads,
+  // whose hand-offs cost more than the copy itself: bands of this many
+  // lines are drawn on this thread.
+  constexpr int kBand = 64;
+  if (image.depth() % 8 != 0 || dc->deviceTransform().type() > QTransform::TxTranslate) {
     dc->drawImage(at, image);
     return;
   }
   const int bytes = image.depth() / 8;
-  for (const QRect& clip : dc->clipRegion()) {
+  const bool convert = image.format() == QImage::Format_BGR888;
+  const QRegion shown = dc->hasClipping() ? dc->clipRegion() : QRegion(image.rect().translated(at));
+  for (const QRect& clip : shown) {
     const QRect part = clip.translated(-at) & image.rect();
-    if (part.isEmpty()) continue;
-    const QImage piece(image.constScanLine(part.top()) + part.left() * bytes, part.width(),
-                       part.height(), image.bytesPerLine(), image.format());
-    dc->drawImage(at + part.topLeft(), piece.convertToFormat(QImage::Format_RGB32));
+    for (int top = part.top(); top <= part.bottom(); top += kBand) {
+      const int height = std::min(kBand, part.bottom() + 1 - top);
+      const QImage piece(image.constScanLine(top) + part.left() * bytes, part.width(), height,
+                         image.bytesPerLine(), image.format());
+      const QPoint to = at + QPoint(part.left(), top);
+      if (convert)
+        dc->drawImage(to, piece.convertToFormat(QImage::Format_RGB32));
+      else
+        dc->drawImage(to, piece);
+    }
   }
 }
 

@@ -33,9 +33,10 @@
 #include "toolkit/Messages.h"
 
 // Draws what the painter's clip lets through of `image` (its top left at
-// `at`), converted to the screen's layout first, piece by piece: the skin's
-// 24-bit images would otherwise be converted whole (on worker threads for
-// tall ones), however little of them shows.
+// `at`; all of it without a clip), piece by piece in bands of a few dozen
+// lines, the skin's 24-bit images converted to the screen's layout first:
+// drawn whole they would be converted whole, however little of them shows,
+// and tall ones blended on worker threads.
 void DrawClippedImage(HDC dc, QPoint at, const QImage& image);
 
 class TControl;

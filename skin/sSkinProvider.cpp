@@ -392,7 +392,7 @@ bool TsSkinProvider::FrameMessage(TMessage& m) {
       const TBitmap& cache = WindowCache();
       const TRect fm = form_->FrameMargins();
       // The client's background is the same cache, under the frame.
-      dc->drawImage(-fm.Left, -fm.Top, cache.Image());
+      DrawClippedImage(dc, QPoint(-fm.Left, -fm.Top), cache.Image());
       m.Result = 1;
       return true;
     }
