@@ -641,6 +641,12 @@ class TQtComboBox : public TWidgetBridge<QComboBox> {
     // QComboBox hands a new font on to its list, making the list to do so.
     // Before the list exists the box takes the font as any widget does, and
     // the list is given it when it is made (MakeList).
+    // A new palette QComboBox gives its editor, but only once the list
+    // exists; before, the box does so, so that making the list later changes
+    // nothing on the screen.
+    if (e->type() == QEvent::PaletteChange && lineEdit() != nullptr &&
+        findChild<QAbstractItemView*>() == nullptr)
+      lineEdit()->setPalette(palette());
     if (e->type() == QEvent::FontChange && findChild<QAbstractItemView*>() == nullptr) {
       QWidget::changeEvent(e);  // NOLINT(bugprone-parent-virtual-call): the list is not made yet
       return;

@@ -50,6 +50,21 @@ class StdCtrlsTest : public ::testing::Test {
   std::unique_ptr<TForm> form_;
 };
 
+// Counts the events of one type a widget receives while it lives.
+struct TEventCounter : QObject {
+  TEventCounter(QObject* watched, QEvent::Type type) : type_(type) {
+    watched->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == type_) ++count;
+    return false;
+  }
+  int count = 0;
+
+ private:
+  QEvent::Type type_;
+};
+
 TComboBox* MakeCountBox(TForm* form) {
   auto* c = new TComboBox(form);
   c->SetParent(form);
@@ -105,8 +120,12 @@ TEST_F(StdCtrlsTest, AComboListDroppedBeforeTheBoxFirstPaintedOffersItsItems) {
   // The box completes typed text itself, with no completer of Qt's.
   EXPECT_EQ(c->Editor()->completer(), nullptr);
   EXPECT_EQ(c->Editor()->lineEdit()->completer(), nullptr);
+  // Making the list changes nothing the editor shows (it would repaint).
+  c->SetColor(0x00494E49);
+  TEventCounter palette_changes(c->Editor()->lineEdit(), QEvent::PaletteChange);
   c->SetFocus();
   QTest::keyClick(c->Handle(), Qt::Key_F4);
+  EXPECT_EQ(palette_changes.count, 0);
   EXPECT_TRUE(c->DroppedDown());
   EXPECT_TRUE(c->ListShowing());
   EXPECT_EQ(drops, 1);
