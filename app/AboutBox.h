@@ -1,7 +1,7 @@
 // The about box: the program's name and version, a credit line, and a link
-// to the maker's web address, as text and as a picture. Created hidden at
-// start-up, it lives until the program ends and is shown modally each time
-// "About..." is pressed.
+// to the maker's web address, as text and as a picture. Created hidden when
+// "About..." is first pressed, it lives until the program ends and is shown
+// modally each time "About..." is pressed.
 #pragma once
 
 #include <string>

@@ -400,8 +400,10 @@ void TForm1::SaveLogTo(const std::string& path) {
 }
 
 void TForm1::sBitBtn5Click(TObject*) {
-  // Modal: a series running underneath waits until the box is closed.
-  if (AboutBox != nullptr) AboutBox->ShowModal();
+  // Made on the first press: nothing of it is needed before. Modal: a
+  // series running underneath waits until the box is closed.
+  if (AboutBox == nullptr) Application->CreateForm(AboutBox);
+  AboutBox->ShowModal();
 }
 
 void TForm1::sBitBtn6Click(TObject* sender) {

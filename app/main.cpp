@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/AboutBox.h"
 #include "app/ProgramInfo.h"
 #include "app/StartUp.h"
 #include "app/Unit1.h"
@@ -89,8 +88,8 @@ int main(int argc, char** argv) {
     Application->SetMainFormOnTaskBar(true);
     Application->SetTitle(kProgramTitle);
     Application->CreateForm(Form1);
-    // The about box lives hidden until the program ends.
-    Application->CreateForm(AboutBox);
+    // The about box is made when "About..." is first pressed (nothing of it
+    // is on the first screen) and then lives hidden until the program ends.
     Application->Run();
   } catch (...) {
     // A failed start-up: the message is shown and the program ends.

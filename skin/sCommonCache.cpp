@@ -4,6 +4,9 @@
 
 #include <QPainter>
 #include <QRegion>
+#include <QTransform>
+
+#include <algorithm>
 
 #include "skin/sFadeAnimation.h"
 #include "toolkit/Controls.h"
@@ -57,28 +60,32 @@ const TBitmap& TsCommonData::DisplayBitmap() const {
   return fade_ != nullptr ? fade_->Frame() : cache_;
 }
 
-namespace {
-
-// Draws what the painter's clip lets through of `image` (its top left at
-// `at`), converted to the screen's layout first, piece by piece: the skin's
-// 24-bit images would otherwise be blended line by line, on worker threads
-// for tall ones.
-void DrawPart(QPainter* dc, QPoint at, const QImage& image) {
-  if (!dc->hasClipping() || image.format() == QImage::Format_RGB32 || image.depth() % 8 != 0) {
+void DrawClippedImage(HDC dc, QPoint at, const QImage& image) {
+  // Qt blends an image of more than about a hundred lines on worker threads,
+  // whose hand-offs cost more than the copy itself: bands of this many
+  // lines are drawn on this thread.
+  constexpr int kBand = 64;
+  if (image.depth() % 8 != 0 || dc->deviceTransform().type() > QTransform::TxTranslate) {
     dc->drawImage(at, image);
     return;
   }
   const int bytes = image.depth() / 8;
-  for (const QRect& clip : dc->clipRegion()) {
+  const bool convert = image.format() == QImage::Format_BGR888;
+  const QRegion shown = dc->hasClipping() ? dc->clipRegion() : QRegion(image.rect().translated(at));
+  for (const QRect& clip : shown) {
     const QRect part = clip.translated(-at) & image.rect();
-    if (part.isEmpty()) continue;
-    const QImage piece(image.constScanLine(part.top()) + part.left() * bytes, part.width(),
-                       part.height(), image.bytesPerLine(), image.format());
-    dc->drawImage(at + part.topLeft(), piece.convertToFormat(QImage::Format_RGB32));
+    for (int top = part.top(); top <= part.bottom(); top += kBand) {
+      const int height = std::min(kBand, part.bottom() + 1 - top);
+      const QImage piece(image.constScanLine(top) + part.left() * bytes, part.width(), height,
+                         image.bytesPerLine(), image.format());
+      const QPoint to = at + QPoint(part.left(), top);
+      if (convert)
+        dc->drawImage(to, piece.convertToFormat(QImage::Format_RGB32));
+      else
+        dc->drawImage(to, piece);
+    }
   }
 }
-
-}  // namespace
 
 void TsCommonData::CopyCacheToScreen(HDC dc) {
   auto* win = dynamic_cast<TWinControl*>(owner_control_);
@@ -94,7 +101,7 @@ void TsCommonData::CopyCacheToScreen(HDC dc) {
   if (!clip.isEmpty()) {
     TPainterSave saved(dc);
     dc->setClipRegion(clip, Qt::IntersectClip);
-    DrawPart(dc, QPoint(-nc.Left, -nc.Top), DisplayBitmap().Image());
+    DrawClippedImage(dc, QPoint(-nc.Left, -nc.Top), DisplayBitmap().Image());
   }
   win->PaintControls(dc);
 }
@@ -109,7 +116,7 @@ void TsCommonData::CopyFrameToScreen(HDC dc) {
   if (frame.isEmpty()) return;
   TPainterSave saved(dc);
   dc->setClipRegion(frame, Qt::IntersectClip);
-  dc->drawImage(0, 0, DisplayBitmap().Image());
+  DrawClippedImage(dc, QPoint(0, 0), DisplayBitmap().Image());
 }
 
 void TsCommonData::PaintFrameFromCache(HDC dc) {

@@ -17,6 +17,9 @@
 // its cache rebuilt.
 #pragma once
 
+#include <QImage>
+#include <QPoint>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,6 +31,13 @@
 #include "toolkit/Classes.h"
 #include "toolkit/Graphics.h"
 #include "toolkit/Messages.h"
+
+// Draws what the painter's clip lets through of `image` (its top left at
+// `at`; all of it without a clip), piece by piece in bands of a few dozen
+// lines, the skin's 24-bit images converted to the screen's layout first:
+// drawn whole they would be converted whole, however little of them shows,
+// and tall ones blended on worker threads.
+void DrawClippedImage(HDC dc, QPoint at, const QImage& image);
 
 class TControl;
 class TWinControl;

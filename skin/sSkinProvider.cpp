@@ -383,7 +383,7 @@ bool TsSkinProvider::FrameMessage(TMessage& m) {
       frame -= QRegion(fm.Left, fm.Top, form_->ClientWidth(), form_->ClientHeight());
       const TPainterSave saved(dc);
       dc->setClipRegion(frame, Qt::IntersectClip);
-      dc->drawImage(0, 0, cache.Image());
+      DrawClippedImage(dc, QPoint(0, 0), cache.Image());
       return true;
     }
     case WM_ERASEBKGND: {
@@ -392,7 +392,7 @@ bool TsSkinProvider::FrameMessage(TMessage& m) {
       const TBitmap& cache = WindowCache();
       const TRect fm = form_->FrameMargins();
       // The client's background is the same cache, under the frame.
-      dc->drawImage(-fm.Left, -fm.Top, cache.Image());
+      DrawClippedImage(dc, QPoint(-fm.Left, -fm.Top), cache.Image());
       m.Result = 1;
       return true;
     }

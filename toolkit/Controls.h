@@ -470,6 +470,8 @@ class TWinControl : public TControl {
   TRect frame_margins_;
   TControl* captured_ = nullptr;
   TRect last_client_;
+  // The font and colours changed while the settings were read.
+  bool look_pending_ = false;
   // The Qt event being translated, so DefaultHandler can run Qt's handling.
   struct QtDispatch {
     TMessage* message;

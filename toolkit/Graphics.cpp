@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -109,6 +110,31 @@ std::uint16_t ReadU16(const QByteArray& table, int offset) {
                                     static_cast<unsigned char>(table[offset + 1]));
 }
 
+// The tables the font code reads of a face the program registered itself,
+// taken from its file as it is registered: asking Qt for them would load a
+// font engine at a size nothing draws with (its outlines, its hinting set-up),
+// which start-up pays for each face.
+struct TFaceTables {
+  QString family;
+  bool bold = false;
+  bool italic = false;
+  QByteArray head;
+  QByteArray os2;
+  QByteArray gasp;
+};
+
+std::mutex g_registered_mutex;
+std::vector<TFaceTables> g_registered;
+
+std::optional<TFaceTables> RegisteredTables(const QFont& font) {
+  const std::lock_guard lock(g_registered_mutex);
+  for (const TFaceTables& t : g_registered)
+    if (t.bold == font.bold() && t.italic == font.italic() &&
+        t.family.compare(font.family(), Qt::CaseInsensitive) == 0)
+      return t;
+  return std::nullopt;
+}
+
 // The Windows metrics of the face Qt picks for `font`, cached per family
 // and style (they do not depend on the size).
 TFaceMetrics FaceMetrics(const QFont& font) {
@@ -122,9 +148,15 @@ TFaceMetrics FaceMetrics(const QFont& font) {
   TFaceMetrics m;
   QFont probe(font);
   probe.setPixelSize(64);
-  const QRawFont raw = QRawFont::fromFont(probe);
-  const QByteArray head = raw.fontTable("head");
-  const QByteArray os2 = raw.fontTable("OS/2");
+  QByteArray head, os2;
+  if (const auto tables = RegisteredTables(font)) {
+    head = tables->head;
+    os2 = tables->os2;
+  } else {
+    const QRawFont raw = QRawFont::fromFont(probe);
+    head = raw.fontTable("head");
+    os2 = raw.fontTable("OS/2");
+  }
   m.units_per_em = ReadU16(head, 18);
   m.win_ascent = ReadU16(os2, 74);
   m.win_descent = ReadU16(os2, 76);
@@ -209,8 +241,11 @@ bool BitmapFaceLacks(const QFont& f) {
   const int device_size = std::max(1, static_cast<int>(std::lround(f.pixelSize() * DeviceScale())));
   static TFaceAnswers answers;
   return answers.Get(FaceKey(f) + "@" + std::to_string(device_size), [&] {
+    // A scalable face lacks nothing; asking the database costs no font
+    // engine, as the resolved face (QFontInfo) would.
+    if (QFontDatabase::isScalable(f.family())) return false;
     const QFontInfo info(f);
-    if (info.family() != f.family() || QFontDatabase::isScalable(f.family())) return false;
+    if (info.family() != f.family()) return false;
     bool has_style = !f.bold() && !f.italic();
     for (const QString& style : QFontDatabase::styles(f.family())) {
       const bool bold = QFontDatabase::bold(f.family(), style);
@@ -299,11 +334,42 @@ namespace {
 bool DrawsWithoutGrey(const QFont& font) {
   static TFaceAnswers answers;
   return answers.Get(FaceKey(font), [&] {
-    QFont probe(font);
-    probe.setPixelSize(64);
-    const QByteArray gasp = QRawFont::fromFont(probe).fontTable("gasp");
+    QByteArray gasp;
+    if (const auto tables = RegisteredTables(font)) {
+      gasp = tables->gasp;
+    } else {
+      QFont probe(font);
+      probe.setPixelSize(64);
+      gasp = QRawFont::fromFont(probe).fontTable("gasp");
+    }
     return !gasp.isEmpty() && !GaspAllowsGrey(gasp, font.pixelSize());
   });
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps the tables of a registered scalable face (by the family Qt gives it
+// and the style its OS/2 table states), so that its metrics and grid-fitting
+// need no font engine.
+void RememberTables(int id, const QByteArray& file) {
+  auto table = [&](const char* tag) {
+    const auto [offset, length] = FindTable(file, tag);
+    return file.mid(static_cast<qsizetype>(offset), static_cast<qsizetype>(length));
+  };
+  const QStringList families = QFontDatabase::applicationFontFamilies(id);
+  TFaceTables t;
+  t.head = table("head");
+  t.os2 = table("OS/2");
+  t.gasp = table("gasp");
+  if (families.isEmpty() || t.head.isEmpty() || t.os2.size() < 78) return;
+  const std::uint16_t selection = ReadU16(t.os2, 62);
+  t.family = families.front();
+  t.italic = (selection & 0x0001U) != 0;
+  t.bold = (selection & 0x0020U) != 0;
+  const std::lock_guard lock(g_registered_mutex);
+  g_registered.push_back(std::move(t));
 }
 
 }  // namespace
@@ -318,8 +384,12 @@ void RegisterProgramFonts() {
       if (!f.open(QIODevice::ReadOnly)) continue;
       QByteArray data = f.readAll();
       // MS Sans Serif is drawn from its strikes: only Tahoma's go.
-      if (std::strncmp(file, "tahoma", 6) == 0) UseWindowsLineMetrics(data);
-      if (QFontDatabase::addApplicationFontFromData(data) >= 0) break;
+      const bool scalable = std::strncmp(file, "tahoma", 6) == 0;
+      if (scalable) UseWindowsLineMetrics(data);
+      const int id = QFontDatabase::addApplicationFontFromData(data);
+      if (id < 0) continue;
+      if (scalable) RememberTables(id, data);
+      break;
     }
   }
 }

@@ -2,10 +2,13 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
@@ -640,10 +643,38 @@ namespace {
 // The combo box's widget: after Qt has laid the box out, the text editor is
 // put where the control wants it.
 class TQtComboBox : public TWidgetBridge<QComboBox> {
+ public:
+  // However the list is asked for (the button, the keyboard, assistive
+  // technology), it is made before it first shows.
+  void showPopup() override {
+    if (auto* combo = dynamic_cast<TComboBox*>(control_)) combo->MakeList();
+    TWidgetBridge<QComboBox>::showPopup();
+  }
+
  protected:
+  void changeEvent(QEvent* e) override {
+    // QComboBox hands a new font on to its list, making the list to do so.
+    // Before the list exists the box takes the font as any widget does, and
+    // the list is given it when it is made (MakeList).
+    // A new palette QComboBox gives its editor, but only once the list
+    // exists; before, the box does so, so that making the list later changes
+    // nothing on the screen.
+    if (e->type() == QEvent::PaletteChange && lineEdit() != nullptr &&
+        findChild<QAbstractItemView*>() == nullptr)
+      lineEdit()->setPalette(palette());
+    if (e->type() == QEvent::FontChange && findChild<QAbstractItemView*>() == nullptr) {
+      QWidget::changeEvent(e);  // NOLINT(bugprone-parent-virtual-call): the list is not made yet
+      return;
+    }
+    TWidgetBridge<QComboBox>::changeEvent(e);
+  }
+
   bool event(QEvent* e) override {
     const bool r = TWidgetBridge<QComboBox>::event(e);
     switch (e->type()) {
+      case QEvent::Paint:
+        if (auto* combo = dynamic_cast<TComboBox*>(control_)) combo->Painted();
+        break;
       case QEvent::Resize:
       case QEvent::Show:
       case QEvent::FontChange:
@@ -658,6 +689,17 @@ class TQtComboBox : public TWidgetBridge<QComboBox> {
     return r;
   }
 };
+
+// The completer an editor holds while it is handed to QComboBox, which
+// would otherwise make one of its own (a proxy of the box's model, the
+// dearest part of making a box) only for the box to drop it: the box
+// completes typed text itself. One serves every box; it belongs to the
+// application.
+QCompleter* PlaceholderCompleter() {
+  static QPointer<QCompleter> completer;
+  if (completer.isNull()) completer = new QCompleter(QCoreApplication::instance());
+  return completer.data();
+}
 
 // Rows of the list as high as the box's ItemHeight.
 class TItemHeightDelegate : public QStyledItemDelegate {
@@ -715,7 +757,14 @@ class TComboListWatcher : public QObject {
 
 TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) {
   QComboBox* c = Editor();
-  c->setEditable(true);
+  // Editable through an editor of its own (what setEditable makes), but
+  // without the list: its window, view and delegate are not on the first
+  // screen, so they are made after it (Painted), or when the list first
+  // drops down before that (MakeList).
+  auto* editor = new QLineEdit(c);
+  editor->setPalette(c->palette());
+  editor->setCompleter(PlaceholderCompleter());
+  c->setLineEdit(editor);
   c->setInsertPolicy(QComboBox::NoInsert);
   // Enter leaves the selection alone: it must not pick an item whose text
   // matches.
@@ -725,7 +774,6 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) 
   // The frame, the field and the button are painted by the control.
   c->setFrame(false);
   c->setAttribute(Qt::WA_OpaquePaintEvent);
-  c->setItemDelegate(new TItemHeightDelegate(c, &item_height_));
   SetColor(clWindow);
   SetTabStop(true);
   QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, [this](int index) {
@@ -739,17 +787,21 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) 
   }
   SetBounds(0, 0, 145, 21);
   UpdateWidgetLook();
-  WatchList();
 }
 
 QComboBox* TComboBox::Editor() const {
   return static_cast<QComboBox*>(Handle());
 }
 
-void TComboBox::WatchList() {
-  // The list's window exists once the view does.
-  QWidget* list = Editor()->view()->window();
-  if (!list_watcher_) list_watcher_ = std::make_unique<TComboListWatcher>(this);
+void TComboBox::MakeList() {
+  if (list_watcher_) return;
+  QComboBox* c = Editor();
+  c->setItemDelegate(new TItemHeightDelegate(c, &item_height_));
+  // The list's window exists once the view does; it takes the box's font,
+  // as QComboBox gives it on each change of the font.
+  QWidget* list = c->view()->window();
+  list->setFont(c->font());
+  list_watcher_ = std::make_unique<TComboListWatcher>(this);
   list->installEventFilter(list_watcher_.get());
 }
 
@@ -952,8 +1004,15 @@ void TComboBox::SetMaxLength(int value) {
     le->setMaxLength(value <= 0 ? std::numeric_limits<int>::max() : value);
 }
 
+void TComboBox::Painted() {
+  if (list_watcher_ || list_queued_) return;
+  list_queued_ = true;
+  QMetaObject::invokeMethod(
+      Editor(), [this] { MakeList(); }, Qt::QueuedConnection);
+}
+
 bool TComboBox::DroppedDown() const {
-  return Editor()->view()->isVisible();
+  return list_watcher_ && Editor()->view()->isVisible();
 }
 
 void TComboBox::SetDroppedDown(bool value) {

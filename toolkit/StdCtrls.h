@@ -262,6 +262,12 @@ class TComboBox : public TWinControl {
   void PlaceEditor();
   // The list is down (between DropDown and CloseUp).
   bool ListShowing() const { return list_showing_; }
+  // Makes the list's rows as high as ItemHeight and starts watching its
+  // window; the widget calls it before the list first drops down.
+  void MakeList();
+  // The box has been painted: its list is made in the pause after the
+  // window's frame, unless it dropped down already.
+  void Painted();
 
  protected:
   std::string GetText() const override;
@@ -284,7 +290,6 @@ class TComboBox : public TWinControl {
  private:
   friend class TComboItems;
   friend class TComboListWatcher;
-  void WatchList();
   void ListShown(bool shown);
   int FindPrefix(const std::string& text) const;
   int FindExact(const std::string& text) const;
@@ -304,6 +309,7 @@ class TComboBox : public TWinControl {
   // must not close it again.
   bool swallow_release_ = false;
   std::unique_ptr<QObject> list_watcher_;
+  bool list_queued_ = false;
 };
 
 // Paints the sunken 2-pixel edge of an edit frame: button shadow outside and

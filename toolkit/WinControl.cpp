@@ -253,6 +253,7 @@ void TWinControl::RepaintAll() {
 
 void TWinControl::Loaded() {
   TControl::Loaded();
+  if (look_pending_) UpdateWidgetLook();
   last_client_ = ClientRect();
   Realign();
 }
@@ -294,6 +295,11 @@ void TWinControl::UpdateWidgetGeometry() {
 
 void TWinControl::UpdateWidgetLook() {
   if (!widget_) return;
+  // While the settings are read the font and colours change several times,
+  // and each change of a widget's font lays its text out again: the widget
+  // takes the last of them once they are all read (Loaded).
+  look_pending_ = IsLoading();
+  if (look_pending_) return;
   widget_->setFont(Font().ToQFont());
   QPalette pal = widget_->palette();
   const QColor back = ToQColor(Color());

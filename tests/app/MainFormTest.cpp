@@ -30,6 +30,7 @@
 
 #include "app/AboutBox.h"
 #include "app/Unit1.h"
+#include "skin/sConst.h"
 #include "skin/sScrollBar.h"
 
 namespace {
@@ -226,6 +227,57 @@ TEST_F(MainFormTest, AboutDuringASeriesHoldsItUntilTheBoxIsClosed) {
   const std::vector<std::string> lines = LogLines(form_);
   ASSERT_EQ(lines.size(), 14u) << form_->sMemo1->Text();
   EXPECT_EQ(lines[13], kFinished);
+  EXPECT_FALSE(AboutBox->Visible());
+  delete AboutBox;
+}
+
+TEST_F(MainFormTest, AboutMakesTheBoxOnTheFirstPressInTheSkinsLookAndKeepsItForTheNext) {
+  ASSERT_EQ(AboutBox, nullptr) << "nothing of the box is made before it is asked for";
+  // The skin changes before the box exists: the box, made later, shows the
+  // skin of the moment.
+  form_->sSkinManager1->SetActive(false);
+  form_->sSkinManager1->SetActive(true);
+  struct TSeen {
+    TAboutBox* box = nullptr;
+    bool modal = false;
+    bool skinned = false;
+    bool own_frame = false;
+    std::string caption;
+    std::string title;
+  };
+  std::vector<TSeen> seen;
+  auto press_and_look = [&] {
+    QTimer::singleShot(0, form_->sBitBtn5->Handle(), [&] {
+      QTimer::singleShot(300, form_->Handle(), [&] {
+        TSeen s;
+        s.box = AboutBox;
+        if (AboutBox != nullptr) {
+          s.modal = AboutBox->Visible() && (AboutBox->FormState() & fsModal) != 0;
+          s.skinned =
+              AboutBox->Perform(SM_LUMVEXCMD, MakeSkinCommand(TsCommand::QueryProvider), 0) != 0;
+          s.own_frame = AboutBox->OwnFrame();
+          s.caption = AboutBox->Caption();
+          s.title = AboutBox->sLabelFX1->Caption();
+          ClickButton(AboutBox->sBitBtn1);
+        }
+        seen.push_back(s);
+      });
+      ClickButton(form_->sBitBtn5);
+    });
+    Pump(800);
+  };
+  press_and_look();
+  press_and_look();
+  ASSERT_EQ(seen.size(), 2u);
+  for (const TSeen& s : seen) {
+    ASSERT_NE(s.box, nullptr);
+    EXPECT_TRUE(s.modal);
+    EXPECT_TRUE(s.skinned) << "adopted into the skin as it appeared";
+    EXPECT_TRUE(s.own_frame);
+    EXPECT_EQ(s.caption, "About " + ProgramNameAndVersion());
+    EXPECT_EQ(s.title, ProgramNameAndVersion());
+  }
+  EXPECT_EQ(seen[1].box, seen[0].box) << "one box, kept hidden between the presses";
   EXPECT_FALSE(AboutBox->Visible());
   delete AboutBox;
 }

@@ -263,6 +263,32 @@ TEST_F(SkinFrameTest, TheMainWindowsCornersAreCut) {
   EXPECT_TRUE(p->Region().contains(QPoint(537, 629)));
 }
 
+TEST_F(SkinFrameTest, TheScreensFrameIsTheWindowCachesPixelForPixel) {
+  TsSkinProvider* p = nullptr;
+  auto f = MainLike(&p);
+  f->Show();
+  QApplication::processEvents();
+  const QImage shot = f->Handle()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const TBitmap& cache = p->WindowCache();
+  const TRect m = f->FrameMargins();
+  ASSERT_EQ(shot.width(), cache.Width());
+  ASSERT_EQ(shot.height(), cache.Height());
+  const QRegion outline =
+      p->Region().isEmpty() ? QRegion(0, 0, f->Width(), f->Height()) : p->Region();
+  int checked = 0;
+  for (int y = 0; y < f->Height(); ++y) {
+    for (int x = 0; x < f->Width(); ++x) {
+      const bool frame =
+          x < m.Left || y < m.Top || x >= f->Width() - m.Right || y >= f->Height() - m.Bottom;
+      if (!frame || !outline.contains(QPoint(x, y))) continue;
+      const QRgb c = shot.pixel(x, y);
+      ASSERT_EQ(RGB(qRed(c), qGreen(c), qBlue(c)), Px(cache, x, y)) << x << "," << y;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, f->Width() * m.Top);
+}
+
 TEST_F(SkinFrameTest, AFormWithoutBorderHasNoFrameCaptionOrRegion) {
   auto f = std::make_unique<TForm>(nullptr);
   f->SetBorderStyle(TFormBorderStyle::bsNone);

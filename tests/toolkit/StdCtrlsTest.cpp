@@ -2,6 +2,7 @@
 // drives them (keys and clicks through Qt), plus the top-level error box.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -23,6 +24,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
@@ -48,6 +50,21 @@ class StdCtrlsTest : public ::testing::Test {
   std::unique_ptr<TForm> form_;
 };
 
+// Counts the events of one type a widget receives while it lives.
+struct TEventCounter : QObject {
+  TEventCounter(QObject* watched, QEvent::Type type) : type_(type) {
+    watched->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == type_) ++count;
+    return false;
+  }
+  int count = 0;
+
+ private:
+  QEvent::Type type_;
+};
+
 TComboBox* MakeCountBox(TForm* form) {
   auto* c = new TComboBox(form);
   c->SetParent(form);
@@ -55,6 +72,87 @@ TComboBox* MakeCountBox(TForm* form) {
   for (const char* item : {"3", "5", "10", "50", "100", "Until Cancel"}) c->Items().Add(item);
   c->SetItemIndex(0);
   return c;
+}
+
+TEST_F(StdCtrlsTest, ControlsReadWithTheirFormShowTheirLastFontAndColourOnceLoaded) {
+  // A form being read: its controls' font and colours change several times
+  // before it is loaded; what shows is the last of them.
+  TForm form(nullptr);
+  form.BeginLoading();
+  auto* edit = new TEdit(&form);
+  edit->SetParent(&form);
+  edit->SetBounds(4, 4, 120, 21);
+  auto* combo = MakeCountBox(&form);
+  for (TWinControl* c : std::initializer_list<TWinControl*>{edit, combo}) {
+    c->SetColor(clRed);
+    c->Font().SetHeight(-13);
+    c->Font().SetColor(clBlue);
+    c->SetColor(0x00494E49);
+    c->Font().SetHeight(-15);
+    c->Font().SetColor(0x00D2D2D2);
+  }
+  form.EndLoading();
+  for (TWinControl* c : std::initializer_list<TWinControl*>{edit, combo}) {
+    const QWidget* w = c->Handle();
+    EXPECT_EQ(w->font().pixelSize(), 15) << c->Name();
+    EXPECT_EQ(w->palette().color(QPalette::Base), QColor(0x49, 0x4E, 0x49));
+    EXPECT_EQ(w->palette().color(QPalette::Text), QColor(0xD2, 0xD2, 0xD2));
+  }
+  EXPECT_EQ(combo->Editor()->lineEdit()->font().pixelSize(), 15);
+  // Once loaded, a change shows at once.
+  edit->Font().SetHeight(-11);
+  edit->SetColor(clWhite);
+  EXPECT_EQ(edit->Handle()->font().pixelSize(), 11);
+  EXPECT_EQ(edit->Handle()->palette().color(QPalette::Base), QColor(255, 255, 255));
+}
+
+TEST_F(StdCtrlsTest, AComboListDroppedBeforeTheBoxFirstPaintedOffersItsItems) {
+  // Nothing is processed between making the box and F4: the list drops down
+  // before the box has ever painted.
+  TComboBox* c = MakeCountBox(form_.get());
+  c->SetItemHeight(17);
+  c->Font().SetHeight(-15);
+  int drops = 0, closes = 0, changes = 0;
+  c->OnDropDown = TNotifyEvent([&](TObject*) { ++drops; });
+  c->OnCloseUp = TNotifyEvent([&](TObject*) { ++closes; });
+  c->OnChange = TNotifyEvent([&](TObject*) { ++changes; });
+  EXPECT_FALSE(c->DroppedDown());
+  // The box completes typed text itself, with no completer of Qt's.
+  EXPECT_EQ(c->Editor()->completer(), nullptr);
+  EXPECT_EQ(c->Editor()->lineEdit()->completer(), nullptr);
+  // Making the list changes nothing the editor shows (it would repaint).
+  c->SetColor(0x00494E49);
+  TEventCounter palette_changes(c->Editor()->lineEdit(), QEvent::PaletteChange);
+  c->SetFocus();
+  QTest::keyClick(c->Handle(), Qt::Key_F4);
+  EXPECT_EQ(palette_changes.count, 0);
+  EXPECT_TRUE(c->DroppedDown());
+  EXPECT_TRUE(c->ListShowing());
+  EXPECT_EQ(drops, 1);
+  QAbstractItemView* view = c->Editor()->view();
+  EXPECT_EQ(view->font(), c->Editor()->font()) << "the list shows the box's font";
+  EXPECT_EQ(view->font().pixelSize(), 15);
+  ASSERT_EQ(view->model()->rowCount(), 6);
+  EXPECT_EQ(view->model()->index(5, 0).data().toString(), QStringLiteral("Until Cancel"));
+  for (int row = 0; row < 6; ++row)
+    EXPECT_EQ(view->sizeHintForIndex(view->model()->index(row, 0)).height(), 17) << row;
+  // Picking from the list selects the item and closes it.
+  QTest::keyClick(view, Qt::Key_Down);
+  QTest::keyClick(view, Qt::Key_Return);
+  Application->ProcessMessages();
+  EXPECT_EQ(c->ItemIndex(), 1);
+  EXPECT_EQ(c->Text(), "5");
+  EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(c->ListShowing());
+  EXPECT_EQ(closes, 1);
+  // Dropped again, it is the same list, and Escape closes it.
+  c->SetDroppedDown(true);
+  EXPECT_EQ(c->Editor()->view(), view);
+  EXPECT_EQ(drops, 2);
+  QTest::keyClick(view, Qt::Key_Escape);
+  Application->ProcessMessages();
+  EXPECT_FALSE(c->ListShowing());
+  EXPECT_EQ(closes, 2);
 }
 
 TEST_F(StdCtrlsTest, EditableComboSelectsWhatTheTextCompletesTo) {
