@@ -32,9 +32,9 @@ long long MsSince(Clock::time_point start) {
 }
 
 // Round trips to the host 30 ms away: 30 or 31 ms. On a loaded machine the
-// kernel may defer forwarding a reply now and then, so one late sample of
-// several is tolerated, never an early one.
-void ExpectThirtyMs(std::vector<std::uint32_t> rtts) {
+// kernel may defer forwarding a reply now and then, so `late_allowed` late
+// samples are tolerated, never an early one.
+void ExpectThirtyMs(std::vector<std::uint32_t> rtts, int late_allowed = 1) {
   ASSERT_FALSE(rtts.empty());
   int late = 0;
   for (std::uint32_t rtt : rtts) {
@@ -42,7 +42,7 @@ void ExpectThirtyMs(std::vector<std::uint32_t> rtts) {
     EXPECT_LT(rtt, 45u);
     if (rtt > 31) ++late;
   }
-  EXPECT_LE(late, 1) << "most round trips are 30 or 31 ms";
+  EXPECT_LE(late, late_allowed) << "most round trips are 30 or 31 ms";
   std::sort(rtts.begin(), rtts.end());
   const std::uint32_t median = rtts[rtts.size() / 2];
   EXPECT_TRUE(median == 30 || median == 31) << median;
@@ -314,7 +314,9 @@ TEST_P(EchoTest, TwoEnginesAtOnceEachGetOnlyTheirOwnReplies) {
         rtts.push_back(icmp.LastReply().RoundTripTime);
         ++*replies;
       }
-      ExpectThirtyMs(rtts);
+      // Two pingers and the responder share the machine's cores (with the
+      // rest of the suite beside them): two late samples of eight may come.
+      ExpectThirtyMs(rtts, 2);
     });
   };
   int a = 0, b = 0;
