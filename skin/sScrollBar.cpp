@@ -388,14 +388,7 @@ void TsScrollBar::Invalidate() {
 void TsScrollBar::PaintBar(HDC dc, TPoint size) {
   if (dc == nullptr || size.X <= 0 || size.Y <= 0) return;
   if (PaintTo(buffer_) && buffer_.Width() == size.X && buffer_.Height() == size.Y) {
-    // In the screen's layout first, only what the clip lets through: drawing
-    // the skin's 24-bit image would blend it line by line on the painter's
-    // worker threads.
-    const QImage& image = buffer_.Image();
-    const QRect part =
-        (dc->hasClipping() ? dc->clipBoundingRect().toAlignedRect() : image.rect()) & image.rect();
-    if (!part.isEmpty())
-      dc->drawImage(part.topLeft(), image.copy(part).convertToFormat(QImage::Format_RGB32));
+    DrawClippedImage(dc, QPoint(0, 0), buffer_.Image());
     return;
   }
   // No skin to paint from: the bar keeps the window's colour.

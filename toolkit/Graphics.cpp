@@ -16,7 +16,6 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -126,13 +125,24 @@ struct TFaceTables {
 std::mutex g_registered_mutex;
 std::vector<TFaceTables> g_registered;
 
-std::optional<TFaceTables> RegisteredTables(const QFont& font) {
-  const std::lock_guard lock(g_registered_mutex);
-  for (const TFaceTables& t : g_registered)
-    if (t.bold == font.bold() && t.italic == font.italic() &&
-        t.family.compare(font.family(), Qt::CaseInsensitive) == 0)
-      return t;
-  return std::nullopt;
+// The tables of the face Qt picks for `font`: kept from the file for a face
+// the program registered, otherwise read through a font engine at 64 px.
+TFaceTables TablesOf(const QFont& font) {
+  {
+    const std::lock_guard lock(g_registered_mutex);
+    for (const TFaceTables& t : g_registered)
+      if (t.bold == font.bold() && t.italic == font.italic() &&
+          t.family.compare(font.family(), Qt::CaseInsensitive) == 0)
+        return t;
+  }
+  QFont probe(font);
+  probe.setPixelSize(64);
+  const QRawFont raw = QRawFont::fromFont(probe);
+  TFaceTables t;
+  t.head = raw.fontTable("head");
+  t.os2 = raw.fontTable("OS/2");
+  t.gasp = raw.fontTable("gasp");
+  return t;
 }
 
 // The Windows metrics of the face Qt picks for `font`, cached per family
@@ -146,22 +156,14 @@ TFaceMetrics FaceMetrics(const QFont& font) {
   auto it = cache.find(key);
   if (it != cache.end()) return it->second;
   TFaceMetrics m;
-  QFont probe(font);
-  probe.setPixelSize(64);
-  QByteArray head, os2;
-  if (const auto tables = RegisteredTables(font)) {
-    head = tables->head;
-    os2 = tables->os2;
-  } else {
-    const QRawFont raw = QRawFont::fromFont(probe);
-    head = raw.fontTable("head");
-    os2 = raw.fontTable("OS/2");
-  }
-  m.units_per_em = ReadU16(head, 18);
-  m.win_ascent = ReadU16(os2, 74);
-  m.win_descent = ReadU16(os2, 76);
+  const TFaceTables tables = TablesOf(font);
+  m.units_per_em = ReadU16(tables.head, 18);
+  m.win_ascent = ReadU16(tables.os2, 74);
+  m.win_descent = ReadU16(tables.os2, 76);
   if (m.units_per_em == 0 || m.win_ascent + m.win_descent == 0) {
     // No table (a bitmap face): take Qt's metrics at 64 px as the design.
+    QFont probe(font);
+    probe.setPixelSize(64);
     const QFontMetricsF fm(probe);
     m.units_per_em = 64;
     m.win_ascent = static_cast<int>(std::lround(fm.ascent()));
@@ -334,14 +336,7 @@ namespace {
 bool DrawsWithoutGrey(const QFont& font) {
   static TFaceAnswers answers;
   return answers.Get(FaceKey(font), [&] {
-    QByteArray gasp;
-    if (const auto tables = RegisteredTables(font)) {
-      gasp = tables->gasp;
-    } else {
-      QFont probe(font);
-      probe.setPixelSize(64);
-      gasp = QRawFont::fromFont(probe).fontTable("gasp");
-    }
+    const QByteArray gasp = TablesOf(font).gasp;
     return !gasp.isEmpty() && !GaspAllowsGrey(gasp, font.pixelSize());
   });
 }

@@ -2,8 +2,6 @@
 // and a real series to a host 30 ms away behind namespaces the test builds.
 #include <gtest/gtest.h>
 
-#include <QEvent>
-#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
@@ -13,11 +11,11 @@
 
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "app/Unit1.h"
 #include "support/NetNs.h"
+#include "support/PaintWatch.h"
 
 namespace {
 
@@ -95,24 +93,6 @@ TEST_F(ScopeFeed, WithoutASeriesEverySampleIsZeroAndTheColourStays) {
   EXPECT_EQ(Samples(form->GrScope1), std::vector<int>{0});
 }
 
-// Collects the regions a widget paints.
-class TPaintWatch : public QObject {
- public:
-  explicit TPaintWatch(QWidget* w) : w_(w) { w->installEventFilter(this); }
-  ~TPaintWatch() override { w_->removeEventFilter(this); }
-  QRegion Take() { return std::exchange(painted_, QRegion()); }
-
- protected:
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) painted_ += static_cast<QPaintEvent*>(e)->region();
-    return false;
-  }
-
- private:
-  QWidget* w_;
-  QRegion painted_;
-};
-
 TEST_F(ScopeFeed, ATickRepaintsTheScopeAloneAndALogLineItsStripAndTheSlider) {
   MakeForm();
   for (int i = 0; i < 40; ++i)
@@ -120,7 +100,7 @@ TEST_F(ScopeFeed, ATickRepaintsTheScopeAloneAndALogLineItsStripAndTheSlider) {
   Application->ProcessMessages();
   QPlainTextEdit* log = form->sMemo1->Editor();
   QScrollBar* bar = log->verticalScrollBar();
-  TPaintWatch view(log->viewport()), slider(bar), panel(form->sPanel4->Handle());
+  sxtest::TPaintWatch view(log->viewport()), slider(bar), panel(form->sPanel4->Handle());
 
   // A tick without a new line: the scope's rectangle, nothing of the log.
   form->GrScope1->TimerTick(nullptr);

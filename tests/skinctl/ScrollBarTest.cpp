@@ -6,7 +6,6 @@
 // all skinned bars.
 #include <gtest/gtest.h>
 
-#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
@@ -16,12 +15,12 @@
 
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "SkinCtlTestUtil.h"
 #include "platform/SystemMetrics.h"
 #include "skin/sMemo.h"
 #include "skin/sScrollBar.h"
+#include "support/PaintWatch.h"
 #include "toolkit/StdCtrls.h"
 
 using namespace skinctltest;
@@ -122,30 +121,12 @@ TEST_F(ScrollBar, ShowsTheSkinsTrackArrowsAndSlider) {
   EXPECT_NE(top, bottom);
 }
 
-// Collects the regions a widget paints.
-class TPaintWatch : public QObject {
- public:
-  explicit TPaintWatch(QWidget* w) : w_(w) { w->installEventFilter(this); }
-  ~TPaintWatch() override { w_->removeEventFilter(this); }
-  QRegion Take() { return std::exchange(painted_, QRegion()); }
-
- protected:
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) painted_ += static_cast<QPaintEvent*>(e)->region();
-    return false;
-  }
-
- private:
-  QWidget* w_;
-  QRegion painted_;
-};
-
 TEST_F(ScrollBar, ALineAddedRepaintsTheSlidersOldAndNewPlacesAndNothingElse) {
   // From a few lines (the bar disabled) to a long text, a line at a time,
   // as a log grows: whatever was repainted, the window shows the bar as a
   // full repaint draws it.
   AddLines(3);
-  TPaintWatch watch(QtBar());
+  sxtest::TPaintWatch watch(QtBar());
   int narrowed = 0;
   for (int i = 0; i < 40; ++i) {
     const TsScrollLayout before = Layout();

@@ -8,7 +8,6 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QLineEdit>
-#include <QPaintEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -30,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/PaintWatch.h"
 #include "toolkit/Buttons.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/ExtCtrls.h"
@@ -272,14 +272,11 @@ TEST_F(StdCtrlsTest, MemoLinesCountWithoutTheEmptyLastLine) {
 
 // What a memo's view repaints, and whether what the window shows is what a
 // full repaint of the memo would show.
-class TMemoRepaints : public QObject {
+class TMemoRepaints {
  public:
-  explicit TMemoRepaints(TMemo* memo) : memo_(memo) {
-    memo->Editor()->viewport()->installEventFilter(this);
-  }
-  ~TMemoRepaints() override { memo_->Editor()->viewport()->removeEventFilter(this); }
-  QRegion Painted() const { return painted_; }
-  void Reset() { painted_ = QRegion(); }
+  explicit TMemoRepaints(TMemo* memo) : memo_(memo), watch_(memo->Editor()->viewport()) {}
+  QRegion Painted() const { return watch_.Painted(); }
+  void Reset() { watch_.Take(); }
   // The view's pixels in the window against the view rendered anew.
   bool ShowsWhatItHolds() const {
     QWidget* view = memo_->Editor()->viewport();
@@ -292,15 +289,9 @@ class TMemoRepaints : public QObject {
     return on_screen == rendered;
   }
 
- protected:
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) painted_ += static_cast<QPaintEvent*>(e)->region();
-    return false;
-  }
-
  private:
   TMemo* memo_;
-  QRegion painted_;
+  sxtest::TPaintWatch watch_;
 };
 
 TMemo* MakeLog(TForm* form) {
