@@ -443,7 +443,8 @@ bool ParseMaskValue(const std::string& value, MaskRecord& m) {
     m.ImageType = itisaTexture;
     m.ImageCount = 1;
     m.DrawMode = static_cast<std::int16_t>(FixedDigits(value, 22, 2));
-    m.MaskType = value.size() >= 25 ? static_cast<std::int16_t>(FixedDigits(value, 25, 1)) : 0;
+    m.MaskType =
+        value.size() >= 25 ? static_cast<std::int16_t>(FixedDigits(value, 25, 1)) : std::int16_t{0};
   }
   // No state frames would divide by zero; one frame is what such a value means.
   if (m.ImageCount < 1) m.ImageCount = 1;
