@@ -70,6 +70,11 @@ bool Pick(const std::int32_t (&table)[N], int index, std::int32_t& value) {
 
 TForm1::TForm1(TComponent* owner) : TForm(owner) {
   SetName("Form1");
+  // Every control gets the input font at Loaded; Qt's editors are made under
+  // it (and it is given back only after Loaded).
+  TFont input;
+  SetInputFont(input, clWindowText);
+  const TControlFontScope font_scope(input);
   // Built as its stored settings are read: setters store, Loaded() follows.
   BeginLoading();
   const TScopeExit end_loading([this] { EndLoading(); });

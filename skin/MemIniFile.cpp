@@ -9,7 +9,32 @@ namespace {
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
+
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// `upper` is already upper-cased.
+bool SameFolded(std::string_view upper, std::string_view name) {
+  if (upper.size() != name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if (upper[i] != Upper(name[i])) return false;
+  return true;
+}
 }  // namespace
+
+std::size_t TMemIniFile::FoldedHash::operator()(std::string_view name) const {
+  std::size_t h = 14695981039346656037ULL;  // FNV-1a over the upper-cased bytes
+  for (const char c : name) h = (h ^ static_cast<unsigned char>(Upper(c))) * 1099511628211ULL;
+  return h;
+}
+
+bool TMemIniFile::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  return true;
+}
 
 std::string Trim(std::string_view text) {
   std::size_t b = 0, e = text.size();
@@ -112,18 +137,16 @@ void TMemIniFile::SetText(std::string_view text) {
   }
 }
 
-const TMemIniFile::Section* TMemIniFile::Find(const std::string& section) const {
-  const auto it = index_.find(UpperCase(section));
+const TMemIniFile::Section* TMemIniFile::Find(std::string_view section) const {
+  const auto it = index_.find(section);
   return it == index_.end() ? nullptr : &sections_[it->second];
 }
 
-const TMemIniFile::Key* TMemIniFile::FindKey(const std::string& section,
-                                             const std::string& key) const {
+const TMemIniFile::Key* TMemIniFile::FindKey(std::string_view section, std::string_view key) const {
   const Section* s = Find(section);
   if (s == nullptr) return nullptr;
-  const std::string upper = UpperCase(key);
   for (const Key& k : s->keys) {
-    if (k.upper == upper) return &k;
+    if (SameFolded(k.upper, key)) return &k;
   }
   return nullptr;
 }
@@ -135,7 +158,7 @@ std::vector<std::string> TMemIniFile::ReadSections() const {
   return r;
 }
 
-std::vector<std::string> TMemIniFile::ReadSection(const std::string& section) const {
+std::vector<std::string> TMemIniFile::ReadSection(std::string_view section) const {
   std::vector<std::string> r;
   if (const Section* s = Find(section)) {
     r.reserve(s->keys.size());
@@ -144,21 +167,21 @@ std::vector<std::string> TMemIniFile::ReadSection(const std::string& section) co
   return r;
 }
 
-bool TMemIniFile::SectionExists(const std::string& section) const {
+bool TMemIniFile::SectionExists(std::string_view section) const {
   return Find(section) != nullptr;
 }
 
-bool TMemIniFile::ValueExists(const std::string& section, const std::string& key) const {
+bool TMemIniFile::ValueExists(std::string_view section, std::string_view key) const {
   return FindKey(section, key) != nullptr;
 }
 
-std::string TMemIniFile::ReadString(const std::string& section, const std::string& key,
+std::string TMemIniFile::ReadString(std::string_view section, std::string_view key,
                                     const std::string& def) const {
   const Key* k = FindKey(section, key);
   return k != nullptr ? k->value : def;
 }
 
-int TMemIniFile::ReadInteger(const std::string& section, const std::string& key, int def) const {
+int TMemIniFile::ReadInteger(std::string_view section, std::string_view key, int def) const {
   const Key* k = FindKey(section, key);
   if (k == nullptr) return def;
   int v = 0;

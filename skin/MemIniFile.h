@@ -25,15 +25,15 @@ class TMemIniFile {
   std::vector<std::string> ReadSections() const;
   std::size_t SectionCount() const { return sections_.size(); }
   // Key names of `section` in file order (empty when there is no such section).
-  std::vector<std::string> ReadSection(const std::string& section) const;
-  bool SectionExists(const std::string& section) const;
-  bool ValueExists(const std::string& section, const std::string& key) const;
+  std::vector<std::string> ReadSection(std::string_view section) const;
+  bool SectionExists(std::string_view section) const;
+  bool ValueExists(std::string_view section, std::string_view key) const;
 
-  std::string ReadString(const std::string& section, const std::string& key,
+  std::string ReadString(std::string_view section, std::string_view key,
                          const std::string& def) const;
   // A value that is not a whole number (decimal, or hexadecimal after "$" or
   // "0x") that fits 32 bits yields `def`.
-  int ReadInteger(const std::string& section, const std::string& key, int def) const;
+  int ReadInteger(std::string_view section, std::string_view key, int def) const;
 
  private:
   struct Key {
@@ -45,11 +45,21 @@ class TMemIniFile {
     std::string name;
     std::vector<Key> keys;
   };
-  const Section* Find(const std::string& section) const;
-  const Key* FindKey(const std::string& section, const std::string& key) const;
+  // Names are looked up as given, case folded on the fly: the skin's
+  // model asks thousands of times while it is built.
+  struct FoldedHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const;
+  };
+  struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  const Section* Find(std::string_view section) const;
+  const Key* FindKey(std::string_view section, std::string_view key) const;
 
   std::vector<Section> sections_;
-  std::unordered_map<std::string, std::size_t> index_;  // upper-cased name -> section
+  std::unordered_map<std::string, std::size_t, FoldedHash, FoldedEqual> index_;  // -> section
 };
 
 // Whole-number conversion with the run-time's rules: optional blanks around,

@@ -7,6 +7,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "skin/sFadeAnimation.h"
 #include "toolkit/Controls.h"
@@ -60,6 +61,21 @@ const TBitmap& TsCommonData::DisplayBitmap() const {
   return fade_ != nullptr ? fade_->Frame() : cache_;
 }
 
+namespace {
+
+// Qt's general conversion fetches and stores through an intermediate format;
+// this one moves the three bytes of each pixel straight into the 32-bit one.
+void ConvertBgrToRgb32(const QImage& from, const QRect& part, QImage& to) {
+  for (int y = 0; y < part.height(); ++y) {
+    const std::uint8_t* src = from.constScanLine(part.top() + y) + part.left() * 3;
+    auto* dst = reinterpret_cast<std::uint32_t*>(to.scanLine(y));
+    for (int x = 0; x < part.width(); ++x, src += 3)
+      dst[x] = 0xFF000000U | (std::uint32_t{src[2]} << 16) | (std::uint32_t{src[1]} << 8) | src[0];
+  }
+}
+
+}  // namespace
+
 void DrawClippedImage(HDC dc, QPoint at, const QImage& image) {
   // Qt blends an image of more than about a hundred lines on worker threads,
   // whose hand-offs cost more than the copy itself: bands of this many
@@ -72,17 +88,22 @@ void DrawClippedImage(HDC dc, QPoint at, const QImage& image) {
   const int bytes = image.depth() / 8;
   const bool convert = image.format() == QImage::Format_BGR888;
   const QRegion shown = dc->hasClipping() ? dc->clipRegion() : QRegion(image.rect().translated(at));
+  QImage band;  // one band converted at a time, its buffer reused
   for (const QRect& clip : shown) {
     const QRect part = clip.translated(-at) & image.rect();
     for (int top = part.top(); top <= part.bottom(); top += kBand) {
       const int height = std::min(kBand, part.bottom() + 1 - top);
-      const QImage piece(image.constScanLine(top) + part.left() * bytes, part.width(), height,
-                         image.bytesPerLine(), image.format());
       const QPoint to = at + QPoint(part.left(), top);
-      if (convert)
-        dc->drawImage(to, piece.convertToFormat(QImage::Format_RGB32));
-      else
+      if (convert) {
+        if (band.width() < part.width() || band.height() < height)
+          band = QImage(std::max(band.width(), part.width()), kBand, QImage::Format_RGB32);
+        ConvertBgrToRgb32(image, QRect(part.left(), top, part.width(), height), band);
+        dc->drawImage(to, band, QRect(0, 0, part.width(), height));
+      } else {
+        const QImage piece(image.constScanLine(top) + part.left() * bytes, part.width(), height,
+                           image.bytesPerLine(), image.format());
         dc->drawImage(to, piece);
+      }
     }
   }
 }

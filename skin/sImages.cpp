@@ -170,9 +170,26 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, TsPixels& out) {
 
   const std::size_t stride = ((static_cast<std::size_t>(width) * bpp + 31) / 32) * 4;
   if (stride * static_cast<std::size_t>(height) > bits_size) return out = {}, false;
+  // Palette entries as the bytes of a pixel; an index past the palette is black.
+  std::uint32_t packed[256] = {};
+  if (bpp == 8)
+    for (int i = 0; i < pal.count; ++i) std::memcpy(&packed[i], pal.bgr[i], 3);
   for (int r = 0; r < out.Height; ++r) {
     const std::uint8_t* src = bits + stride * r;
     std::uint8_t* dst = out.Row(top_down ? r : out.Height - 1 - r);
+    // The depths the skins use come a row at a time, without a choice per pixel.
+    if (bpp == 24) {
+      std::memcpy(dst, src, static_cast<std::size_t>(out.Width) * 3);
+      continue;
+    }
+    if (bpp == 8) {
+      // Four bytes stored per pixel, the fourth overwritten by the next
+      // pixel; the row's last pixel gets its three alone.
+      const int last = out.Width - 1;
+      for (int x = 0; x < last; ++x, dst += 3) std::memcpy(dst, &packed[src[x]], 4);
+      std::memcpy(dst, &packed[src[last]], 3);
+      continue;
+    }
     for (int x = 0; x < out.Width; ++x, dst += 3) {
       switch (bpp) {
         case 1:

@@ -38,4 +38,4 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TsPixels& out);
 // A 24-bit bitmap holding the pixels.
 std::shared_ptr<TBitmap> PixelsToBitmap(const TsPixels& pixels);
 // Writes a 24-bit bitmap file (tests and tools).
-std::vector<std::uint8_t> EncodeBmp24(const TsPixels& pixels);
+std::vector<std::uint8_t> EncodeBmp24(const TsPixels& px);

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 
 #include "skin/HueSaturation.h"
@@ -155,8 +157,11 @@ class TParentChains {
   // The section that gives `key` to section `start` when inherited: its
   // index, or -1 when no section along the chain gives it.
   int Giver(int start, const char* key, TKind kind) {
-    std::vector<int>& givers = givers_[std::string(kind == TKind::Integer ? "i" : "t") + key];
-    if (givers.empty()) givers.assign(names_.size(), kUnknown);
+    auto& answers = givers_[kind == TKind::Integer ? 0 : 1];
+    auto known_key = answers.find(std::string_view(key));
+    if (known_key == answers.end())
+      known_key = answers.emplace(key, std::vector<int>(names_.size(), kUnknown)).first;
+    std::vector<int>& givers = known_key->second;
     walk_.clear();
     int s = start;
     int found = -1;
@@ -195,7 +200,14 @@ class TParentChains {
   const TMemIniFile& ini_;
   std::vector<std::string> names_;
   std::vector<int> parents_;
-  std::unordered_map<std::string, std::vector<int>> givers_;
+  // Per kind (integer, text), by key: each section's giver, once known.
+  struct TKeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const {
+      return std::hash<std::string_view>{}(key);
+    }
+  };
+  std::unordered_map<std::string, std::vector<int>, TKeyHash, std::equal_to<>> givers_[2];
   std::vector<int> walk_;
   std::vector<char> on_walk_;
 };
@@ -431,7 +443,8 @@ bool ParseMaskValue(const std::string& value, MaskRecord& m) {
     m.ImageType = itisaTexture;
     m.ImageCount = 1;
     m.DrawMode = static_cast<std::int16_t>(FixedDigits(value, 22, 2));
-    m.MaskType = value.size() >= 25 ? static_cast<std::int16_t>(FixedDigits(value, 25, 1)) : 0;
+    m.MaskType =
+        value.size() >= 25 ? static_cast<std::int16_t>(FixedDigits(value, 25, 1)) : std::int16_t{0};
   }
   // No state frames would divide by zero; one frame is what such a value means.
   if (m.ImageCount < 1) m.ImageCount = 1;

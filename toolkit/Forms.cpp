@@ -5,6 +5,7 @@
 // application object and the screen in Application.cpp.
 #include "toolkit/Forms.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -629,4 +630,20 @@ bool TCustomForm::TranslateEvent(QObject* target, QEvent* e,
     }
   }
   return TWinControl::TranslateEvent(target, e, qt_default);
+}
+
+TControlFontScope::TControlFontScope(const TFont& font) {
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return;
+  before_ = QApplication::font();
+  active_ = true;
+  QApplication::setFont(font.ToQFont());
+}
+
+TControlFontScope::~TControlFontScope() {
+  if (!active_) return;
+  QApplication::setFont(before_);
+  // Qt leaves a widget that took the face as the application's font with it;
+  // one without a font of its own takes what it would have had.
+  for (QWidget* w : QApplication::allWidgets())
+    if (!w->testAttribute(Qt::WA_SetFont)) w->setFont(QFont());
 }

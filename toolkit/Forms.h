@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QFont>
 #include <QPointer>
 #include <QRegion>
 
@@ -75,6 +76,23 @@ enum TFormStateFlags : std::uint8_t {
   fsShowing = 4,
   fsModal = 8,
   fsActivated = 16
+};
+
+// While it lives, Qt's application font is `font`'s face. Qt's editors lay
+// out their empty text as they are made, in the application's font, long
+// before the window they belong to gives them its own (at Loaded): a window
+// that knows its controls' font makes them under it, so that no face is
+// loaded only to be dropped. The application's font is back at the end.
+class TControlFontScope {
+ public:
+  explicit TControlFontScope(const TFont& font);
+  ~TControlFontScope();
+  TControlFontScope(const TControlFontScope&) = delete;
+  TControlFontScope& operator=(const TControlFontScope&) = delete;
+
+ private:
+  QFont before_;
+  bool active_ = false;
 };
 
 using TCloseEvent = TEvent<TObject*, TCloseAction&>;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -763,6 +764,19 @@ TEST_F(MainFormTest, WindowMatchesItsStoredSettings) {
   EXPECT_EQ(f->sPanel4->Height(), 100);
   EXPECT_EQ(f->sPanel2->Height(), 67);
   EXPECT_EQ(f->sComboBox1->BoundLabel()->Label()->Top(), 31);
+}
+
+TEST_F(MainFormTest, MakingTheWindowLeavesTheApplicationsFontAndGivesEveryInputTahoma) {
+  // The window's controls are made under its input font, which must not
+  // stay the application's: a second window made afterwards, and Qt's own
+  // boxes, take the desktop's font as before.
+  const QFont desktop = QApplication::font();
+  auto second = std::make_unique<TForm1>(nullptr);
+  EXPECT_EQ(QApplication::font(), desktop);
+  for (QLineEdit* edit : second->Handle()->findChildren<QLineEdit*>())
+    EXPECT_EQ(edit->font().family(), QStringLiteral("Tahoma")) << edit->objectName().toStdString();
+  EXPECT_FALSE(second->Handle()->findChildren<QLineEdit*>().isEmpty());
+  EXPECT_EQ(QWidget().font(), desktop);
 }
 
 TEST_F(MainFormTest, CaptionsTakeTheSkinsColourAndWindowTextWithoutIt) {
