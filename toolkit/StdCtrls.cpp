@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -21,6 +23,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <utility>
 
 #include "platform/SystemMetrics.h"
 #include "toolkit/Forms.h"
@@ -360,6 +363,79 @@ class TMemoEditor : public TWidgetBridge<QPlainTextEdit> {
   QRectF BlockInView(const QTextBlock& block) const {
     return blockBoundingGeometry(block).translated(contentOffset());
   }
+  // The last block whose lines are on the screen while text is appended
+  // below it (none: the document's last).
+  void SetShownEnd(const QTextBlock& block) { shown_end_ = block; }
+
+  // Runs `place`, which gives the view a new top line (Qt would move the
+  // whole view), and moves only the rows that show text: below the last
+  // line the view is blank before and after, so the blank rows are neither
+  // moved nor painted again.
+  template <class Place>
+  void MoveTextRows(Place place) {
+    QWidget* view = viewport();
+    const QTextBlock top = firstVisibleBlock();
+    if (placing_ || !view->isVisible() || !view->updatesEnabled() || !top.isValid()) {
+      place();
+      return;
+    }
+    const qreal top_before = BlockInView(top).top();
+    const qreal bottom = TextBottom();
+    const int x_before = horizontalScrollBar()->value();
+    {
+      // Qt places the new top line; the pixels are moved below.
+      placing_ = true;
+      view->setAttribute(Qt::WA_UpdatesDisabled, true);
+      const TScopeExit enable([this, view] {
+        view->setAttribute(Qt::WA_UpdatesDisabled, false);
+        placing_ = false;
+      });
+      place();
+    }
+    const QTextBlock new_top = firstVisibleBlock();
+    if (new_top == top && horizontalScrollBar()->value() == x_before) return;
+    const int line = std::max(1, fontMetrics().lineSpacing());
+    const qreal moved = std::abs(new_top.blockNumber() - top.blockNumber()) < view->height() / line
+                            ? BlockInView(top).top() - top_before
+                            : 0.5;
+    const int by = qRound(moved);
+    if (by != moved || horizontalScrollBar()->value() != x_before) {
+      // Sideways, by a part of a pixel or by more than a view: all of it.
+      view->update();
+    } else {
+      const int rows = std::min(view->height(), qCeil(std::max(bottom, bottom + by)));
+      if (by != 0 && rows > 0) view->scroll(0, by, QRect(0, 0, view->width(), rows));
+      if (hasFocus())
+        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImAnchorRectangle);
+    }
+    emit updateRequest(view->rect(), 0);
+  }
+
+ protected:
+  void scrollContentsBy(int dx, int dy) override {
+    MoveTextRows([this, dx, dy] { QPlainTextEdit::scrollContentsBy(dx, dy); });
+  }
+
+ private:
+  // Where the text on the screen ends in the view (the view's height when
+  // it goes on below it).
+  qreal TextBottom() const {
+    const int height = viewport()->height();
+    const qreal margin = document()->documentMargin();
+    QTextBlock block = firstVisibleBlock();
+    qreal y = BlockInView(block).top();
+    for (; block.isValid(); block = block.next()) {
+      const QRectF r = blockBoundingRect(block).translated(0, y - blockBoundingRect(block).top());
+      if (block == shown_end_) return r.bottom();
+      if (!block.next().isValid()) return r.bottom() - margin;
+      if (r.bottom() >= height) return height;
+      y = r.bottom();
+    }
+    return height;
+  }
+
+  QTextBlock shown_end_;
+  bool placing_ = false;
 };
 
 // Qt's plain-text layout, but a change repaints what it touched: its lines,
@@ -393,7 +469,26 @@ class TMemoLayout : public QPlainTextDocumentLayout {
     // Text added at the end moves nothing: below it the view was empty and
     // stays so.
     const bool appended = removed == 0 && from + added >= doc->characterCount() - 1;
+    if (appending_ && appended) {
+      // Painted where it lies once the view has scrolled to it.
+      if (!held_.isValid() || first.blockNumber() < held_.blockNumber()) held_ = first;
+      return;
+    }
     Repaint(first, one_line ? first : appended ? doc->lastBlock() : QTextBlock());
+  }
+
+ public:
+  // Text appended at the end until EndAppend is repainted then, from its
+  // first block to the last line with text: the empty line after a final
+  // break stays as blank as it was, unless the caret may stand in it.
+  void BeginAppend() { appending_ = true; }
+  void EndAppend(bool caret_shown) {
+    appending_ = false;
+    const QTextBlock first = std::exchange(held_, QTextBlock());
+    if (!first.isValid()) return;
+    QTextBlock end = document()->lastBlock();
+    if (!caret_shown && end != first && end.text().isEmpty()) end = end.previous();
+    Repaint(first, end);
   }
 
  private:
@@ -423,6 +518,8 @@ class TMemoLayout : public QPlainTextDocumentLayout {
 
   TMemoEditor* editor_;
   int block_count_ = 1;
+  bool appending_ = false;
+  QTextBlock held_;
 };
 
 }  // namespace
@@ -569,16 +666,26 @@ void TMemo::StoreText(const std::string& text) {
 }
 
 void TMemo::AppendText(const std::string& text) {
-  QPlainTextEdit* e = Editor();
+  auto* e = static_cast<TMemoEditor*>(Editor());
+  auto* layout = static_cast<TMemoLayout*>(e->document()->documentLayout());
   const TScrollBarBatch bars(e);
   QTextCursor cursor = e->textCursor();
   cursor.movePosition(QTextCursor::End);
+  // What the screen shows ends with the last line that has text.
+  QTextBlock shown = e->document()->lastBlock();
+  if (shown.text().isEmpty()) shown = shown.previous();
+  e->SetShownEnd(shown);
+  layout->BeginAppend();
+  const TScopeExit done([e, layout] {
+    e->SetShownEnd(QTextBlock());
+    layout->EndAppend(e->hasFocus());
+  });
   cursor.insertText(ToQLines(text));
   // The editor's caret at the end moved along with the text: setting it
   // again would repaint and announce it for nothing.
   const QTextCursor caret = e->textCursor();
   if (caret.hasSelection() || caret.position() != cursor.position()) e->setTextCursor(cursor);
-  e->ensureCursorVisible();
+  e->MoveTextRows([e] { e->ensureCursorVisible(); });
 }
 
 void TMemo::KeyPress(char& key) {
