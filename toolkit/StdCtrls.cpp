@@ -455,6 +455,8 @@ class TMemoLayout : public QPlainTextDocumentLayout {
     const int lines_before = first.isValid() && first.layout() && first.layout()->lineCount() > 0
                                  ? first.layout()->lineCount()
                                  : -1;
+    const bool appended = removed == 0 && from + added >= doc->characterCount() - 1;
+    if (appended) KeepGlyphs(first);
     {
       // Qt's layout asks for the whole view to be repainted; the request
       // below is narrower.
@@ -468,7 +470,6 @@ class TMemoLayout : public QPlainTextDocumentLayout {
                           first.layout()->lineCount() == lines_before;
     // Text added at the end moves nothing: below it the view was empty and
     // stays so.
-    const bool appended = removed == 0 && from + added >= doc->characterCount() - 1;
     if (appending_ && appended) {
       // Painted where it lies once the view has scrolled to it.
       if (!held_.isValid() || first.blockNumber() < held_.blockNumber()) held_ = first;
@@ -492,6 +493,28 @@ class TMemoLayout : public QPlainTextDocumentLayout {
   }
 
  private:
+  // Lines appended at the end keep their glyphs from being laid out to
+  // being drawn (Qt would shape them again to draw them). Only the last
+  // kKeptBlocks blocks keep them (a line's glyphs take about 2 KB): older
+  // ones are laid out again without lines, which frees them, and get their
+  // lines back when next needed.
+  static constexpr int kKeptBlocks = 128;
+  void KeepGlyphs(const QTextBlock& first) {
+    if (!first.isValid()) return;
+    for (QTextBlock b = first; b.isValid(); b = b.next()) b.layout()->setCacheEnabled(true);
+    const int last = document()->blockCount() - 1;
+    kept_from_ = std::min(kept_from_, first.blockNumber());
+    if (last - kept_from_ < 2 * kKeptBlocks) return;
+    QTextBlock b = document()->findBlockByNumber(kept_from_);
+    for (int n = kept_from_; b.isValid() && n <= last - kKeptBlocks; b = b.next(), ++n) {
+      QTextLayout* lines = b.layout();
+      lines->setCacheEnabled(false);
+      lines->beginLayout();
+      lines->endLayout();
+    }
+    kept_from_ = last - kKeptBlocks + 1;
+  }
+
   // Repaints from `first`'s top to `end`'s bottom, or to the view's bottom
   // when `end` is no block.
   void Repaint(const QTextBlock& first, const QTextBlock& end) {
@@ -520,6 +543,8 @@ class TMemoLayout : public QPlainTextDocumentLayout {
   int block_count_ = 1;
   bool appending_ = false;
   QTextBlock held_;
+  // The first block that may keep its glyphs.
+  int kept_from_ = std::numeric_limits<int>::max();
 };
 
 }  // namespace

@@ -471,6 +471,53 @@ TEST_F(StdCtrlsTest, MemoScrolledByHandShowsWhatItHolds) {
   }
 }
 
+TEST_F(StdCtrlsTest, LongLogKeepsTheGlyphsOfItsLastLinesOnly) {
+  TMemo* memo = MakeLog(form_.get());
+  // The same text, set at once (no appends): what every line must look like.
+  TMemo* plain = MakeLog(form_.get());
+  plain->SetLeft(220);
+  std::string text;
+  for (int i = 0; i < 400; ++i) {
+    const std::string line = "Received 56 bytes in " + std::to_string(i) + " msecs";
+    memo->Lines().Add(line);
+    text += line + "\r\n";
+    if (i % 50 == 0) Application->ProcessMessages();
+  }
+  plain->SetText(text);
+  Application->ProcessMessages();
+  ASSERT_EQ(memo->Text(), plain->Text());
+
+  // The newest lines keep their glyphs for the paint; old ones let them go.
+  const QTextDocument* doc = memo->Editor()->document();
+  EXPECT_TRUE(doc->findBlockByNumber(399).layout()->cacheEnabled());
+  EXPECT_TRUE(doc->findBlockByNumber(300).layout()->cacheEnabled());
+  int keeping = 0;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+    keeping += b.layout()->cacheEnabled();
+  EXPECT_LE(keeping, 2 * 128 + 2);
+  EXPECT_FALSE(doc->findBlockByNumber(10).layout()->cacheEnabled());
+
+  // Old lines scrolled back into view are drawn as a memo that never
+  // appended them draws them; a line read back is the same.
+  for (const int to : {0, 5, 120, 200, 390}) {
+    memo->Editor()->verticalScrollBar()->setValue(to);
+    plain->Editor()->verticalScrollBar()->setValue(to);
+    Application->ProcessMessages();
+    const QImage a = memo->Editor()->viewport()->grab().toImage();
+    const QImage b = plain->Editor()->viewport()->grab().toImage();
+    EXPECT_EQ(a, b) << "at line " << to;
+    EXPECT_TRUE(TMemoRepaints(memo).ShowsWhatItHolds()) << "at line " << to;
+  }
+  EXPECT_EQ(memo->Lines()[7], "Received 56 bytes in 7 msecs");
+
+  // Emptied and filled again: the new lines keep theirs.
+  memo->Clear();
+  for (int i = 0; i < 3; ++i) memo->Lines().Add("again " + std::to_string(i));
+  Application->ProcessMessages();
+  EXPECT_TRUE(doc->findBlockByNumber(2).layout()->cacheEnabled());
+  EXPECT_TRUE(TMemoRepaints(memo).ShowsWhatItHolds());
+}
+
 // Closes the next message box that appears, recording what it showed.
 struct TBoxAnswer {
   std::string text, caption;
