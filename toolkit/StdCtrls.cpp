@@ -392,21 +392,22 @@ class TMemoEditor : public TWidgetBridge<QPlainTextEdit> {
       });
       place();
     }
-    const QTextBlock new_top = firstVisibleBlock();
-    if (new_top == top && horizontalScrollBar()->value() == x_before) return;
+    // The old top line's move (a wrapped block's lines scroll within it).
     const int line = std::max(1, fontMetrics().lineSpacing());
-    const qreal moved = std::abs(new_top.blockNumber() - top.blockNumber()) < view->height() / line
-                            ? BlockInView(top).top() - top_before
-                            : 0.5;
+    const bool near =
+        std::abs(firstVisibleBlock().blockNumber() - top.blockNumber()) < view->height() / line;
+    const qreal moved = near ? BlockInView(top).top() - top_before : 0.5;
     const int by = qRound(moved);
     if (by != moved || horizontalScrollBar()->value() != x_before) {
       // Sideways, by a part of a pixel or by more than a view: all of it.
       view->update();
-    } else {
+    } else if (by != 0) {
       const int rows = std::min(view->height(), qCeil(std::max(bottom, bottom + by)));
-      if (by != 0 && rows > 0) view->scroll(0, by, QRect(0, 0, view->width(), rows));
+      if (rows > 0) view->scroll(0, by, QRect(0, 0, view->width(), rows));
       if (hasFocus())
         QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImAnchorRectangle);
+    } else {
+      return;
     }
     emit updateRequest(view->rect(), 0);
   }
@@ -468,13 +469,13 @@ class TMemoLayout : public QPlainTextDocumentLayout {
     const QTextBlock last = doc->findBlock(std::max(0, from + std::max(removed, added) - 1));
     const bool one_line = block_count_ == blocks_before && first == last && first.isValid() &&
                           first.layout()->lineCount() == lines_before;
-    // Text added at the end moves nothing: below it the view was empty and
-    // stays so.
     if (appending_ && appended) {
       // Painted where it lies once the view has scrolled to it.
       if (!held_.isValid() || first.blockNumber() < held_.blockNumber()) held_ = first;
       return;
     }
+    // Text added at the end moves nothing: below it the view was empty and
+    // stays so.
     Repaint(first, one_line ? first : appended ? doc->lastBlock() : QTextBlock());
   }
 
@@ -696,9 +697,10 @@ void TMemo::AppendText(const std::string& text) {
   const TScrollBarBatch bars(e);
   QTextCursor cursor = e->textCursor();
   cursor.movePosition(QTextCursor::End);
-  // What the screen shows ends with the last line that has text.
+  // What the screen shows ends with the last line that has text, or with
+  // the empty line after it while the caret may stand there.
   QTextBlock shown = e->document()->lastBlock();
-  if (shown.text().isEmpty()) shown = shown.previous();
+  if (shown.text().isEmpty() && !e->hasFocus()) shown = shown.previous();
   e->SetShownEnd(shown);
   layout->BeginAppend();
   const TScopeExit done([e, layout] {

@@ -459,6 +459,18 @@ TEST_F(StdCtrlsTest, MemoScrolledByHandShowsWhatItHolds) {
   EXPECT_TRUE(repaints.Painted().contains(QRect(0, 0, 1, view)));
   EXPECT_TRUE(repaints.ShowsWhatItHolds());
 
+  // Long lines wrapped over several rows: a line's scroll within a block.
+  memo->Clear();
+  for (int i = 0; i < 12; ++i)
+    memo->Lines().Add("wrapped " + std::to_string(i) + std::string(60, 'w') + " end");
+  Application->ProcessMessages();
+  ASSERT_GT(memo->Editor()->document()->lastBlock().previous().lineCount(), 1);
+  for (const int to : {0, 1, 2, 3, 2, 1, 5, bar->maximum(), bar->maximum() - 1}) {
+    bar->setValue(to);
+    Application->ProcessMessages();
+    EXPECT_TRUE(repaints.ShowsWhatItHolds()) << "wrapped, to " << to;
+  }
+
   // Lines appended with the caret in the memo: the caret's empty line is
   // painted too, and the view still shows what it holds.
   memo->SetFocus();
