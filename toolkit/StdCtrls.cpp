@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -21,6 +23,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <utility>
 
 #include "platform/SystemMetrics.h"
 #include "toolkit/Forms.h"
@@ -360,6 +363,80 @@ class TMemoEditor : public TWidgetBridge<QPlainTextEdit> {
   QRectF BlockInView(const QTextBlock& block) const {
     return blockBoundingGeometry(block).translated(contentOffset());
   }
+  // The last block whose lines are on the screen while text is appended
+  // below it (none: the document's last).
+  void SetShownEnd(const QTextBlock& block) { shown_end_ = block; }
+
+  // Runs `place`, which gives the view a new top line (Qt would move the
+  // whole view), and moves only the rows that show text: below the last
+  // line the view is blank before and after, so the blank rows are neither
+  // moved nor painted again.
+  template <class Place>
+  void MoveTextRows(Place place) {
+    QWidget* view = viewport();
+    const QTextBlock top = firstVisibleBlock();
+    if (placing_ || !view->isVisible() || !view->updatesEnabled() || !top.isValid()) {
+      place();
+      return;
+    }
+    const qreal top_before = BlockInView(top).top();
+    const qreal bottom = TextBottom();
+    const int x_before = horizontalScrollBar()->value();
+    {
+      // Qt places the new top line; the pixels are moved below.
+      placing_ = true;
+      view->setAttribute(Qt::WA_UpdatesDisabled, true);
+      const TScopeExit enable([this, view] {
+        view->setAttribute(Qt::WA_UpdatesDisabled, false);
+        placing_ = false;
+      });
+      place();
+    }
+    // The old top line's move (a wrapped block's lines scroll within it).
+    const int line = std::max(1, fontMetrics().lineSpacing());
+    const bool near =
+        std::abs(firstVisibleBlock().blockNumber() - top.blockNumber()) < view->height() / line;
+    const qreal moved = near ? BlockInView(top).top() - top_before : 0.5;
+    const int by = qRound(moved);
+    if (by != moved || horizontalScrollBar()->value() != x_before) {
+      // Sideways, by a part of a pixel or by more than a view: all of it.
+      view->update();
+    } else if (by != 0) {
+      const int rows = std::min(view->height(), qCeil(std::max(bottom, bottom + by)));
+      if (rows > 0) view->scroll(0, by, QRect(0, 0, view->width(), rows));
+      if (hasFocus())
+        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImAnchorRectangle);
+    } else {
+      return;
+    }
+    emit updateRequest(view->rect(), 0);
+  }
+
+ protected:
+  void scrollContentsBy(int dx, int dy) override {
+    MoveTextRows([this, dx, dy] { QPlainTextEdit::scrollContentsBy(dx, dy); });
+  }
+
+ private:
+  // Where the text on the screen ends in the view (the view's height when
+  // it goes on below it).
+  qreal TextBottom() const {
+    const int height = viewport()->height();
+    const qreal margin = document()->documentMargin();
+    QTextBlock block = firstVisibleBlock();
+    qreal y = BlockInView(block).top();
+    for (; block.isValid(); block = block.next()) {
+      const QRectF r = blockBoundingRect(block).translated(0, y - blockBoundingRect(block).top());
+      if (block == shown_end_) return r.bottom();
+      if (!block.next().isValid()) return r.bottom() - margin;
+      if (r.bottom() >= height) return height;
+      y = r.bottom();
+    }
+    return height;
+  }
+
+  QTextBlock shown_end_;
+  bool placing_ = false;
 };
 
 // Qt's plain-text layout, but a change repaints what it touched: its lines,
@@ -379,6 +456,8 @@ class TMemoLayout : public QPlainTextDocumentLayout {
     const int lines_before = first.isValid() && first.layout() && first.layout()->lineCount() > 0
                                  ? first.layout()->lineCount()
                                  : -1;
+    const bool appended = removed == 0 && from + added >= doc->characterCount() - 1;
+    if (appended) KeepGlyphs(first);
     {
       // Qt's layout asks for the whole view to be repainted; the request
       // below is narrower.
@@ -390,13 +469,53 @@ class TMemoLayout : public QPlainTextDocumentLayout {
     const QTextBlock last = doc->findBlock(std::max(0, from + std::max(removed, added) - 1));
     const bool one_line = block_count_ == blocks_before && first == last && first.isValid() &&
                           first.layout()->lineCount() == lines_before;
+    if (appending_ && appended) {
+      // Painted where it lies once the view has scrolled to it.
+      if (!held_.isValid() || first.blockNumber() < held_.blockNumber()) held_ = first;
+      return;
+    }
     // Text added at the end moves nothing: below it the view was empty and
     // stays so.
-    const bool appended = removed == 0 && from + added >= doc->characterCount() - 1;
     Repaint(first, one_line ? first : appended ? doc->lastBlock() : QTextBlock());
   }
 
+ public:
+  // Text appended at the end until EndAppend is repainted then, from its
+  // first block to the last line with text: the empty line after a final
+  // break stays as blank as it was, unless the caret may stand in it.
+  void BeginAppend() { appending_ = true; }
+  void EndAppend(bool caret_shown) {
+    appending_ = false;
+    const QTextBlock first = std::exchange(held_, QTextBlock());
+    if (!first.isValid()) return;
+    QTextBlock end = document()->lastBlock();
+    if (!caret_shown && end != first && end.text().isEmpty()) end = end.previous();
+    Repaint(first, end);
+  }
+
  private:
+  // Lines appended at the end keep their glyphs from being laid out to
+  // being drawn (Qt would shape them again to draw them). Only the last
+  // kKeptBlocks blocks keep them (a line's glyphs take about 2 KB): older
+  // ones are laid out again without lines, which frees them, and get their
+  // lines back when next needed.
+  static constexpr int kKeptBlocks = 128;
+  void KeepGlyphs(const QTextBlock& first) {
+    if (!first.isValid()) return;
+    for (QTextBlock b = first; b.isValid(); b = b.next()) b.layout()->setCacheEnabled(true);
+    const int last = document()->blockCount() - 1;
+    kept_from_ = std::min(kept_from_, first.blockNumber());
+    if (last - kept_from_ < 2 * kKeptBlocks) return;
+    QTextBlock b = document()->findBlockByNumber(kept_from_);
+    for (int n = kept_from_; b.isValid() && n <= last - kKeptBlocks; b = b.next(), ++n) {
+      QTextLayout* lines = b.layout();
+      lines->setCacheEnabled(false);
+      lines->beginLayout();
+      lines->endLayout();
+    }
+    kept_from_ = last - kKeptBlocks + 1;
+  }
+
   // Repaints from `first`'s top to `end`'s bottom, or to the view's bottom
   // when `end` is no block.
   void Repaint(const QTextBlock& first, const QTextBlock& end) {
@@ -423,6 +542,10 @@ class TMemoLayout : public QPlainTextDocumentLayout {
 
   TMemoEditor* editor_;
   int block_count_ = 1;
+  bool appending_ = false;
+  QTextBlock held_;
+  // The first block that may keep its glyphs.
+  int kept_from_ = std::numeric_limits<int>::max();
 };
 
 }  // namespace
@@ -569,16 +692,27 @@ void TMemo::StoreText(const std::string& text) {
 }
 
 void TMemo::AppendText(const std::string& text) {
-  QPlainTextEdit* e = Editor();
+  auto* e = static_cast<TMemoEditor*>(Editor());
+  auto* layout = static_cast<TMemoLayout*>(e->document()->documentLayout());
   const TScrollBarBatch bars(e);
   QTextCursor cursor = e->textCursor();
   cursor.movePosition(QTextCursor::End);
+  // What the screen shows ends with the last line that has text, or with
+  // the empty line after it while the caret may stand there.
+  QTextBlock shown = e->document()->lastBlock();
+  if (shown.text().isEmpty() && !e->hasFocus()) shown = shown.previous();
+  e->SetShownEnd(shown);
+  layout->BeginAppend();
+  const TScopeExit done([e, layout] {
+    e->SetShownEnd(QTextBlock());
+    layout->EndAppend(e->hasFocus());
+  });
   cursor.insertText(ToQLines(text));
   // The editor's caret at the end moved along with the text: setting it
   // again would repaint and announce it for nothing.
   const QTextCursor caret = e->textCursor();
   if (caret.hasSelection() || caret.position() != cursor.position()) e->setTextCursor(cursor);
-  e->ensureCursorVisible();
+  e->MoveTextRows([e] { e->ensureCursorVisible(); });
 }
 
 void TMemo::KeyPress(char& key) {

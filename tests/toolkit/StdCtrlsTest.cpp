@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -306,6 +307,18 @@ int LineHeight(TMemo* memo) {
   return QFontMetrics(memo->Editor()->font()).lineSpacing();
 }
 
+// The rows of the last `lines` lines with text (one block each), in the view.
+QRect LastTextLines(TMemo* memo, int lines = 1) {
+  QPlainTextEdit* e = memo->Editor();
+  QTextBlock last = e->document()->lastBlock();
+  if (last.text().isEmpty()) last = last.previous();
+  QTextBlock first = last;
+  for (int i = 1; i < lines; ++i) first = first.previous();
+  const QRect top = e->cursorRect(QTextCursor(first));
+  const QRect bottom = e->cursorRect(QTextCursor(last));
+  return {0, top.top(), e->viewport()->width(), bottom.bottom() + 1 - top.top()};
+}
+
 TEST_F(StdCtrlsTest, MemoRepaintsTheAddedLineNotTheView) {
   TMemo* memo = MakeLog(form_.get());
   memo->Lines().Add("Resolving host 'a'");
@@ -313,7 +326,6 @@ TEST_F(StdCtrlsTest, MemoRepaintsTheAddedLineNotTheView) {
   Application->ProcessMessages();
   TMemoRepaints repaints(memo);
   const int line = LineHeight(memo);
-  const int view = memo->Editor()->viewport()->height();
 
   // Before the view is full: the new line's band only (with the empty
   // line after the final break, where the caret goes).
@@ -332,7 +344,7 @@ TEST_F(StdCtrlsTest, MemoRepaintsTheAddedLineNotTheView) {
   Application->ProcessMessages();
   painted = repaints.Painted().boundingRect();
   EXPECT_LE(painted.height(), 4 * line);
-  EXPECT_GE(painted.bottom(), view - line);
+  EXPECT_EQ(painted.bottom(), LastTextLines(memo).bottom());
   EXPECT_TRUE(repaints.ShowsWhatItHolds());
 
   // The caret goes to the end, from a selection or from the end itself.
@@ -392,6 +404,130 @@ TEST_F(StdCtrlsTest, MemoEditsAboveTheEndRepaintWhatMoved) {
   Application->ProcessMessages();
   EXPECT_TRUE(repaints.Painted().contains(QRect(0, 0, 1, view)));
   EXPECT_TRUE(repaints.ShowsWhatItHolds());
+}
+
+TEST_F(StdCtrlsTest, FullMemoPaintsOnlyTheLinesAnEchoAdds) {
+  TMemo* memo = MakeLog(form_.get());
+  for (int i = 0; i < 30; ++i) memo->Lines().Add("Received 56 bytes in " + std::to_string(i));
+  Application->ProcessMessages();
+  TMemoRepaints repaints(memo);
+  const int line = LineHeight(memo);
+  QWidget* view = memo->Editor()->viewport();
+  // Blank rows below the last line (the empty line after the final break
+  // and the rest of the view) must be there for this test to mean anything.
+  ASSERT_LT(LastTextLines(memo).bottom() + line, view->height() - 1);
+
+  // An echo: request and reply in one pass, as the series loop logs them.
+  for (int echo = 0; echo < 4; ++echo) {
+    repaints.Reset();
+    memo->Lines().Add("Sending #" + std::to_string(echo));
+    memo->Lines().Add("Received #" + std::to_string(echo));
+    Application->ProcessMessages();
+    EXPECT_EQ(repaints.Painted(), QRegion(LastTextLines(memo, 2))) << "echo " << echo;
+    EXPECT_TRUE(repaints.ShowsWhatItHolds()) << "echo " << echo;
+  }
+
+  // One line alone: its rows.
+  repaints.Reset();
+  memo->Lines().Add("Ping finished");
+  Application->ProcessMessages();
+  EXPECT_EQ(repaints.Painted(), QRegion(LastTextLines(memo)));
+  EXPECT_TRUE(repaints.ShowsWhatItHolds());
+}
+
+TEST_F(StdCtrlsTest, MemoScrolledByHandShowsWhatItHolds) {
+  TMemo* memo = MakeLog(form_.get());
+  for (int i = 0; i < 40; ++i) memo->Lines().Add("line " + std::to_string(i));
+  Application->ProcessMessages();
+  TMemoRepaints repaints(memo);
+  QScrollBar* bar = memo->Editor()->verticalScrollBar();
+  const int view = memo->Editor()->viewport()->height();
+
+  // Up and down a line or a few at the end, where the view holds blank
+  // rows below the text, and in the middle, where text fills it.
+  for (const int to :
+       {bar->maximum() - 1, bar->maximum(), bar->maximum() - 3, 10, 11, 8, bar->maximum(), 0, 1}) {
+    repaints.Reset();
+    bar->setValue(to);
+    Application->ProcessMessages();
+    EXPECT_TRUE(repaints.ShowsWhatItHolds()) << "to " << to;
+  }
+  // A jump past the view's height paints it whole.
+  repaints.Reset();
+  bar->setValue(bar->maximum());
+  Application->ProcessMessages();
+  EXPECT_TRUE(repaints.Painted().contains(QRect(0, 0, 1, view)));
+  EXPECT_TRUE(repaints.ShowsWhatItHolds());
+
+  // Long lines wrapped over several rows: a line's scroll within a block.
+  memo->Clear();
+  for (int i = 0; i < 12; ++i)
+    memo->Lines().Add("wrapped " + std::to_string(i) + std::string(60, 'w') + " end");
+  Application->ProcessMessages();
+  ASSERT_GT(memo->Editor()->document()->lastBlock().previous().lineCount(), 1);
+  for (const int to : {0, 1, 2, 3, 2, 1, 5, bar->maximum(), bar->maximum() - 1}) {
+    bar->setValue(to);
+    Application->ProcessMessages();
+    EXPECT_TRUE(repaints.ShowsWhatItHolds()) << "wrapped, to " << to;
+  }
+
+  // Lines appended with the caret in the memo: the caret's empty line is
+  // painted too, and the view still shows what it holds.
+  memo->SetFocus();
+  Application->ProcessMessages();
+  for (int i = 0; i < 3; ++i) {
+    repaints.Reset();
+    memo->Lines().Add("with the caret " + std::to_string(i));
+    Application->ProcessMessages();
+    EXPECT_TRUE(repaints.ShowsWhatItHolds()) << i;
+  }
+}
+
+TEST_F(StdCtrlsTest, LongLogKeepsTheGlyphsOfItsLastLinesOnly) {
+  TMemo* memo = MakeLog(form_.get());
+  // The same text, set at once (no appends): what every line must look like.
+  TMemo* plain = MakeLog(form_.get());
+  plain->SetLeft(220);
+  std::string text;
+  for (int i = 0; i < 400; ++i) {
+    const std::string line = "Received 56 bytes in " + std::to_string(i) + " msecs";
+    memo->Lines().Add(line);
+    text += line + "\r\n";
+    if (i % 50 == 0) Application->ProcessMessages();
+  }
+  plain->SetText(text);
+  Application->ProcessMessages();
+  ASSERT_EQ(memo->Text(), plain->Text());
+
+  // The newest lines keep their glyphs for the paint; old ones let them go.
+  const QTextDocument* doc = memo->Editor()->document();
+  EXPECT_TRUE(doc->findBlockByNumber(399).layout()->cacheEnabled());
+  EXPECT_TRUE(doc->findBlockByNumber(300).layout()->cacheEnabled());
+  int keeping = 0;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+    keeping += b.layout()->cacheEnabled();
+  EXPECT_LE(keeping, 2 * 128 + 2);
+  EXPECT_FALSE(doc->findBlockByNumber(10).layout()->cacheEnabled());
+
+  // Old lines scrolled back into view are drawn as a memo that never
+  // appended them draws them; a line read back is the same.
+  for (const int to : {0, 5, 120, 200, 390}) {
+    memo->Editor()->verticalScrollBar()->setValue(to);
+    plain->Editor()->verticalScrollBar()->setValue(to);
+    Application->ProcessMessages();
+    const QImage a = memo->Editor()->viewport()->grab().toImage();
+    const QImage b = plain->Editor()->viewport()->grab().toImage();
+    EXPECT_EQ(a, b) << "at line " << to;
+    EXPECT_TRUE(TMemoRepaints(memo).ShowsWhatItHolds()) << "at line " << to;
+  }
+  EXPECT_EQ(memo->Lines()[7], "Received 56 bytes in 7 msecs");
+
+  // Emptied and filled again: the new lines keep theirs.
+  memo->Clear();
+  for (int i = 0; i < 3; ++i) memo->Lines().Add("again " + std::to_string(i));
+  Application->ProcessMessages();
+  EXPECT_TRUE(doc->findBlockByNumber(2).layout()->cacheEnabled());
+  EXPECT_TRUE(TMemoRepaints(memo).ShowsWhatItHolds());
 }
 
 // Closes the next message box that appears, recording what it showed.
