@@ -13,14 +13,6 @@ bool IsBlank(char c) {
 char Upper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
-
-// `upper` is already upper-cased.
-bool SameFolded(std::string_view upper, std::string_view name) {
-  if (upper.size() != name.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i)
-    if (upper[i] != Upper(name[i])) return false;
-  return true;
-}
 }  // namespace
 
 std::size_t TMemIniFile::FoldedHash::operator()(std::string_view name) const {
@@ -45,9 +37,7 @@ std::string Trim(std::string_view text) {
 
 std::string UpperCase(std::string_view text) {
   std::string r(text);
-  for (char& c : r) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : r) c = Upper(c);
   return r;
 }
 
@@ -146,7 +136,7 @@ const TMemIniFile::Key* TMemIniFile::FindKey(std::string_view section, std::stri
   const Section* s = Find(section);
   if (s == nullptr) return nullptr;
   for (const Key& k : s->keys) {
-    if (SameFolded(k.upper, key)) return &k;
+    if (FoldedEqual{}(k.upper, key)) return &k;
   }
   return nullptr;
 }

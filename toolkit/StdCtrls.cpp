@@ -426,11 +426,11 @@ class TMemoEditor : public TWidgetBridge<QPlainTextEdit> {
     QTextBlock block = firstVisibleBlock();
     qreal y = BlockInView(block).top();
     for (; block.isValid(); block = block.next()) {
-      const QRectF r = blockBoundingRect(block).translated(0, y - blockBoundingRect(block).top());
-      if (block == shown_end_) return r.bottom();
-      if (!block.next().isValid()) return r.bottom() - margin;
-      if (r.bottom() >= height) return height;
-      y = r.bottom();
+      const qreal bottom = y + blockBoundingRect(block).height();
+      if (block == shown_end_) return bottom;
+      if (!block.next().isValid()) return bottom - margin;
+      if (bottom >= height) return height;
+      y = bottom;
     }
     return height;
   }
