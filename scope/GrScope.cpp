@@ -4,7 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <typeinfo>
+
+#include <QPainter>
+#include <QRegion>
 
 #include "toolkit/Guards.h"
 #include "toolkit/SysUtils.h"
@@ -373,19 +377,7 @@ void TGrScope::ClearHistory() {
 }
 
 void TGrScope::TimerTick(TObject*) {
-  if (animate_grid_) {
-    // Kept within one grid spacing whatever Frequency is; where a single
-    // step of GridSize would do, this gives the same phase.
-    const std::int64_t g = grid_size_;
-    std::int64_t p = grid_phase_;
-    if (direction_ == TScrolldirection::sdRightToLeft) {
-      p = ((p + frequency_) % g + g) % g;
-    } else {
-      p -= frequency_;
-      if (p <= 0) p = ((p - 1) % g + g) % g + 1;
-    }
-    grid_phase_ = static_cast<int>(p);
-  }
+  if (animate_grid_) grid_phase_ = NextGridPhase(grid_phase_);
   const int count = channels_->Count();
   for (int i = 0; i < count; ++i) {
     int v = min_value_;
@@ -395,16 +387,139 @@ void TGrScope::TimerTick(TObject*) {
     // The handler may have removed channels.
     if (i < channels_->Count()) channels_->Items(i)->AddSample(v, buffer_size_);
   }
-  if (!painting_) UpdateControl();
+  if (painting_ || IsLoading() || IsDestroying() || MoveOnScreen()) return;
+  UpdateControl();
+}
+
+int TGrScope::NextGridPhase(int phase) const {
+  // Kept within one grid spacing whatever Frequency is; where a single step
+  // of GridSize would do, this gives the same phase.
+  const std::int64_t g = grid_size_;
+  std::int64_t p = phase;
+  if (direction_ == TScrolldirection::sdRightToLeft) {
+    p = ((p + frequency_) % g + g) % g;
+  } else {
+    p -= frequency_;
+    if (p <= 0) p = ((p - 1) % g + g) % g + 1;
+  }
+  return static_cast<int>(p);
 }
 
 void TGrScope::Paint() {
   painting_ = true;
   const TScopeExit painted([this] { painting_ = false; });
+  if (!image_ready_) DrawPicture();
+  TGrGraphicImageControl::Paint();
+  if (!PaintingOnScreen()) return;
+  // Remember what the screen shows: this picture where the paint covered
+  // the whole control, or where it covered a part of one that was already
+  // there; otherwise nothing certain.
+  const TPicture now = Picture();
+  QPainter* dc = Canvas().Painter();
+  const QRegion whole(0, 0, Width(), Height());
+  const bool covered = !dc->hasClipping() || whole.subtracted(dc->clipRegion()).isEmpty();
+  if (covered)
+    shown_ = now;
+  else if (shown_ && !(*shown_ == now))
+    shown_.reset();
+}
+
+void TGrScope::DrawPicture() {
   PaintBackground();
   DrawGrid();
   DrawChannels();
-  TGrGraphicImageControl::Paint();
+}
+
+int TGrScope::RecordsOnPicture() const {
+  // Sample k lies k * Frequency from the edge where samples come in; the
+  // segments to the first two beyond the far edge can still cross it.
+  return std::max(0, Width()) / std::max(1, frequency_) + 3;
+}
+
+TGrScope::TPicture TGrScope::Picture() const {
+  TPicture p;
+  p.width = Width();
+  p.height = Height();
+  p.color = Color();
+  p.transparent = Transparent();
+  p.grid_size = grid_size_;
+  p.grid_line_width = grid_line_width_;
+  p.grid_phase = grid_phase_;
+  p.grid_color = grid_color_;
+  p.base_offset = base_offset_;
+  p.base_color = base_color_;
+  p.frequency = frequency_;
+  p.direction = direction_;
+  p.min_value = min_value_;
+  p.max_value = max_value_;
+  const std::size_t head = static_cast<std::size_t>(RecordsOnPicture() + 1) * kGrRecordLength;
+  for (int i = 0; i < channels_->Count(); ++i) {
+    const TGrChannel& c = *channels_->Items(i);
+    p.traces.push_back({c.Visible(), c.Color(), c.Width(), c.Style(), c.History().substr(0, head)});
+  }
+  return p;
+}
+
+bool TGrScope::OneTickOn(const TPicture& before, const TPicture& now) const {
+  // Wider pens are drawn by Qt's painter, whose pixels are not shown to be
+  // the same when a line is moved and cut at the strip.
+  if (now.transparent || !animate_grid_ || now.grid_line_width != 1) return false;
+  if (2 * now.frequency + 2 >= now.width || now.height <= 0) return false;
+  TPicture moved = before;
+  moved.grid_phase = NextGridPhase(before.grid_phase);
+  if (moved.traces.size() != now.traces.size()) return false;
+  const std::size_t shown = static_cast<std::size_t>(RecordsOnPicture()) * kGrRecordLength;
+  for (std::size_t i = 0; i < now.traces.size(); ++i) {
+    TPicture::TTrace& t = moved.traces[i];
+    const std::string& after = now.traces[i].head;
+    if (t.visible && t.width != 1) return false;
+    // One record in front of the ones before, as far as they can show;
+    // where the trace ended on the picture, none dropped at its end.
+    const std::size_t compared = std::min(t.head.size(), shown);
+    if (after.size() < kGrRecordLength + compared ||
+        after.compare(kGrRecordLength, compared, t.head, 0, compared) != 0)
+      return false;
+    t.head = after;
+  }
+  return moved == now;
+}
+
+bool TGrScope::MoveOnScreen() {
+  if (!shown_ || !OnScreen()) return false;
+  const TPicture now = Picture();
+  TBitmap& bitmap = ImageBitmap();
+  if (bitmap.Width() != now.width || bitmap.Height() != now.height ||
+      bitmap.PixelFormat() != TPixelFormat::pf32bit || !OneTickOn(*shown_, now))
+    return false;
+  // The picture moves away from the side where samples come in; the strip
+  // there is drawn anew (the new sample and the old first segment).
+  const int w = now.width, f = now.frequency, strip = 2 * f + 2;
+  const bool rtl = now.direction == TScrolldirection::sdRightToLeft;
+  QImage& image = bitmap.Image();
+  for (int y = 0; y < now.height; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+    if (rtl)
+      std::memmove(row, row + f, static_cast<std::size_t>(w - f) * sizeof *row);
+    else
+      std::memmove(row + f, row, static_cast<std::size_t>(w - f) * sizeof *row);
+  }
+  const TRect edge = rtl ? Rect(w - strip, 0, w, now.height) : Rect(0, 0, strip, now.height);
+  {
+    TCanvas& c = ImageCanvas();
+    const TCanvasLock image_lock(c);
+    c.SetClipRect(edge);
+    painting_ = true;
+    const TScopeExit unclip([this, &c] {
+      c.SetClipRect(TRect{});
+      painting_ = false;
+    });
+    DrawPicture();
+  }
+  shown_ = now;
+  image_ready_ = true;
+  const TScopeExit drawn([this] { image_ready_ = false; });
+  ScrollOnScreen(rtl ? -f : f, 0, edge);
+  return true;
 }
 
 void TGrScope::DrawGrid() {

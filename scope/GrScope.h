@@ -3,10 +3,15 @@
 // prepends it to the channel's bounded history and redraws: a solid
 // background, a grid whose vertical lines scroll with the data, a base line
 // at BaseOffset percent of the height and one trace per visible channel.
+// Where the screen shows the picture of the tick before and nothing else
+// changed, the redraw moves that picture by Frequency pixels and paints only
+// the strip where the sample comes in: the same pixels, far fewer drawn and
+// sent to the display.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -157,6 +162,43 @@ class TGrScope : public TGrGraphicImageControl {
   void Paint() override;
 
  private:
+  // What a picture is drawn from: the settings, and of each history the
+  // records that can reach the picture and the one after them (which tells
+  // whether the trace ends on it).
+  struct TPicture {
+    struct TTrace {
+      bool visible = false;
+      TColor color = 0;
+      int width = 0;
+      TGraphStyle style = TGraphStyle::gsLine;
+      std::string head;
+      bool operator==(const TTrace&) const = default;
+    };
+    int width = 0, height = 0;
+    TColor color = 0;
+    bool transparent = false;
+    int grid_size = 0, grid_line_width = 0, grid_phase = 0;
+    TColor grid_color = 0;
+    int base_offset = 0;
+    TColor base_color = 0;
+    int frequency = 0;
+    TScrolldirection direction = TScrolldirection::sdRightToLeft;
+    int min_value = 0, max_value = 0;
+    std::vector<TTrace> traces;
+    bool operator==(const TPicture&) const = default;
+  };
+  TPicture Picture() const;
+  // How many history records can reach a picture of this width.
+  int RecordsOnPicture() const;
+  int NextGridPhase(int phase) const;
+  // Whether `now` is `before` one tick on, drawn alike: the picture then is
+  // the one before moved by Frequency pixels, but for a strip at the side
+  // where samples come in.
+  bool OneTickOn(const TPicture& before, const TPicture& now) const;
+  // The tick's redraw by moving what the screen shows; false where it must
+  // be drawn whole.
+  bool MoveOnScreen();
+  void DrawPicture();
   void DrawGrid();
   void DrawChannels();
   int PopSampleRow(std::string_view& text) const;
@@ -181,4 +223,8 @@ class TGrScope : public TGrGraphicImageControl {
   int grid_phase_ = 0;
   int base_row_ = 0;
   bool painting_ = false;
+  // The picture the screen shows, where it is known to show one whole.
+  std::optional<TPicture> shown_;
+  // The image already holds the picture: a paint only shows it.
+  bool image_ready_ = false;
 };

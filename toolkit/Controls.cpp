@@ -2,6 +2,9 @@
 // messages that every control shares.
 #include "toolkit/Controls.h"
 
+#include <QBackingStore>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QWidget>
 
 #include <algorithm>
@@ -390,11 +393,34 @@ void TGraphicControl::Invalidate() {
 }
 
 void TGraphicControl::Repaint() {
-  if (!Parent() || !Visible() || IsLoading()) return;
-  QWidget* w = Parent()->Handle();
-  if (!w || !w->isVisible()) return;
+  if (!OnScreen()) return;
   const TRect nc = Parent()->FrameMargins();
-  w->repaint(ToQRect(BoundsRect().Offset(nc.Left, nc.Top)));
+  Parent()->Handle()->repaint(ToQRect(BoundsRect().Offset(nc.Left, nc.Top)));
+}
+
+bool TGraphicControl::OnScreen() const {
+  if (!Parent() || !Visible() || IsLoading()) return false;
+  const QWidget* w = Parent()->Handle();
+  return w && w->isVisible();
+}
+
+void TGraphicControl::ScrollOnScreen(int dx, int dy, const TRect& exposed) {
+  if (!OnScreen()) return;
+  QWidget* w = Parent()->Handle();
+  const TRect nc = Parent()->FrameMargins();
+  const QRect area = ToQRect(BoundsRect().Offset(nc.Left, nc.Top));
+  // Qt copies the pixels where it can (on the X server, without sending
+  // them again) and otherwise marks the whole area for repainting; either
+  // way the repaint below paints all that is due.
+  w->scroll(dx, dy, area);
+  w->repaint(ToQRect(exposed.Offset(Left() + nc.Left, Top() + nc.Top)) & area);
+}
+
+bool TGraphicControl::PaintingOnScreen() {
+  QPainter* dc = canvas_.Painter();
+  if (!dc || !dc->paintEngine() || !Parent() || !Parent()->Handle()) return false;
+  QBackingStore* store = Parent()->Handle()->backingStore();
+  return store && dc->paintEngine()->paintDevice() == store->paintDevice();
 }
 
 void TGraphicControl::BoundsChanged(bool, bool) {

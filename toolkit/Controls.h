@@ -328,6 +328,18 @@ class TGraphicControl : public TControl {
   void Invalidate() override;
   void Repaint() override;
 
+  // Whether a Repaint would reach the screen now: the control and its
+  // parent's window are shown and the settings are read.
+  bool OnScreen() const;
+  // Has the window system move what the control shows by (dx, dy) within
+  // its rectangle, then repaints `exposed` (client coordinates, covering
+  // what the move uncovered) at once, as Repaint does. Where the move
+  // cannot be done on the pixels shown, the whole control is repainted.
+  void ScrollOnScreen(int dx, int dy, const TRect& exposed);
+  // Whether the paint under way draws on the window's own surface, which the
+  // screen shows (not on a grab of the window or another device).
+  bool PaintingOnScreen();
+
  protected:
   void Dispatch(TMessage& message) override;
   virtual void Paint() {}
