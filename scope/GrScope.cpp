@@ -464,7 +464,7 @@ bool TGrScope::OneTickOn(const TPicture& before, const TPicture& now) const {
   // Wider pens are drawn by Qt's painter, whose pixels are not shown to be
   // the same when a line is moved and cut at the strip.
   if (now.transparent || !animate_grid_ || now.grid_line_width != 1) return false;
-  if (2 * now.frequency + 2 >= now.width || now.height <= 0) return false;
+  if (2LL * now.frequency + 2 >= now.width || now.height <= 0) return false;
   TPicture moved = before;
   moved.grid_phase = NextGridPhase(before.grid_phase);
   if (moved.traces.size() != now.traces.size()) return false;

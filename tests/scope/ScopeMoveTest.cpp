@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -131,6 +132,7 @@ TEST_F(ScopeMove, WhatCannotBeMovedIsPaintedWhole) {
       {"a pen two pixels wide", [&] { scope->Channels()[0]->SetWidth(2); }},
       {"grid lines two pixels wide", [&] { scope->SetGridLineWidth(2); }},
       {"a frequency near the width", [&] { scope->SetFrequency(214); }},
+      {"a frequency past any width", [&] { scope->SetFrequency(std::numeric_limits<int>::max()); }},
   };
   for (const auto& [name, change] : changes) {
     SCOPED_TRACE(name);
