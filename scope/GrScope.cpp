@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <typeinfo>
 
 #include <QPainter>
@@ -387,8 +386,7 @@ void TGrScope::TimerTick(TObject*) {
     // The handler may have removed channels.
     if (i < channels_->Count()) channels_->Items(i)->AddSample(v, buffer_size_);
   }
-  if (painting_ || IsLoading() || IsDestroying() || MoveOnScreen()) return;
-  UpdateControl();
+  if (!painting_ && !MoveOnScreen()) UpdateControl();
 }
 
 int TGrScope::NextGridPhase(int phase) const {
@@ -408,7 +406,12 @@ int TGrScope::NextGridPhase(int phase) const {
 void TGrScope::Paint() {
   painting_ = true;
   const TScopeExit painted([this] { painting_ = false; });
-  if (!image_ready_) DrawPicture();
+  // The tick that moved the picture drew it and knows what the screen shows.
+  if (image_ready_) {
+    TGrGraphicImageControl::Paint();
+    return;
+  }
+  DrawPicture();
   TGrGraphicImageControl::Paint();
   if (!PaintingOnScreen()) return;
   // Remember what the screen shows: this picture where the paint covered
@@ -429,6 +432,17 @@ void TGrScope::DrawPicture() {
   DrawGrid();
   DrawChannels();
 }
+
+namespace {
+
+// The columns a moving tick draws anew at the side where samples come in:
+// the new sample's step and the old first one, which rose from the base row
+// beyond the edge (formed in 64 bits: Frequency may be near the int limit).
+std::int64_t EdgeStrip(int frequency) {
+  return 2 * static_cast<std::int64_t>(frequency) + 2;
+}
+
+}  // namespace
 
 int TGrScope::RecordsOnPicture() const {
   // Sample k lies k * Frequency from the edge where samples come in; the
@@ -464,7 +478,7 @@ bool TGrScope::OneTickOn(const TPicture& before, const TPicture& now) const {
   // Wider pens are drawn by Qt's painter, whose pixels are not shown to be
   // the same when a line is moved and cut at the strip.
   if (now.transparent || !animate_grid_ || now.grid_line_width != 1) return false;
-  if (2LL * now.frequency + 2 >= now.width || now.height <= 0) return false;
+  if (EdgeStrip(now.frequency) >= now.width || now.height <= 0) return false;
   TPicture moved = before;
   moved.grid_phase = NextGridPhase(before.grid_phase);
   if (moved.traces.size() != now.traces.size()) return false;
@@ -485,28 +499,22 @@ bool TGrScope::OneTickOn(const TPicture& before, const TPicture& now) const {
 }
 
 bool TGrScope::MoveOnScreen() {
-  if (!shown_ || !OnScreen()) return false;
+  if (!shown_ || IsDestroying() || !OnScreen()) return false;
   const TPicture now = Picture();
-  TBitmap& bitmap = ImageBitmap();
-  if (bitmap.Width() != now.width || bitmap.Height() != now.height ||
-      bitmap.PixelFormat() != TPixelFormat::pf32bit || !OneTickOn(*shown_, now))
+  const TBitmap& bitmap = ImageBitmap();
+  if (bitmap.Width() != now.width || bitmap.Height() != now.height || !OneTickOn(*shown_, now))
     return false;
   // The picture moves away from the side where samples come in; the strip
-  // there is drawn anew (the new sample and the old first segment).
-  const int w = now.width, f = now.frequency, strip = 2 * f + 2;
+  // there is drawn anew.
+  const int w = now.width, h = now.height, f = now.frequency;
+  const int strip = static_cast<int>(EdgeStrip(f));
   const bool rtl = now.direction == TScrolldirection::sdRightToLeft;
-  QImage& image = bitmap.Image();
-  for (int y = 0; y < now.height; ++y) {
-    auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
-    if (rtl)
-      std::memmove(row, row + f, static_cast<std::size_t>(w - f) * sizeof *row);
-    else
-      std::memmove(row + f, row, static_cast<std::size_t>(w - f) * sizeof *row);
-  }
-  const TRect edge = rtl ? Rect(w - strip, 0, w, now.height) : Rect(0, 0, strip, now.height);
+  const TRect edge = rtl ? Rect(w - strip, 0, w, h) : Rect(0, 0, strip, h);
   {
     TCanvas& c = ImageCanvas();
     const TCanvasLock image_lock(c);
+    c.CopyRect(rtl ? Rect(0, 0, w - f, h) : Rect(f, 0, w, h), c,
+               rtl ? Rect(f, 0, w, h) : Rect(0, 0, w - f, h));
     c.SetClipRect(edge);
     painting_ = true;
     const TScopeExit unclip([this, &c] {

@@ -393,9 +393,12 @@ void TGraphicControl::Invalidate() {
 }
 
 void TGraphicControl::Repaint() {
-  if (!OnScreen()) return;
+  if (OnScreen()) Parent()->Handle()->repaint(OnParentWidget(ClientRect()));
+}
+
+QRect TGraphicControl::OnParentWidget(const TRect& client) const {
   const TRect nc = Parent()->FrameMargins();
-  Parent()->Handle()->repaint(ToQRect(BoundsRect().Offset(nc.Left, nc.Top)));
+  return ToQRect(client.Offset(Left() + nc.Left, Top() + nc.Top));
 }
 
 bool TGraphicControl::OnScreen() const {
@@ -407,13 +410,12 @@ bool TGraphicControl::OnScreen() const {
 void TGraphicControl::ScrollOnScreen(int dx, int dy, const TRect& exposed) {
   if (!OnScreen()) return;
   QWidget* w = Parent()->Handle();
-  const TRect nc = Parent()->FrameMargins();
-  const QRect area = ToQRect(BoundsRect().Offset(nc.Left, nc.Top));
+  const QRect area = OnParentWidget(ClientRect());
   // Qt copies the pixels where it can (on the X server, without sending
   // them again) and otherwise marks the whole area for repainting; either
   // way the repaint below paints all that is due.
   w->scroll(dx, dy, area);
-  w->repaint(ToQRect(exposed.Offset(Left() + nc.Left, Top() + nc.Top)) & area);
+  w->repaint(OnParentWidget(exposed) & area);
 }
 
 bool TGraphicControl::PaintingOnScreen() {

@@ -343,6 +343,9 @@ class TGraphicControl : public TControl {
  protected:
   void Dispatch(TMessage& message) override;
   virtual void Paint() {}
+  // `client` (the control's coordinates) on its parent's widget, inside the
+  // parent's frame.
+  QRect OnParentWidget(const TRect& client) const;
   void BoundsChanged(bool moved, bool resized) override;
   void VisibleChanged() override;
 

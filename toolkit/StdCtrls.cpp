@@ -355,6 +355,14 @@ void TCustomEdit::Change() {
 
 namespace {
 
+// The last block whose line the screen shows as text: the document's last,
+// or the one before it (none, in an empty log) when that is the empty line
+// after a final break and no caret can stand in it.
+QTextBlock LastShownBlock(const QTextDocument* doc, bool caret_shown) {
+  const QTextBlock last = doc->lastBlock();
+  return !caret_shown && last.text().isEmpty() ? last.previous() : last;
+}
+
 // The memo's editor, which tells where a block lies in its view.
 class TMemoEditor : public TWidgetBridge<QPlainTextEdit> {
  public:
@@ -488,9 +496,9 @@ class TMemoLayout : public QPlainTextDocumentLayout {
     appending_ = false;
     const QTextBlock first = std::exchange(held_, QTextBlock());
     if (!first.isValid()) return;
-    QTextBlock end = document()->lastBlock();
-    if (!caret_shown && end != first && end.text().isEmpty()) end = end.previous();
-    Repaint(first, end);
+    // Never above the appended text.
+    const QTextBlock end = LastShownBlock(document(), caret_shown);
+    Repaint(first, end.blockNumber() < first.blockNumber() ? first : end);
   }
 
  private:
@@ -697,11 +705,7 @@ void TMemo::AppendText(const std::string& text) {
   const TScrollBarBatch bars(e);
   QTextCursor cursor = e->textCursor();
   cursor.movePosition(QTextCursor::End);
-  // What the screen shows ends with the last line that has text, or with
-  // the empty line after it while the caret may stand there.
-  QTextBlock shown = e->document()->lastBlock();
-  if (shown.text().isEmpty() && !e->hasFocus()) shown = shown.previous();
-  e->SetShownEnd(shown);
+  e->SetShownEnd(LastShownBlock(e->document(), e->hasFocus()));
   layout->BeginAppend();
   const TScopeExit done([e, layout] {
     e->SetShownEnd(QTextBlock());

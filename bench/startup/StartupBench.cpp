@@ -606,15 +606,19 @@ constexpr int kScopeWidth = 429, kScopeHeight = 98;
 // where the new sample comes in (the rest of the picture is moved on the
 // server); either way a rectangle that reaches the scope's right edge, which
 // is where the rightmost of its full-height rectangles ends.
+bool OnScope(const TDamage& r) {
+  return r.h == kScopeHeight && r.w <= kScopeWidth;
+}
+
 int ScopeRightEdge(const std::vector<TDamage>& damage) {
   int edge = -1;
   for (const TDamage& r : damage)
-    if (r.h == kScopeHeight && r.w <= kScopeWidth) edge = std::max(edge, r.x + r.w);
+    if (OnScope(r)) edge = std::max(edge, r.x + r.w);
   return edge;
 }
 
 bool ScopeTick(const TDamage& r, int edge) {
-  return r.h == kScopeHeight && r.w <= kScopeWidth && r.x + r.w == edge;
+  return OnScope(r) && r.x + r.w == edge;
 }
 
 // A 50-echo series to 127.0.0.1 with the scope running, started as a user
@@ -656,9 +660,7 @@ void BM_SeriesOf50Echoes(benchmark::State& state) {
       std::vector<TDamage> damage;
       const auto started = Clock::now();
       log.Collect(damage, std::chrono::seconds(90), [&](const std::vector<TDamage>& d) {
-        const int edge = ScopeRightEdge(d);
-        const auto last = std::find_if(d.rbegin(), d.rend(),
-                                       [edge](const TDamage& r) { return ScopeTick(r, edge); });
+        const auto last = std::find_if(d.rbegin(), d.rend(), OnScope);
         const auto now = Clock::now();
         return now - started > std::chrono::seconds(20) && last != d.rend() &&
                now - last->at > std::chrono::milliseconds(1500);
