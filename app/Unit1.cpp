@@ -86,6 +86,10 @@ TForm1::~TForm1() {
   if (Form1 == this) Form1 = nullptr;
 }
 
+void PrepareMainWindowSkin() {
+  PrepareStoredSkin(kSteamSkinData, kSteamSkinDataSize, kSteamSkinName);
+}
+
 void TForm1::CreateControls() {
   // The window's own settings.
   SetCaption("Sonarix 1.0");

@@ -98,3 +98,7 @@ class TForm1 : public TForm {
 };
 
 extern TForm1* Form1;
+
+// Names the main window's skin to be built ahead (PrepareStoredSkin), before
+// the application starts.
+void PrepareMainWindowSkin();

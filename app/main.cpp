@@ -1,9 +1,13 @@
 // Sonarix: a ping utility. Start-up creates the windows in a fixed order and
 // runs the message loop until the main window closes.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "app/ProgramInfo.h"
 #include "app/StartUp.h"
@@ -14,6 +18,7 @@
 #include "platform/RawSockets.h"
 #include "scope/GrGraphicControl.h"
 #include "toolkit/Forms.h"
+#include "toolkit/Graphics.h"
 #include "toolkit/Guards.h"
 
 namespace {
@@ -64,6 +69,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   SetProgramIdentity();
+  // Qt's start-up keeps this thread busy for a while and needs neither the
+  // font configuration nor the main window's skin: another core prepares
+  // both meanwhile. It runs at the lowest priority, on what this thread and
+  // the X server leave, and nothing here ever waits for it: what is not
+  // ready when needed is done here as ever.
+  PrepareMainWindowSkin();
+  const std::jthread prepare_beside_start_up([] {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+    PrepareFontConfiguration();
+    BuildPreparedSkin();
+  });
 
   // The hidden-window pool and class lock exist before any component and
   // outlive the last.

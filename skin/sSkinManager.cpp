@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
 #include <optional>
+#include <utility>
 
 #include "skin/SkinLimits.h"
 #include "toolkit/Guards.h"
@@ -19,6 +22,77 @@ std::vector<TsRegisteredForm> g_registered_forms;
 bool g_skin_loading = false;
 bool g_applying_skin = false;
 bool g_skin_change_animation = false;
+
+// What a manager builds its model from, besides the skin itself.
+void BuildSkinModel(TsSkinModel& model, const TMemIniFile* options, const TsSkinArchive* archive,
+                    const std::string& origin, const std::string& skin_path,
+                    const std::vector<std::string>& common_sections, int hue_offset,
+                    int saturation) {
+  TsModelSource source;
+  source.Origin = origin;
+  source.Options = options;
+  source.Archive = archive;
+  source.SkinPath = skin_path;
+  std::string common_text;
+  for (const std::string& line : common_sections) common_text += line + "\r\n";
+  TMemIniFile common(common_text);
+  source.CommonSections = &common;
+  source.HueOffset = hue_offset;
+  source.Saturation = saturation;
+  model.Build(source);
+}
+
+// The stored skin PrepareStoredSkin names, from then until the first skin
+// load takes it or drops it. A load never waits for the build: one that
+// comes first, or while it is under way, empties the slot, and a build that
+// finds its slot emptied or named anew keeps nothing.
+enum class TPreparedState : std::uint8_t { kNone, kNamed, kBuilding, kBuilt };
+struct TPreparedSkin {
+  TPreparedState state = TPreparedState::kNone;
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::string name;
+  std::unique_ptr<TsSkinModel> model;  // once built; nullptr where the build failed
+};
+std::mutex g_prepared_mutex;
+TPreparedSkin g_prepared;
+std::uint64_t g_prepared_round = 0;  // one more each time the slot is named or emptied
+
+// What LoadInternal builds from stored data with a new manager's settings;
+// nullptr where it would warn or fail (it then does so itself).
+std::unique_ptr<TsSkinModel> BuildStoredSkin(const std::uint8_t* data, std::size_t size,
+                                             const std::string& name) {
+  try {
+    bool warned = false;
+    TsSkinArchive archive;
+    archive.LoadFromMemory(
+        data, size, [&warned](const std::string&) { warned = true; }, name);
+    if (warned) return nullptr;
+    TMemIniFile options(std::string_view(reinterpret_cast<const char*>(archive.Options().data()),
+                                         archive.Options().size()));
+    auto model = std::make_unique<TsSkinModel>();
+    BuildSkinModel(*model, &options, &archive, name, std::string(), {}, 0, 0);
+    return model;
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+// Empties the slot; gives its model when one was built from `data` under
+// `name`.
+std::unique_ptr<TsSkinModel> TakePreparedSkin(const std::vector<std::uint8_t>& data,
+                                              const std::string& name) {
+  TPreparedSkin prepared;
+  {
+    const std::lock_guard lock(g_prepared_mutex);
+    prepared = std::exchange(g_prepared, TPreparedSkin{});
+    ++g_prepared_round;
+  }
+  const bool same = prepared.state == TPreparedState::kBuilt && prepared.model &&
+                    prepared.name == name && prepared.size == data.size() &&
+                    std::memcmp(prepared.data, data.data(), data.size()) == 0;
+  return same ? std::move(prepared.model) : nullptr;
+}
 
 bool IsDirectory(const std::string& path) {
   struct stat st {};
@@ -397,6 +471,8 @@ std::vector<std::string> TsSkinManager::SkinNames(TsSkinListFilter filter,
 
 void TsSkinManager::ChangeSkin() {
   if (!active_) return;
+  // A skin built ahead that this load does not take is of no more use.
+  const TScopeExit drop_prepared([] { TakePreparedSkin({}, {}); });
   OnBeforeChange(this);
   std::optional<ESkinRefused> refused;
   {
@@ -487,6 +563,12 @@ void TsSkinManager::LoadInternal() {
     skin_name_ = stored->Name();
   }
   if (!stored->Data().empty()) {
+    std::unique_ptr<TsSkinModel> prepared = TakePreparedSkin(stored->Data(), stored->Name());
+    if (prepared && hue_offset_ == 0 && saturation_ == 0 && common_sections_.empty()) {
+      packed_ = true;
+      model_.Adopt(std::move(*prepared));
+      return;
+    }
     TsSkinArchive archive;
     archive.LoadFromMemory(stored->Data().data(), stored->Data().size(), ShowSkinWarning,
                            stored->Name());
@@ -521,18 +603,8 @@ void TsSkinManager::LoadInternal() {
 
 void TsSkinManager::BuildModel(const TMemIniFile* options, const TsSkinArchive* archive,
                                const std::string& origin) {
-  TsModelSource source;
-  source.Origin = origin;
-  source.Options = options;
-  source.Archive = archive;
-  source.SkinPath = model_.SkinData().SkinPath;
-  std::string common_text;
-  for (const std::string& line : common_sections_) common_text += line + "\r\n";
-  TMemIniFile common(common_text);
-  source.CommonSections = &common;
-  source.HueOffset = hue_offset_;
-  source.Saturation = saturation_;
-  model_.Build(source);
+  BuildSkinModel(model_, options, archive, origin, model_.SkinData().SkinPath, common_sections_,
+                 hue_offset_, saturation_);
 }
 
 void TsSkinManager::Loaded() {
@@ -573,4 +645,34 @@ void TsSkinManager::RemoveSkin() {
   model_.SkinData().Active = false;
   BroadcastCommand(TsCommand::DropSkin);
   model_.Clear();
+}
+
+void PrepareStoredSkin(const std::uint8_t* data, std::size_t size, const std::string& name) {
+  TPreparedSkin replaced;  // freed after the lock is released
+  const std::lock_guard lock(g_prepared_mutex);
+  replaced = std::exchange(g_prepared, TPreparedSkin{TPreparedState::kNamed, data, size, name, {}});
+  ++g_prepared_round;
+}
+
+void BuildPreparedSkin() {
+  TPreparedSkin wanted;
+  std::uint64_t round = 0;
+  {
+    const std::lock_guard lock(g_prepared_mutex);
+    if (g_prepared.state != TPreparedState::kNamed) return;
+    g_prepared.state = TPreparedState::kBuilding;
+    wanted = TPreparedSkin{
+        TPreparedState::kBuilding, g_prepared.data, g_prepared.size, g_prepared.name, {}};
+    round = g_prepared_round;
+  }
+  std::unique_ptr<TsSkinModel> model = BuildStoredSkin(wanted.data, wanted.size, wanted.name);
+  const std::lock_guard lock(g_prepared_mutex);
+  if (g_prepared_round != round) return;  // the model goes, unused
+  g_prepared.model = std::move(model);
+  g_prepared.state = TPreparedState::kBuilt;
+}
+
+bool PreparedSkinWaiting() {
+  const std::lock_guard lock(g_prepared_mutex);
+  return g_prepared.state == TPreparedState::kBuilt && g_prepared.model != nullptr;
 }

@@ -379,6 +379,24 @@ bool ApplyingSkin();
 // Set by the default manager's refresh when skin-change animation is active.
 bool SkinChangeAnimation();
 
+// A stored skin (packed data) to build ahead, on another thread, as a
+// manager loading it with the settings a new manager has (no hue or
+// saturation change, no common sections) would build it: start-up names the
+// main window's skin and builds it while Qt starts. The first skin load in
+// the process takes the built model when it loads a stored skin of the same
+// name and bytes with those settings. It never waits: a skin not yet built
+// is dropped (a build under way then keeps nothing) and the load builds its
+// skin itself, as it does for anything else. A build that meets a warning
+// or an error leaves nothing to take: the load then builds the skin itself
+// and reports what it meets. `data` must stay valid until the build ends
+// (the program's own skins are static data).
+void PrepareStoredSkin(const std::uint8_t* data, std::size_t size, const std::string& name);
+// Builds the skin PrepareStoredSkin named, on the calling thread, unless a
+// load came first or it is built or being built already.
+void BuildPreparedSkin();
+// Whether a skin built ahead waits for a load to take it.
+bool PreparedSkinWaiting();
+
 // Shows a skin warning (the archive's "not packed" message) in a warning
 // message box with an OK button.
 void ShowSkinWarning(const std::string& text);

@@ -501,6 +501,19 @@ void TsSkinModel::Clear() {
   UpdateCache();
 }
 
+void TsSkinModel::Adopt(TsSkinModel&& built) {
+  sections_ = std::move(built.sections_);
+  masks_ = std::move(built.masks_);
+  for (MaskRecord& m : masks_) m.Model = this;
+  patterns_ = std::move(built.patterns_);
+  master_ = std::move(built.master_);
+  const bool active = data_.Active;
+  data_ = std::move(built.data_);
+  data_.Active = active;
+  built.Clear();
+  UpdateCache();
+}
+
 void TsSkinModel::Assign(std::vector<SectionRecord> sections, std::vector<MaskRecord> masks,
                          std::shared_ptr<TBitmap> master, const TsSkinData& data) {
   sections_ = std::move(sections);

@@ -189,6 +189,9 @@ class TsSkinModel {
   // positions or with non-digits in them, and a "SHADOW1*" value that is not
   // a whole number, raise EConvertError (the model is left empty).
   void Build(const TsModelSource& source);
+  // Takes over what another model built (its masks then belong to this
+  // one); this model's manager and whether its skin is active stay.
+  void Adopt(TsSkinModel&& built);
   // Takes records made elsewhere (a stored skin's collections).
   void Assign(std::vector<SectionRecord> sections, std::vector<MaskRecord> masks,
               std::shared_ptr<TBitmap> master, const TsSkinData& data);

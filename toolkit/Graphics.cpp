@@ -1,5 +1,6 @@
 #include "toolkit/Graphics.h"
 
+#include <fontconfig/fontconfig.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFont>
@@ -368,6 +369,10 @@ void RememberTables(int id, const QByteArray& file) {
 }
 
 }  // namespace
+
+void PrepareFontConfiguration() {
+  FcInit();
+}
 
 void RegisterProgramFonts() {
   static bool done = false;
@@ -958,7 +963,10 @@ void TBitmap::SetSize(int width, int height) {
   }
   QImage next(width, height, QtFormat(format_));
   if (next.isNull()) throw EOutOfResources();
-  next.fill(Qt::black);
+  // Black, as a pixel value: a colour would fill a 24-bit image through a
+  // painter, which wants the GUI application (and bitmaps are made on other
+  // threads too, a skin built ahead while Qt starts).
+  next.fill(format_ == TPixelFormat::pf24bit ? 0U : 0xFF000000U);
   if (!image_.isNull()) {
     const int w = std::min(width, image_.width()) * BytesPerPixel();
     const int h = std::min(height, image_.height());

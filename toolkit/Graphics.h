@@ -33,6 +33,11 @@ QRect ToQRect(const TRect& rect);
 // Makes the faces the windows name known to Qt: Tahoma and MS Sans Serif
 // from the metric-compatible faces installed with the program's packages.
 void RegisterProgramFonts();
+// Loads the system's font configuration and the caches of its installed
+// fonts, as Qt's first look at a font would (a few milliseconds). Needs
+// neither Qt nor the GUI thread: start-up calls it on another thread while
+// Qt starts. Once for the process, whichever thread asks first.
+void PrepareFontConfiguration();
 
 // Clears a TrueType file's request (OS/2 USE_TYPO_METRICS) that line
 // heights come from the typographic metrics, so that Qt's lines are as high

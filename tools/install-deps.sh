@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev libgl-dev zlib1g-dev libjpeg62-turbo-dev
+  qt6-base-dev libgl-dev libfontconfig-dev zlib1g-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format-14 clang-tidy-14
   fonts-wine xvfb xauth x11-apps x11-utils imagemagick xdotool librsvg2-bin

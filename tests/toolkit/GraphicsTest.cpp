@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+#include <thread>
+
 #include "toolkit/Graphics.h"
 #include "toolkit/SysUtils.h"
 
@@ -26,6 +30,20 @@ TEST(Bitmap, ResizeKeepsWhatFitsAndBlackensTheRest) {
   EXPECT_EQ(bmp.Canvas().Pixel(2, 0), clBlack);
   bmp.SetSize(0, 5);
   EXPECT_TRUE(bmp.Empty());
+  // New bitmaps are black in both formats, whichever thread makes them
+  // (the skin is built on another thread while the application starts).
+  for (const TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
+    std::unique_ptr<TBitmap> made;
+    std::thread([&] { made = std::make_unique<TBitmap>(3, 2, format); }).join();
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < 3; ++x) EXPECT_EQ(made->Canvas().Pixel(x, y), clBlack);
+    }
+    if (format == TPixelFormat::pf32bit) {
+      std::uint32_t pixel = 0;
+      std::memcpy(&pixel, made->ScanLine(1) + 8, 4);
+      EXPECT_EQ(pixel, 0xFF000000U) << "opaque, as Qt's own black";
+    }
+  }
 }
 
 TEST(Canvas, LineToLeavesTheEndPointUnpainted) {
