@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "app/ProgramInfo.h"
@@ -44,6 +45,25 @@ std::string ExplainStartUpFailure() {
   return {};
 }
 
+// Qt's start-up keeps the GUI thread busy for a while and needs neither the
+// font configuration nor the main window's skin: another core prepares both
+// meanwhile. It runs at the lowest priority, on what the GUI thread and the X
+// server leave, and nothing ever waits for it: what is not ready when needed
+// is done on the GUI thread as ever, and so is everything when no thread can
+// be had. The thread is joined when the returned object goes.
+std::jthread PrepareBesideStartUp() {
+  PrepareMainWindowSkin();
+  try {
+    return std::jthread([] {
+      setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+      PrepareFontConfiguration();
+      BuildPreparedSkin();
+    });
+  } catch (const std::system_error&) {
+    return {};
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,17 +89,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   SetProgramIdentity();
-  // Qt's start-up keeps this thread busy for a while and needs neither the
-  // font configuration nor the main window's skin: another core prepares
-  // both meanwhile. It runs at the lowest priority, on what this thread and
-  // the X server leave, and nothing here ever waits for it: what is not
-  // ready when needed is done here as ever.
-  PrepareMainWindowSkin();
-  const std::jthread prepare_beside_start_up([] {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
-    PrepareFontConfiguration();
-    BuildPreparedSkin();
-  });
+  const std::jthread prepared_beside = PrepareBesideStartUp();
 
   // The hidden-window pool and class lock exist before any component and
   // outlive the last.

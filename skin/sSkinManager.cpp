@@ -655,17 +655,20 @@ void PrepareStoredSkin(const std::uint8_t* data, std::size_t size, const std::st
 }
 
 void BuildPreparedSkin() {
-  TPreparedSkin wanted;
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::string name;
   std::uint64_t round = 0;
   {
     const std::lock_guard lock(g_prepared_mutex);
     if (g_prepared.state != TPreparedState::kNamed) return;
     g_prepared.state = TPreparedState::kBuilding;
-    wanted = TPreparedSkin{
-        TPreparedState::kBuilding, g_prepared.data, g_prepared.size, g_prepared.name, {}};
+    data = g_prepared.data;
+    size = g_prepared.size;
+    name = g_prepared.name;
     round = g_prepared_round;
   }
-  std::unique_ptr<TsSkinModel> model = BuildStoredSkin(wanted.data, wanted.size, wanted.name);
+  std::unique_ptr<TsSkinModel> model = BuildStoredSkin(data, size, name);
   const std::lock_guard lock(g_prepared_mutex);
   if (g_prepared_round != round) return;  // the model goes, unused
   g_prepared.model = std::move(model);
