@@ -1,5 +1,6 @@
 // Sonarix: a ping utility. Start-up creates the windows in a fixed order and
 // runs the message loop until the main window closes.
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -49,9 +50,14 @@ std::string ExplainStartUpFailure() {
 // font configuration nor the main window's skin: another core prepares both
 // meanwhile. It runs at the lowest priority, on what the GUI thread and the X
 // server leave, and nothing ever waits for it: what is not ready when needed
-// is done on the GUI thread as ever, and so is everything when no thread can
-// be had. The thread is joined when the returned object goes.
+// is done on the GUI thread as ever, and so is everything when the process
+// may use one core only (the thread would take turns with the GUI thread and
+// the X server, and start-up measures slower) or no thread can be had. The
+// thread is joined when the returned object goes.
 std::jthread PrepareBesideStartUp() {
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (sched_getaffinity(0, sizeof cores, &cores) != 0 || CPU_COUNT(&cores) < 2) return {};
   PrepareMainWindowSkin();
   try {
     return std::jthread([] {

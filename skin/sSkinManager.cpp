@@ -57,6 +57,7 @@ struct TPreparedSkin {
 std::mutex g_prepared_mutex;
 TPreparedSkin g_prepared;
 std::uint64_t g_prepared_round = 0;  // one more each time the slot is named or emptied
+int g_prepared_taken = 0;
 
 // What LoadInternal builds from stored data with a new manager's settings;
 // nullptr where it would warn or fail (it then does so itself).
@@ -567,6 +568,8 @@ void TsSkinManager::LoadInternal() {
     if (prepared && hue_offset_ == 0 && saturation_ == 0 && common_sections_.empty()) {
       packed_ = true;
       model_.Adopt(std::move(*prepared));
+      const std::lock_guard lock(g_prepared_mutex);
+      ++g_prepared_taken;
       return;
     }
     TsSkinArchive archive;
@@ -678,4 +681,9 @@ void BuildPreparedSkin() {
 bool PreparedSkinWaiting() {
   const std::lock_guard lock(g_prepared_mutex);
   return g_prepared.state == TPreparedState::kBuilt && g_prepared.model != nullptr;
+}
+
+int PreparedSkinsTaken() {
+  const std::lock_guard lock(g_prepared_mutex);
+  return g_prepared_taken;
 }

@@ -394,8 +394,10 @@ void PrepareStoredSkin(const std::uint8_t* data, std::size_t size, const std::st
 // Builds the skin PrepareStoredSkin named, on the calling thread, unless a
 // load came first or it is built or being built already.
 void BuildPreparedSkin();
-// Whether a skin built ahead waits for a load to take it.
+// Whether a skin built ahead waits for a load to take it, and how many
+// loads in the process have taken one.
 bool PreparedSkinWaiting();
+int PreparedSkinsTaken();
 
 // Shows a skin warning (the archive's "not packed" message) in a warning
 // message box with an OK button.

@@ -38,6 +38,31 @@ TEST(MainWindowSkin, InternalSkinIsInForceOnceTheWindowIsBuilt) {
   EXPECT_EQ(DefaultManager(), nullptr);
 }
 
+// Start-up builds the window's skin ahead: what it names is what the window
+// loads, so the window takes it, and the window looks the same either way.
+TEST(MainWindowSkin, TheWindowTakesTheSkinStartUpBuiltAhead) {
+  Application->Initialize();
+  auto* built_here = new TForm1(Application);
+  built_here->Show();
+  const QImage want = built_here->Handle()->grab().toImage();
+  ASSERT_FALSE(want.isNull());
+  const std::size_t masks = built_here->sSkinManager1->Model().Masks().size();
+  delete built_here;
+
+  PrepareMainWindowSkin();
+  BuildPreparedSkin();
+  ASSERT_TRUE(PreparedSkinWaiting());
+  const int taken = PreparedSkinsTaken();
+  auto* form = new TForm1(Application);
+  EXPECT_EQ(PreparedSkinsTaken(), taken + 1);
+  EXPECT_FALSE(PreparedSkinWaiting());
+  EXPECT_EQ(form->sSkinManager1->Model().Masks().size(), masks);
+  EXPECT_EQ(form->sSkinManager1->SkinInfo(), "5.41");
+  form->Show();
+  EXPECT_TRUE(form->Handle()->grab().toImage() == want) << "painted from the skin built ahead";
+  delete form;
+}
+
 // The window's skin folder, "D:\Sonarix\Skins", is a folder of another
 // system. Started from a folder that happens to hold "D:/Sonarix/Skins/...",
 // the program reads nothing from there: the internal skin is in force.

@@ -97,8 +97,10 @@ TEST(PreparedSkin, TheFirstLoadTakesTheSkinBuiltAheadAsItWouldHaveBuiltIt) {
   PrepareSteam();
   std::thread(BuildPreparedSkin).join();
   EXPECT_TRUE(PreparedSkinWaiting());
+  const int taken = PreparedSkinsTaken();
   TSteamManager taker;
   EXPECT_FALSE(PreparedSkinWaiting());
+  EXPECT_EQ(PreparedSkinsTaken(), taken + 1);
   ExpectSameModel(taker.manager.Model(), built_on_the_spot.manager.Model());
   EXPECT_EQ(taker.manager.SkinInfo(), "5.41");
   EXPECT_TRUE(taker.manager.Packed());
@@ -112,8 +114,10 @@ TEST(PreparedSkin, ALoadOfOtherSettingsOrAnotherSkinBuildsItselfAndDropsIt) {
   // Another hue: the built skin is not what this load wants.
   PrepareSteam();
   BuildPreparedSkin();
+  const int taken = PreparedSkinsTaken();
   const TSteamManager shifted(90);
   EXPECT_FALSE(PreparedSkinWaiting());
+  EXPECT_EQ(PreparedSkinsTaken(), taken);
   ExpectSameModel(shifted.manager.Model(), shifted_on_the_spot.manager.Model());
   // Another stored skin, whose load fails.
   PrepareSteam();
@@ -153,8 +157,9 @@ TEST(PreparedSkin, ALoadBeforeTheBuildEndsBuildsItselfAndTheBuildKeepsNothing) {
   builder.join();
   BuildPreparedSkin();
   EXPECT_TRUE(PreparedSkinWaiting());
+  const int taken = PreparedSkinsTaken();
   const TSteamManager taker;
-  EXPECT_FALSE(PreparedSkinWaiting());
+  EXPECT_EQ(PreparedSkinsTaken(), taken + 1);
   ExpectSameModel(taker.manager.Model(), plain.manager.Model());
 }
 
