@@ -47,13 +47,12 @@ std::string ExplainStartUpFailure() {
 }
 
 // Qt's start-up keeps the GUI thread busy for a while and needs neither the
-// font configuration nor the main window's skin: another core prepares both
-// meanwhile. It runs at the lowest priority, on what the GUI thread and the X
-// server leave, and nothing ever waits for it: what is not ready when needed
-// is done on the GUI thread as ever, and so is everything when the process
-// may use one core only (the thread would take turns with the GUI thread and
-// the X server, and start-up measures slower) or no thread can be had. The
-// thread is joined when the returned object goes.
+// font configuration, the program's faces nor the main window's skin:
+// another core prepares them meanwhile. It runs at the lowest priority, on what the GUI thread and
+// the X server leave, and nothing ever waits for it: what is not ready when needed is done on the
+// GUI thread as ever, and so is everything when the process may use one core only (the thread would
+// take turns with the GUI thread and the X server, and start-up measures slower) or no thread can
+// be had. The thread is joined when the returned object goes.
 std::jthread PrepareBesideStartUp() {
   cpu_set_t cores;
   CPU_ZERO(&cores);
@@ -62,7 +61,7 @@ std::jthread PrepareBesideStartUp() {
   try {
     return std::jthread([] {
       setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
-      PrepareFontConfiguration();
+      PrepareProgramFonts();
       BuildPreparedSkin();
     });
   } catch (const std::system_error&) {

@@ -11,12 +11,14 @@
 #include <QPainter>
 #include <QRawFont>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -370,25 +372,73 @@ void RememberTables(int id, const QByteArray& file) {
 
 }  // namespace
 
-void PrepareFontConfiguration() {
+namespace {
+
+// The program's faces, where the packages install them, in the order
+// looked in.
+constexpr std::array<const char*, 3> kProgramFaces{"tahoma.ttf", "tahomabd.ttf",
+                                                   "ms_sans_serif.ttf"};
+constexpr std::array<const char*, 2> kFaceFolders{"/usr/share/wine/fonts/",
+                                                  "/usr/share/fonts/truetype/wine/"};
+
+// A face's file as Qt is given it: read from the first folder, from
+// `folder` on, that has it, with the Windows line metrics where it is
+// scalable; `folder` is past the last when none has it.
+struct TFaceFile {
+  std::size_t folder = kFaceFolders.size();
+  bool scalable = false;
+  QByteArray data;
+};
+
+TFaceFile ReadFace(const char* file, std::size_t folder) {
+  for (; folder < kFaceFolders.size(); ++folder) {
+    QFile f(QString::fromLatin1(kFaceFolders[folder]) + QString::fromLatin1(file));
+    if (!f.open(QIODevice::ReadOnly)) continue;
+    TFaceFile face{folder, std::strncmp(file, "tahoma", 6) == 0, f.readAll()};
+    // MS Sans Serif is drawn from its strikes: only Tahoma's go.
+    if (face.scalable) UseWindowsLineMetrics(face.data);
+    return face;
+  }
+  return {};
+}
+
+// The faces read ahead (PrepareProgramFonts), until RegisterProgramFonts
+// takes them; once that has run, nothing more is kept.
+std::mutex g_faces_mutex;
+std::optional<std::array<TFaceFile, kProgramFaces.size()>> g_faces_read;
+bool g_faces_taken = false;
+
+}  // namespace
+
+void PrepareProgramFonts() {
   FcInit();
+  {
+    const std::lock_guard lock(g_faces_mutex);
+    if (g_faces_taken) return;
+  }
+  std::array<TFaceFile, kProgramFaces.size()> faces;
+  for (std::size_t i = 0; i < faces.size(); ++i) faces[i] = ReadFace(kProgramFaces[i], 0);
+  const std::lock_guard lock(g_faces_mutex);
+  if (!g_faces_taken) g_faces_read = std::move(faces);
 }
 
 void RegisterProgramFonts() {
   static bool done = false;
   if (done || !QCoreApplication::instance()) return;
   done = true;
-  for (const char* file : {"tahoma.ttf", "tahomabd.ttf", "ms_sans_serif.ttf"}) {
-    for (const char* dir : {"/usr/share/wine/fonts/", "/usr/share/fonts/truetype/wine/"}) {
-      QFile f(QString::fromLatin1(dir) + QString::fromLatin1(file));
-      if (!f.open(QIODevice::ReadOnly)) continue;
-      QByteArray data = f.readAll();
-      // MS Sans Serif is drawn from its strikes: only Tahoma's go.
-      const bool scalable = std::strncmp(file, "tahoma", 6) == 0;
-      if (scalable) UseWindowsLineMetrics(data);
-      const int id = QFontDatabase::addApplicationFontFromData(data);
+  std::optional<std::array<TFaceFile, kProgramFaces.size()>> read;
+  {
+    const std::lock_guard lock(g_faces_mutex);
+    g_faces_taken = true;
+    read.swap(g_faces_read);
+  }
+  for (std::size_t i = 0; i < kProgramFaces.size(); ++i) {
+    // A copy Qt refuses gives way to the next folder's.
+    for (TFaceFile face = read ? std::move((*read)[i]) : ReadFace(kProgramFaces[i], 0);
+         face.folder < kFaceFolders.size(); face = ReadFace(kProgramFaces[i], face.folder + 1)) {
+      const int id = QFontDatabase::addApplicationFontFromData(face.data);
       if (id < 0) continue;
-      if (scalable) RememberTables(id, data);
+      if (face.scalable) RememberTables(id, face.data);
       break;
     }
   }

@@ -34,10 +34,12 @@ QRect ToQRect(const TRect& rect);
 // from the metric-compatible faces installed with the program's packages.
 void RegisterProgramFonts();
 // Loads the system's font configuration and the caches of its installed
-// fonts, as Qt's first look at a font would (a few milliseconds). Needs
-// neither Qt nor the GUI thread: start-up calls it on another thread while
-// Qt starts. Once for the process, whichever thread asks first.
-void PrepareFontConfiguration();
+// fonts, as Qt's first look at a font would (a few milliseconds; once for
+// the process, whichever thread asks first), and reads the faces
+// RegisterProgramFonts gives Qt. Needs neither Qt's application nor the GUI
+// thread: start-up calls it on another thread while Qt starts, and
+// RegisterProgramFonts takes what it has read by then and reads the rest.
+void PrepareProgramFonts();
 
 // Clears a TrueType file's request (OS/2 USE_TYPO_METRICS) that line
 // heights come from the typographic metrics, so that Qt's lines are as high
