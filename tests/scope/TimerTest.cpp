@@ -193,12 +193,17 @@ TEST(GrTimer, OnTimerCanBeChangedWhileTheWorkerTicksWithoutSyncEvent) {
   t.SetEnabled(true);
   // The swaps go on until both handlers have ticked; a loaded machine may
   // give the worker little time, so the wait is generous and the swapping
-  // thread steps aside now and then.
+  // thread steps aside now and then, and after its 20,000 swaps for two
+  // ticks' time at each (swapping back to back, it can keep the worker from
+  // the handler for seconds).
   const auto end = Clock::now() + milliseconds(20000);
   int swaps = 0;
   while ((*a < 20 || *b < 20 || swaps < 20000) && Clock::now() < end) {
     t.SetOnTimer(++swaps % 2 ? count_b : count_a);
-    if (swaps % 64 == 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    if (swaps >= 20000)
+      std::this_thread::sleep_for(milliseconds(2));
+    else if (swaps % 64 == 0)
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
   t.SetEnabled(false);
   EXPECT_GE(a->load(), 20);
