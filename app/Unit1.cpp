@@ -86,8 +86,8 @@ TForm1::~TForm1() {
   if (Form1 == this) Form1 = nullptr;
 }
 
-void PrepareMainWindowSkin() {
-  PrepareStoredSkin(kSteamSkinData, kSteamSkinDataSize, kSteamSkinName);
+std::function<void()> PrepareMainWindowSkin() {
+  return PrepareStoredSkin(kSteamSkinData, kSteamSkinDataSize, kSteamSkinName);
 }
 
 void TForm1::CreateControls() {

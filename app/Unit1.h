@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ping/Ping.h"
@@ -100,5 +101,5 @@ class TForm1 : public TForm {
 extern TForm1* Form1;
 
 // Names the main window's skin to be built ahead (PrepareStoredSkin), before
-// the application starts.
-void PrepareMainWindowSkin();
+// the application starts, and gives the work that builds it.
+std::function<void()> PrepareMainWindowSkin();

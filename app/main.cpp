@@ -48,21 +48,22 @@ std::string ExplainStartUpFailure() {
 
 // Qt's start-up keeps the GUI thread busy for a while and needs neither the
 // font configuration, the program's faces nor the main window's skin:
-// another core prepares them meanwhile. It runs at the lowest priority, on what the GUI thread and
-// the X server leave, and nothing ever waits for it: what is not ready when needed is done on the
-// GUI thread as ever, and so is everything when the process may use one core only (the thread would
-// take turns with the GUI thread and the X server, and start-up measures slower) or no thread can
-// be had. The thread is joined when the returned object goes.
+// another core prepares them meanwhile. It runs at the lowest priority, on
+// what the GUI thread and the X server leave, and nothing ever waits for it:
+// what is not ready when needed is done on the GUI thread as ever, and so
+// is everything when the process may use one core only (the thread would
+// take turns with the GUI thread and the X server, and start-up measures
+// slower) or no thread can be had. The thread is joined when the returned
+// object goes.
 std::jthread PrepareBesideStartUp() {
   cpu_set_t cores;
   CPU_ZERO(&cores);
   if (sched_getaffinity(0, sizeof cores, &cores) != 0 || CPU_COUNT(&cores) < 2) return {};
-  PrepareMainWindowSkin();
   try {
-    return std::jthread([] {
+    return std::jthread([build_skin = PrepareMainWindowSkin()] {
       setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
       PrepareProgramFonts();
-      BuildPreparedSkin();
+      build_skin();
     });
   } catch (const std::system_error&) {
     return {};

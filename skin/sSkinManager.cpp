@@ -5,15 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <utility>
 
 #include "skin/SkinLimits.h"
 #include "toolkit/Guards.h"
+#include "toolkit/MadeAhead.h"
 #include "toolkit/SysUtils.h"
 
 namespace {
@@ -42,22 +43,16 @@ void BuildSkinModel(TsSkinModel& model, const TMemIniFile* options, const TsSkin
   model.Build(source);
 }
 
-// The stored skin PrepareStoredSkin names, from then until the first skin
-// load takes it or drops it. A load never waits for the build: one that
-// comes first, or while it is under way, empties the slot, and a build that
-// finds its slot emptied or named anew keeps nothing.
-enum class TPreparedState : std::uint8_t { kNone, kNamed, kBuilding, kBuilt };
-struct TPreparedSkin {
-  TPreparedState state = TPreparedState::kNone;
+// The stored skin built ahead (PrepareStoredSkin), from what bytes and under
+// what name, until the first skin load takes it.
+struct TBuiltAhead {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
   std::string name;
-  std::unique_ptr<TsSkinModel> model;  // once built; nullptr where the build failed
+  std::unique_ptr<TsSkinModel> model;
 };
-std::mutex g_prepared_mutex;
-TPreparedSkin g_prepared;
-std::uint64_t g_prepared_round = 0;  // one more each time the slot is named or emptied
-int g_prepared_taken = 0;
+TMadeAhead<TBuiltAhead> g_built_ahead;
+std::atomic<int> g_built_ahead_taken{0};
 
 // What LoadInternal builds from stored data with a new manager's settings;
 // nullptr where it would warn or fail (it then does so itself).
@@ -79,20 +74,14 @@ std::unique_ptr<TsSkinModel> BuildStoredSkin(const std::uint8_t* data, std::size
   }
 }
 
-// Empties the slot; gives its model when one was built from `data` under
-// `name`.
+// Takes the skin built ahead, if any; gives its model when it was built
+// from `data` under `name`.
 std::unique_ptr<TsSkinModel> TakePreparedSkin(const std::vector<std::uint8_t>& data,
                                               const std::string& name) {
-  TPreparedSkin prepared;
-  {
-    const std::lock_guard lock(g_prepared_mutex);
-    prepared = std::exchange(g_prepared, TPreparedSkin{});
-    ++g_prepared_round;
-  }
-  const bool same = prepared.state == TPreparedState::kBuilt && prepared.model &&
-                    prepared.name == name && prepared.size == data.size() &&
-                    std::memcmp(prepared.data, data.data(), data.size()) == 0;
-  return same ? std::move(prepared.model) : nullptr;
+  std::optional<TBuiltAhead> built = g_built_ahead.Take();
+  const bool same = built && built->name == name && built->size == data.size() &&
+                    std::memcmp(built->data, data.data(), data.size()) == 0;
+  return same ? std::move(built->model) : nullptr;
 }
 
 bool IsDirectory(const std::string& path) {
@@ -473,7 +462,7 @@ std::vector<std::string> TsSkinManager::SkinNames(TsSkinListFilter filter,
 void TsSkinManager::ChangeSkin() {
   if (!active_) return;
   // A skin built ahead that this load does not take is of no more use.
-  const TScopeExit drop_prepared([] { TakePreparedSkin({}, {}); });
+  const TScopeExit drop_prepared([] { g_built_ahead.Take(); });
   OnBeforeChange(this);
   std::optional<ESkinRefused> refused;
   {
@@ -568,8 +557,7 @@ void TsSkinManager::LoadInternal() {
     if (prepared && hue_offset_ == 0 && saturation_ == 0 && common_sections_.empty()) {
       packed_ = true;
       model_.Adopt(std::move(*prepared));
-      const std::lock_guard lock(g_prepared_mutex);
-      ++g_prepared_taken;
+      ++g_built_ahead_taken;
       return;
     }
     TsSkinArchive archive;
@@ -650,40 +638,20 @@ void TsSkinManager::RemoveSkin() {
   model_.Clear();
 }
 
-void PrepareStoredSkin(const std::uint8_t* data, std::size_t size, const std::string& name) {
-  TPreparedSkin replaced;  // freed after the lock is released
-  const std::lock_guard lock(g_prepared_mutex);
-  replaced = std::exchange(g_prepared, TPreparedSkin{TPreparedState::kNamed, data, size, name, {}});
-  ++g_prepared_round;
-}
-
-void BuildPreparedSkin() {
-  const std::uint8_t* data = nullptr;
-  std::size_t size = 0;
-  std::string name;
-  std::uint64_t round = 0;
-  {
-    const std::lock_guard lock(g_prepared_mutex);
-    if (g_prepared.state != TPreparedState::kNamed) return;
-    g_prepared.state = TPreparedState::kBuilding;
-    data = g_prepared.data;
-    size = g_prepared.size;
-    name = g_prepared.name;
-    round = g_prepared_round;
-  }
-  std::unique_ptr<TsSkinModel> model = BuildStoredSkin(data, size, name);
-  const std::lock_guard lock(g_prepared_mutex);
-  if (g_prepared_round != round) return;  // the model goes, unused
-  g_prepared.model = std::move(model);
-  g_prepared.state = TPreparedState::kBuilt;
+std::function<void()> PrepareStoredSkin(const std::uint8_t* data, std::size_t size,
+                                        const std::string& name) {
+  const std::uint64_t round = g_built_ahead.Begin();
+  return [data, size, name, round] {
+    if (!g_built_ahead.Wanted(round)) return;
+    if (std::unique_ptr<TsSkinModel> model = BuildStoredSkin(data, size, name))
+      g_built_ahead.Keep(round, TBuiltAhead{data, size, name, std::move(model)});
+  };
 }
 
 bool PreparedSkinWaiting() {
-  const std::lock_guard lock(g_prepared_mutex);
-  return g_prepared.state == TPreparedState::kBuilt && g_prepared.model != nullptr;
+  return g_built_ahead.Holds();
 }
 
 int PreparedSkinsTaken() {
-  const std::lock_guard lock(g_prepared_mutex);
-  return g_prepared_taken;
+  return g_built_ahead_taken.load();
 }

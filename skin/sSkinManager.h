@@ -379,21 +379,20 @@ bool ApplyingSkin();
 // Set by the default manager's refresh when skin-change animation is active.
 bool SkinChangeAnimation();
 
-// A stored skin (packed data) to build ahead, on another thread, as a
-// manager loading it with the settings a new manager has (no hue or
-// saturation change, no common sections) would build it: start-up names the
-// main window's skin and builds it while Qt starts. The first skin load in
-// the process takes the built model when it loads a stored skin of the same
-// name and bytes with those settings. It never waits: a skin not yet built
-// is dropped (a build under way then keeps nothing) and the load builds its
-// skin itself, as it does for anything else. A build that meets a warning
-// or an error leaves nothing to take: the load then builds the skin itself
-// and reports what it meets. `data` must stay valid until the build ends
-// (the program's own skins are static data).
-void PrepareStoredSkin(const std::uint8_t* data, std::size_t size, const std::string& name);
-// Builds the skin PrepareStoredSkin named, on the calling thread, unless a
-// load came first or it is built or being built already.
-void BuildPreparedSkin();
+// Names a stored skin (packed data) to build ahead and gives the work that
+// builds it, to run on another thread: it builds the model as a manager
+// loading the skin with the settings a new manager has (no hue or
+// saturation change, no common sections) would. Start-up names the main
+// window's skin and builds it while Qt starts. The first skin load in the
+// process takes the built model when it loads a stored skin of the same
+// name and bytes with those settings. It never waits: a skin not built by
+// then is built by the load itself, as is anything else, and a build that
+// ends after the load (or after the skin is named anew) keeps nothing. A
+// build that meets a warning or an error keeps nothing either: the load
+// builds the skin itself and reports what it meets. `data` must stay valid
+// until the work has run (the program's own skins are static data).
+std::function<void()> PrepareStoredSkin(const std::uint8_t* data, std::size_t size,
+                                        const std::string& name);
 // Whether a skin built ahead waits for a load to take it, and how many
 // loads in the process have taken one.
 bool PreparedSkinWaiting();

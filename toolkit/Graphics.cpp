@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "toolkit/Guards.h"
+#include "toolkit/MadeAhead.h"
 #include "toolkit/SysUtils.h"
 
 QString ToQString(const std::string& text) {
@@ -370,10 +371,6 @@ void RememberTables(int id, const QByteArray& file) {
   g_registered.push_back(std::move(t));
 }
 
-}  // namespace
-
-namespace {
-
 // The program's faces, where the packages install them, in the order
 // looked in.
 constexpr std::array<const char*, 3> kProgramFaces{"tahoma.ttf", "tahomabd.ttf",
@@ -402,36 +399,25 @@ TFaceFile ReadFace(const char* file, std::size_t folder) {
   return {};
 }
 
-// The faces read ahead (PrepareProgramFonts), until RegisterProgramFonts
-// takes them; once that has run, nothing more is kept.
-std::mutex g_faces_mutex;
-std::optional<std::array<TFaceFile, kProgramFaces.size()>> g_faces_read;
-bool g_faces_taken = false;
+// The faces read ahead (PrepareProgramFonts), in the first round: once
+// RegisterProgramFonts has taken them, nothing more is kept.
+TMadeAhead<std::array<TFaceFile, kProgramFaces.size()>> g_faces_read;
 
 }  // namespace
 
 void PrepareProgramFonts() {
   FcInit();
-  {
-    const std::lock_guard lock(g_faces_mutex);
-    if (g_faces_taken) return;
-  }
+  if (!g_faces_read.Wanted(0)) return;
   std::array<TFaceFile, kProgramFaces.size()> faces;
   for (std::size_t i = 0; i < faces.size(); ++i) faces[i] = ReadFace(kProgramFaces[i], 0);
-  const std::lock_guard lock(g_faces_mutex);
-  if (!g_faces_taken) g_faces_read = std::move(faces);
+  g_faces_read.Keep(0, std::move(faces));
 }
 
 void RegisterProgramFonts() {
   static bool done = false;
   if (done || !QCoreApplication::instance()) return;
   done = true;
-  std::optional<std::array<TFaceFile, kProgramFaces.size()>> read;
-  {
-    const std::lock_guard lock(g_faces_mutex);
-    g_faces_taken = true;
-    read.swap(g_faces_read);
-  }
+  std::optional<std::array<TFaceFile, kProgramFaces.size()>> read = g_faces_read.Take();
   for (std::size_t i = 0; i < kProgramFaces.size(); ++i) {
     // A copy Qt refuses gives way to the next folder's.
     for (TFaceFile face = read ? std::move((*read)[i]) : ReadFace(kProgramFaces[i], 0);

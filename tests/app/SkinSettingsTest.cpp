@@ -49,8 +49,7 @@ TEST(MainWindowSkin, TheWindowTakesTheSkinStartUpBuiltAhead) {
   const std::size_t masks = built_here->sSkinManager1->Model().Masks().size();
   delete built_here;
 
-  PrepareMainWindowSkin();
-  BuildPreparedSkin();
+  PrepareMainWindowSkin()();
   ASSERT_TRUE(PreparedSkinWaiting());
   const int taken = PreparedSkinsTaken();
   auto* form = new TForm1(Application);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,13 +38,7 @@ struct TSteamManager {
 void ExpectSameBitmap(const TBitmap* a, const TBitmap* b, const std::string& what) {
   ASSERT_EQ(a == nullptr, b == nullptr) << what;
   if (a == nullptr) return;
-  ASSERT_EQ(a->Width(), b->Width()) << what;
-  ASSERT_EQ(a->Height(), b->Height()) << what;
-  ASSERT_EQ(a->PixelFormat(), b->PixelFormat()) << what;
-  const auto row =
-      static_cast<std::size_t>(a->Width()) * static_cast<std::size_t>(a->BytesPerPixel());
-  for (int y = 0; y < a->Height(); ++y)
-    ASSERT_EQ(std::memcmp(a->ScanLine(y), b->ScanLine(y), row), 0) << what << ", row " << y;
+  EXPECT_TRUE(a->Image() == b->Image()) << what;
 }
 
 // Everything painting reads from a model, and that each mask belongs to
@@ -88,14 +82,13 @@ void ExpectSameModel(const TsSkinModel& got, const TsSkinModel& want) {
             want.MaskIndex(panel, "PANEL", "BORDERSMASK"));
 }
 
-void PrepareSteam() {
-  PrepareStoredSkin(kSteamSkinData, kSteamSkinDataSize, kSteamSkinName);
+std::function<void()> PrepareSteam() {
+  return PrepareStoredSkin(kSteamSkinData, kSteamSkinDataSize, kSteamSkinName);
 }
 
 TEST(PreparedSkin, TheFirstLoadTakesTheSkinBuiltAheadAsItWouldHaveBuiltIt) {
   const TSteamManager built_on_the_spot;
-  PrepareSteam();
-  std::thread(BuildPreparedSkin).join();
+  std::thread(PrepareSteam()).join();
   EXPECT_TRUE(PreparedSkinWaiting());
   const int taken = PreparedSkinsTaken();
   TSteamManager taker;
@@ -112,16 +105,14 @@ TEST(PreparedSkin, TheFirstLoadTakesTheSkinBuiltAheadAsItWouldHaveBuiltIt) {
 TEST(PreparedSkin, ALoadOfOtherSettingsOrAnotherSkinBuildsItselfAndDropsIt) {
   const TSteamManager shifted_on_the_spot(90);
   // Another hue: the built skin is not what this load wants.
-  PrepareSteam();
-  BuildPreparedSkin();
+  PrepareSteam()();
   const int taken = PreparedSkinsTaken();
   const TSteamManager shifted(90);
   EXPECT_FALSE(PreparedSkinWaiting());
   EXPECT_EQ(PreparedSkinsTaken(), taken);
   ExpectSameModel(shifted.manager.Model(), shifted_on_the_spot.manager.Model());
   // Another stored skin, whose load fails.
-  PrepareSteam();
-  BuildPreparedSkin();
+  PrepareSteam()();
   TsSkinManager broken(nullptr);
   AddStored(broken, "Broken", std::vector<std::uint8_t>(kSteamSkinData, kSteamSkinData + 100));
   EXPECT_THROW(broken.SetSkinName("Broken"), EReadError);
@@ -131,19 +122,18 @@ TEST(PreparedSkin, ALoadOfOtherSettingsOrAnotherSkinBuildsItselfAndDropsIt) {
 TEST(PreparedSkin, ALoadBeforeTheBuildEndsBuildsItselfAndTheBuildKeepsNothing) {
   const TSteamManager plain;
   // Named, never built: the skin is not built afterwards either.
-  PrepareSteam();
+  const std::function<void()> never_built = PrepareSteam();
   {
     const TSteamManager first;
     ExpectSameModel(first.manager.Model(), plain.manager.Model());
   }
-  BuildPreparedSkin();
+  never_built();
   EXPECT_FALSE(PreparedSkinWaiting());
   // Built on another thread, the load coming before, during or after the
   // build (a few milliseconds): whichever model the load has, nothing is
   // left waiting.
   for (int i = 0; i < 40; ++i) {
-    PrepareSteam();
-    std::thread builder(BuildPreparedSkin);
+    std::thread builder(PrepareSteam());
     std::this_thread::sleep_for(std::chrono::microseconds(100 * i));
     const TSteamManager meanwhile;
     builder.join();
@@ -151,11 +141,10 @@ TEST(PreparedSkin, ALoadBeforeTheBuildEndsBuildsItselfAndTheBuildKeepsNothing) {
     ExpectSameModel(meanwhile.manager.Model(), plain.manager.Model());
   }
   // Named anew while the first is built: the first build keeps nothing.
-  PrepareSteam();
-  std::thread builder(BuildPreparedSkin);
-  PrepareSteam();
+  std::thread builder(PrepareSteam());
+  const std::function<void()> named_anew = PrepareSteam();
   builder.join();
-  BuildPreparedSkin();
+  named_anew();
   EXPECT_TRUE(PreparedSkinWaiting());
   const int taken = PreparedSkinsTaken();
   const TSteamManager taker;
@@ -165,8 +154,7 @@ TEST(PreparedSkin, ALoadBeforeTheBuildEndsBuildsItselfAndTheBuildKeepsNothing) {
 
 TEST(PreparedSkin, ABuildThatFailsLeavesTheLoadToReportIt) {
   const std::vector<std::uint8_t> half(kSteamSkinData, kSteamSkinData + kSteamSkinDataSize / 2);
-  PrepareStoredSkin(half.data(), half.size(), "Broken");
-  BuildPreparedSkin();
+  PrepareStoredSkin(half.data(), half.size(), "Broken")();
   EXPECT_FALSE(PreparedSkinWaiting());
   TsSkinManager m(nullptr);
   AddStored(m, "Broken", half);
