@@ -813,12 +813,17 @@ class TQtComboBox : public TWidgetBridge<QComboBox> {
       case QEvent::Paint:
         if (auto* combo = dynamic_cast<TComboBox*>(control_)) combo->Painted();
         break;
+      case QEvent::Polish:
+        // Qt's polish takes the box for one that leaves parts of itself
+        // to its parent; the control paints all of it, so a caret's blink
+        // in the editor need not paint the parent beneath.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        [[fallthrough]];
       case QEvent::Resize:
       case QEvent::Show:
       case QEvent::FontChange:
       case QEvent::StyleChange:
       case QEvent::LayoutRequest:
-      case QEvent::Polish:
         if (auto* combo = dynamic_cast<TComboBox*>(control_)) combo->PlaceEditor();
         break;
       default:

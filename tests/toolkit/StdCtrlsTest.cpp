@@ -156,6 +156,33 @@ TEST_F(StdCtrlsTest, AComboListDroppedBeforeTheBoxFirstPaintedOffersItsItems) {
   EXPECT_EQ(closes, 2);
 }
 
+TEST_F(StdCtrlsTest, ACaretBlinkInAComboBoxPaintsTheBoxNotWhatLiesBeneath) {
+  // The box paints every pixel of itself: what changes in its editor (the
+  // caret, twice a second while it has the focus) repaints the box under
+  // the editor, never the parent under the box.
+  TComboBox* c = MakeCountBox(form_.get());
+  c->SetFocus();
+  Application->ProcessMessages();
+  QWidget* box = c->Editor();
+  QLineEdit* editor = c->Editor()->lineEdit();
+  ASSERT_NE(editor, nullptr);
+  sxtest::TPaintWatch parent(box->parentWidget());
+  sxtest::TPaintWatch painted_box(box);
+  const QRect caret(editor->inputMethodQuery(Qt::ImCursorRectangle).toRect().adjusted(-4, 0, 4, 0));
+  editor->update(caret);
+  Application->ProcessMessages();
+  EXPECT_TRUE(parent.Painted().isEmpty()) << "painted beneath the box";
+  const QRect under_caret = painted_box.Painted().boundingRect();
+  EXPECT_FALSE(under_caret.isEmpty());
+  EXPECT_TRUE(caret.translated(editor->pos()).contains(under_caret)) << "painted beside the caret";
+  // The window shows the box as the box paints itself.
+  QWidget* window = box->window();
+  const QImage shown = window->screen()->grabWindow(window->winId()).toImage();
+  const QImage on_screen = shown.copy(QRect(box->mapTo(window, QPoint(0, 0)), box->size()))
+                               .convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(on_screen, box->grab().toImage().convertToFormat(QImage::Format_RGB32));
+}
+
 TEST_F(StdCtrlsTest, EditableComboSelectsWhatTheTextCompletesTo) {
   TComboBox* c = MakeCountBox(form_.get());
   EXPECT_EQ(c->Text(), "3");
