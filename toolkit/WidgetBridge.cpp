@@ -360,13 +360,15 @@ void TWinControl::PaintEvent(QEvent* e, const std::function<bool()>& qt_default)
     return;
   }
   QPainter p(widget_);
-  if (has_frame) {
+  const QRect client = ToQRect(ClientRect());
+  // As on Windows, the frame is painted when what is to be painted reaches
+  // it: a caret's blink inside the client area leaves the frame be.
+  if (has_frame && !client.translated(nc.Left, nc.Top).contains(pe->region().boundingRect())) {
     const TPainterSave save(&p);
     TMessage f{WM_NCPAINT, DCParam(&p), 0, 0};
     SendQt(f, qt_default);
   }
   p.translate(nc.Left, nc.Top);
-  const QRect client = ToQRect(ClientRect());
   const QRegion region = pe->region().translated(-nc.Left, -nc.Top) & client;
   if (region.isEmpty()) return;
   p.setClipRegion(region);

@@ -156,13 +156,28 @@ TEST_F(StdCtrlsTest, AComboListDroppedBeforeTheBoxFirstPaintedOffersItsItems) {
   EXPECT_EQ(closes, 2);
 }
 
-TEST_F(StdCtrlsTest, ACaretBlinkInAComboBoxPaintsTheBoxNotWhatLiesBeneath) {
+TEST_F(StdCtrlsTest, ACaretBlinkInAComboBoxPaintsTheFieldBeneathItOnly) {
   // The box paints every pixel of itself: what changes in its editor (the
   // caret, twice a second while it has the focus) repaints the box under
-  // the editor, never the parent under the box.
-  TComboBox* c = MakeCountBox(form_.get());
+  // the editor, never the parent under the box, nor the box's frame.
+  // As on Windows, the frame is painted only when what is repainted reaches
+  // it.
+  struct TFramedBox : TComboBox {
+    using TComboBox::TComboBox;
+    void PaintFrame(HDC dc) override {
+      ++frames;
+      TComboBox::PaintFrame(dc);
+    }
+    int frames = 0;
+  };
+  auto* c = new TFramedBox(form_.get());
+  c->SetParent(form_.get());
+  c->SetBounds(10, 10, 100, 21);
+  c->Items().Add("50");
+  c->SetItemIndex(0);
   c->SetFocus();
   Application->ProcessMessages();
+  c->frames = 0;
   QWidget* box = c->Editor();
   QLineEdit* editor = c->Editor()->lineEdit();
   ASSERT_NE(editor, nullptr);
@@ -175,6 +190,10 @@ TEST_F(StdCtrlsTest, ACaretBlinkInAComboBoxPaintsTheBoxNotWhatLiesBeneath) {
   const QRect under_caret = painted_box.Painted().boundingRect();
   EXPECT_FALSE(under_caret.isEmpty());
   EXPECT_TRUE(caret.translated(editor->pos()).contains(under_caret)) << "painted beside the caret";
+  EXPECT_EQ(c->frames, 0) << "the frame painted for a caret inside the field";
+  box->update(QRect(0, 5, 4, 4));
+  Application->ProcessMessages();
+  EXPECT_EQ(c->frames, 1) << "the frame not painted where it was to be";
   // The window shows the box as the box paints itself.
   QWidget* window = box->window();
   const QImage shown = window->screen()->grabWindow(window->winId()).toImage();
