@@ -814,9 +814,9 @@ class TQtComboBox : public TWidgetBridge<QComboBox> {
         if (auto* combo = dynamic_cast<TComboBox*>(control_)) combo->Painted();
         break;
       case QEvent::Polish:
-        // Qt's polish takes the box for one that leaves parts of itself
-        // to its parent; the control paints all of it, so a caret's blink
-        // in the editor need not paint the parent beneath.
+        // The control paints all of the box, so what changes in the editor
+        // (a caret's blink) need not paint the parent beneath. Set here:
+        // Qt's polish clears what was set before it.
         setAttribute(Qt::WA_OpaquePaintEvent);
         [[fallthrough]];
       case QEvent::Resize:
@@ -914,9 +914,9 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new TQtComboBox()) 
   c->setDuplicatesEnabled(true);
   c->setCompleter(nullptr);
   c->setMaxVisibleItems(drop_down_count_);
-  // The frame, the field and the button are painted by the control.
+  // The frame, the field and the button are painted by the control (which
+  // the box's widget tells Qt once polished).
   c->setFrame(false);
-  c->setAttribute(Qt::WA_OpaquePaintEvent);
   SetColor(clWindow);
   SetTabStop(true);
   QObject::connect(c, QOverload<int>::of(&QComboBox::activated), c, [this](int index) {

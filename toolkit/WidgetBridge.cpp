@@ -347,12 +347,17 @@ bool TWinControl::TranslateEvent(QObject* target, QEvent* e,
 void TWinControl::PaintEvent(QEvent* e, const std::function<bool()>& qt_default) {
   auto* pe = static_cast<QPaintEvent*>(e);
   const TRect nc = FrameMargins();
-  const bool has_frame = nc.Left || nc.Top || nc.Right || nc.Bottom;
+  const QRect client = ToQRect(ClientRect());
+  // As on Windows, the frame is painted when what is to be painted reaches
+  // it: a caret's blink inside the client area leaves the frame be.
+  const bool paint_frame =
+      (nc.Left || nc.Top || nc.Right || nc.Bottom) &&
+      !client.translated(nc.Left, nc.Top).contains(pe->region().boundingRect());
   if (WidgetPaintsItself()) {
     // A wrapped editor paints its client itself; the frame is ours.
     TMessage m{WM_PAINT, 0, 0, 0};
     SendQt(m, qt_default);
-    if (has_frame) {
+    if (paint_frame) {
       QPainter p(widget_);
       TMessage f{WM_NCPAINT, DCParam(&p), 0, 0};
       SendQt(f, qt_default);
@@ -360,10 +365,7 @@ void TWinControl::PaintEvent(QEvent* e, const std::function<bool()>& qt_default)
     return;
   }
   QPainter p(widget_);
-  const QRect client = ToQRect(ClientRect());
-  // As on Windows, the frame is painted when what is to be painted reaches
-  // it: a caret's blink inside the client area leaves the frame be.
-  if (has_frame && !client.translated(nc.Left, nc.Top).contains(pe->region().boundingRect())) {
+  if (paint_frame) {
     const TPainterSave save(&p);
     TMessage f{WM_NCPAINT, DCParam(&p), 0, 0};
     SendQt(f, qt_default);
