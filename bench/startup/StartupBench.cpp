@@ -639,7 +639,11 @@ void BM_SeriesOf50Echoes(benchmark::State& state) {
     state.SkipWithError("no Xvfb with the DAMAGE extension");
     return;
   }
-  const auto builds = Builds();
+  // Beside the builds, the same series in a window of Qt's stock widgets:
+  // the floor this machine sets for the visible work itself.
+  auto builds = Builds();
+  builds.emplace_back("qt_window_", SONARIX_SERIES_WINDOW);
+  const std::size_t floor = builds.size() - 1;
   std::vector<std::vector<double>> cpu(builds.size()), pixels(builds.size()), ticks(builds.size()),
       uploads_per_tick(builds.size()), copies_per_tick(builds.size());
   for (auto _ : state) {
@@ -709,6 +713,13 @@ void BM_SeriesOf50Echoes(benchmark::State& state) {
   }
   for (std::size_t b = 0; b < builds.size(); ++b) {
     state.counters[builds[b].first + "series_cpu_ms"] = Median(cpu[b]);
+    if (b != floor) {
+      // Ratios of the runs taken side by side, then their median.
+      std::vector<double> ratios;
+      for (std::size_t i = 0; i < cpu[b].size() && i < cpu[floor].size(); ++i)
+        if (cpu[floor][i] > 0) ratios.push_back(cpu[b][i] / cpu[floor][i]);
+      if (!ratios.empty()) state.counters[builds[b].first + "series_cpu_ratio"] = Median(ratios);
+    }
     state.counters[builds[b].first + "pixels_per_tick"] = Median(pixels[b]);
     state.counters[builds[b].first + "uploaded_per_tick"] = Median(uploads_per_tick[b]);
     state.counters[builds[b].first + "copied_per_tick"] = Median(copies_per_tick[b]);
