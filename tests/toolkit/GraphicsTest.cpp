@@ -30,6 +30,18 @@ TEST(Bitmap, ResizeKeepsWhatFitsAndBlackensTheRest) {
   EXPECT_EQ(bmp.Canvas().Pixel(2, 0), clBlack);
   bmp.SetSize(0, 5);
   EXPECT_TRUE(bmp.Empty());
+  // So does growing to a window's size, whose pages are mapped ahead of
+  // the fill, in both formats, to the last pixel.
+  for (const TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
+    TBitmap big(2, 2, format);
+    big.Canvas().Brush().SetColor(clWhite);
+    big.Canvas().FillRect(Rect(0, 0, 2, 2));
+    big.SetSize(431, 263);
+    EXPECT_EQ(big.Canvas().Pixel(1, 1), clWhite);
+    EXPECT_EQ(big.Canvas().Pixel(2, 1), clBlack);
+    EXPECT_EQ(big.Canvas().Pixel(1, 2), clBlack);
+    EXPECT_EQ(big.Canvas().Pixel(430, 262), clBlack);
+  }
   // New bitmaps are black in both formats, whichever thread makes them
   // (the skin is built on another thread while the application starts).
   for (const TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
