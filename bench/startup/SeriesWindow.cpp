@@ -22,12 +22,12 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
-#include <string>
 #include <thread>
 
 namespace {
@@ -137,7 +137,10 @@ class TWindow : public QWidget {
     int socket_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     const bool raw = socket_fd < 0;
     if (raw) socket_fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (socket_fd < 0) return;
+    if (socket_fd < 0) {
+      std::fprintf(stderr, "bench_series_window: no ICMP socket: %s\n", std::strerror(errno));
+      return;
+    }
     const QString target = QStringLiteral("127.0.0.1");
     log_->appendPlainText(QStringLiteral("Resolving host '%1'").arg(target));
     log_->appendPlainText(QStringLiteral("Host '%1' is %1").arg(target));
