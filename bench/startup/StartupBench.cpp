@@ -9,8 +9,10 @@
 //   the label window's, and after 1,000 echoes to 127.0.0.1 (run it alone:
 //   --benchmark_filter=Echoes; about nine minutes, the echoes being 500 ms
 //   apart; needs root, for a network namespace that counts the echoes).
-// - with SONARIX_BASELINE naming another build of the program, beside it:
-//   the CPU time of a 50-echo series with the scope running and, per scope
+// - the CPU time of a 50-echo series with the scope running, beside the same
+//   series in a window of Qt's stock widgets (bench_series_window: what Qt
+//   itself costs for the visible work on this machine) and, with
+//   SONARIX_BASELINE naming another build of the program, beside it; per scope
 //   tick, the pixels that changed on the window (DAMAGE), those the program
 //   uploaded to the X server and those it had the server copy within itself
 //   (a scrolled view; RECORD tells the two apart) (needs ICMP to 127.0.0.1),
