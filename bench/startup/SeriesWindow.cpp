@@ -1,19 +1,17 @@
 // The yardstick for the series benchmark: what a plain Qt Widgets window
 // costs for the same visible work as the program's 50-echo series, built
-// from Qt's stock widgets with nothing of the program's own. A window of the
-// main window's size with an editable combo box holding the focus (its caret
-// blinks), a log of the same size and font with word wrap and a vertical
-// bar, and a 429 x 98 chart scrolled on the server and repainted at its
-// right edge on every tick. Return starts the series: per echo a request
-// line, one ICMP echo to 127.0.0.1 on the kernel's socket, a reply line, one
-// pass of the event loop, then 500 ms of sleep. The chart's 250 ms tick
-// falls due during the sleep and runs in the next pass, as the program's
-// does.
-#include <netinet/in.h>
-#include <netinet/ip_icmp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+// from Qt's stock widgets with nothing of the program's window code. A
+// window of the main window's size with an editable combo box holding the
+// focus (its caret blinks), a log of the same size and font with word wrap
+// and a vertical bar, and a 429 x 98 chart scrolled on the server and
+// repainted at its right edge on every tick. Return starts the series: per
+// echo a request line, one ICMP echo to 127.0.0.1, a reply line, one pass
+// of the event loop, then 500 ms of sleep. The echo goes through the
+// program's own echo engine (platform/Icmp), so that the two differ in
+// their windows alone. The chart's 250 ms tick falls due during the sleep
+// and runs in the next pass, as the program's does.
+#include "platform/Icmp.h"
+#include "platform/Sockets.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,11 +22,11 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QWidget>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -76,37 +74,6 @@ class TChart : public QWidget {
   int last_ = kScopeHeight - 1;
 };
 
-// One echo to 127.0.0.1 and its reply: true when the reply came. A raw
-// socket (where ping sockets are not allowed) also sees the request going
-// out on the loopback, behind an IP header; a ping socket only replies.
-bool Echo(int socket_fd, bool raw, std::uint16_t sequence) {
-  unsigned char packet[8 + 56] = {};
-  packet[0] = ICMP_ECHO;
-  packet[6] = static_cast<unsigned char>(sequence >> 8);
-  packet[7] = static_cast<unsigned char>(sequence);
-  std::memset(packet + 8, 'x', 56);
-  std::uint32_t sum = 0;
-  for (std::size_t i = 0; i < sizeof packet; i += 2) sum += (packet[i] << 8) | packet[i + 1];
-  while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-  const std::uint16_t check = static_cast<std::uint16_t>(~sum);
-  packet[2] = static_cast<unsigned char>(check >> 8);
-  packet[3] = static_cast<unsigned char>(check);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (sendto(socket_fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0)
-    return false;
-  pollfd waiting{socket_fd, POLLIN, 0};
-  unsigned char reply[1500];
-  while (poll(&waiting, 1, 4000) == 1) {
-    const ssize_t got = recv(socket_fd, reply, sizeof reply, 0);
-    if (got <= 0) continue;
-    const std::size_t at = raw ? static_cast<std::size_t>(reply[0] & 0x0F) * 4 : 0;
-    if (static_cast<std::size_t>(got) > at && reply[at] == ICMP_ECHOREPLY) return true;
-  }
-  return false;
-}
-
 class TWindow : public QWidget {
  public:
   TWindow() {
@@ -134,13 +101,18 @@ class TWindow : public QWidget {
 
   // The series runs inside the handler of the key that started it.
   void Series() {
-    int socket_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-    const bool raw = socket_fd < 0;
-    if (raw) socket_fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (socket_fd < 0) {
-      std::fprintf(stderr, "bench_series_window: no ICMP socket: %s\n", std::strerror(errno));
+    const platform::HANDLE icmp = platform::IcmpCreateFile();
+    if (icmp == platform::INVALID_HANDLE_VALUE) {
+      std::fprintf(stderr, "bench_series_window: no echo handle (error %u)\n",
+                   static_cast<unsigned>(platform::GetLastError()));
       return;
     }
+    const platform::IPAddr loopback = platform::inet_addr("127.0.0.1");
+    char request[56];
+    std::memset(request, 'x', sizeof request);
+    std::vector<char> reply(sizeof request + sizeof(platform::ICMP_ECHO_REPLY));
+    platform::IP_OPTION_INFORMATION options{};
+    options.Ttl = 128;
     const QString target = QStringLiteral("127.0.0.1");
     log_->appendPlainText(QStringLiteral("Resolving host '%1'").arg(target));
     log_->appendPlainText(QStringLiteral("Host '%1' is %1").arg(target));
@@ -148,12 +120,13 @@ class TWindow : public QWidget {
     tick_.start();
     for (int i = 0; i < 50; ++i) {
       log_->appendPlainText(QStringLiteral("Sending 56 bytes to %1 (%1)").arg(target));
-      const auto sent = std::chrono::steady_clock::now();
-      const bool answered = Echo(socket_fd, raw, static_cast<std::uint16_t>(i));
-      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now() - sent)
-                          .count();
-      last_sample_ = kScopeHeight - 1 - static_cast<int>(ms);
+      const bool answered =
+          platform::IcmpSendEcho(icmp, loopback, request, sizeof request, &options, reply.data(),
+                                 static_cast<platform::DWORD>(reply.size()), 4000) == 1;
+      platform::ICMP_ECHO_REPLY record{};
+      std::memcpy(&record, reply.data(), sizeof record);
+      const auto ms = static_cast<int>(record.RoundTripTime);
+      last_sample_ = kScopeHeight - 1 - ms;
       log_->appendPlainText(
           answered ? QStringLiteral("Received 56 bytes from %1 in %2 msecs").arg(target).arg(ms)
                    : QStringLiteral("Cannot ping host (%1)").arg(target));
@@ -162,7 +135,7 @@ class TWindow : public QWidget {
     }
     tick_.stop();
     log_->appendPlainText(QStringLiteral("Ping finished"));
-    ::close(socket_fd);
+    platform::IcmpCloseHandle(icmp);
   }
 
  private:

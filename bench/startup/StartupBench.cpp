@@ -667,7 +667,7 @@ void BM_SeriesOf50Echoes(benchmark::State& state) {
   // the floor this machine sets for the visible work itself.
   auto builds = Builds();
   builds.emplace_back("qt_window_", SONARIX_SERIES_WINDOW);
-  const std::size_t floor = builds.size() - 1;
+  const std::size_t stock = builds.size() - 1;
   std::vector<std::vector<double>> cpu(builds.size()), pixels(builds.size()), ticks(builds.size()),
       uploads_per_tick(builds.size()), copies_per_tick(builds.size());
   for (auto _ : state) {
@@ -737,11 +737,11 @@ void BM_SeriesOf50Echoes(benchmark::State& state) {
   }
   for (std::size_t b = 0; b < builds.size(); ++b) {
     state.counters[builds[b].first + "series_cpu_ms"] = Median(cpu[b]);
-    if (b != floor) {
+    if (b != stock) {
       // Ratios of the runs taken side by side, then their median.
       std::vector<double> ratios;
-      for (std::size_t i = 0; i < cpu[b].size() && i < cpu[floor].size(); ++i)
-        if (cpu[floor][i] > 0) ratios.push_back(cpu[b][i] / cpu[floor][i]);
+      for (std::size_t i = 0; i < cpu[b].size() && i < cpu[stock].size(); ++i)
+        if (cpu[stock][i] > 0) ratios.push_back(cpu[b][i] / cpu[stock][i]);
       if (!ratios.empty()) state.counters[builds[b].first + "series_cpu_ratio"] = Median(ratios);
     }
     state.counters[builds[b].first + "pixels_per_tick"] = Median(pixels[b]);
