@@ -29,6 +29,7 @@ inline void PaintGradient(TsPixelView dst, const TRect& rect,
 template <class Steps>
 std::vector<TsGradientBand> GradientBandsOf(const Steps& steps) {
   std::vector<TsGradientBand> bands;
+  bands.reserve(steps.size());
   for (const auto& s : steps) {
     bands.push_back({static_cast<TColor>(s.Color1), static_cast<TColor>(s.Color2),
                      static_cast<int>(s.Percent), static_cast<int>(s.Mode)});

@@ -1,6 +1,7 @@
 #include "skin/SkinPainter.h"
 
 #include <algorithm>
+#include <array>
 
 #include "toolkit/Graphics.h"
 
@@ -9,6 +10,23 @@ namespace {
 const SectionRecord* SectionAt(const TsSkinModel& model, int index) {
   if (index < 0 || index >= static_cast<int>(model.Sections().size())) return nullptr;
   return &model.Sections()[static_cast<std::size_t>(index)];
+}
+
+// Calls `each(mask, at, size)` for the section's corner images
+// "IMGTOPLEFT", "IMGTOPRIGHT", "IMGBTMLEFT" and "IMGBTMRIGHT" that it has,
+// with the top-left at which each is drawn over `rect` and its size.
+template <class Each>
+void ForEachCorner(const TRect& rect, const TsSkinModel& model, int section, Each each) {
+  const std::array<int, 4>& corners = model.ItemMasks(section).Corners;
+  for (std::size_t i = 0; i < corners.size(); ++i) {
+    const int mask = corners[i];
+    if (mask < 0) continue;
+    const TPoint size = model.MaskFrameSize(mask);
+    const bool right = i % 2 == 1, bottom = i >= 2;
+    each(mask,
+         TPoint{right ? rect.Right - size.X : rect.Left, bottom ? rect.Bottom - size.Y : rect.Top},
+         size);
+  }
 }
 
 }  // namespace
@@ -115,25 +133,21 @@ void DrawSkinItemBorder(TBitmap& cache, const TRect& rect, const TsSkinModel& mo
     at_rect.offset_x += rect.Left;
     at_rect.offset_y += rect.Top;
   }
-  const std::string& name = s->SectionName;
-  DrawSkinBorder(cache, rect, model, model.MaskIndex(request.section, name, "BORDERSMASK"),
-                 request.state, filling, at_rect);
-  struct TCorner {
-    const char* key;
-    bool right, bottom;
-  };
-  static constexpr TCorner kCorners[4] = {{"IMGTOPLEFT", false, false},
-                                          {"IMGTOPRIGHT", true, false},
-                                          {"IMGBTMLEFT", false, true},
-                                          {"IMGBTMRIGHT", true, true}};
-  for (const TCorner& c : kCorners) {
-    const int mask = model.MaskIndex(request.section, name, c.key);
-    if (mask < 0) continue;
-    const TPoint size = model.MaskFrameSize(mask);
-    const TPoint at{c.right ? rect.Right - size.X : rect.Left,
-                    c.bottom ? rect.Bottom - size.Y : rect.Top};
+  DrawSkinBorder(cache, rect, model, model.ItemMasks(request.section).Borders, request.state,
+                 filling, at_rect);
+  ForEachCorner(rect, model, request.section, [&](int mask, TPoint at, TPoint) {
     DrawSkinGlyph(cache, at, model, mask, request.state);
-  }
+  });
+}
+
+TRect SkinItemReach(const TRect& rect, const TsSkinModel& model, int section) {
+  TRect reach = rect;
+  if (SectionAt(model, section) == nullptr) return reach;
+  ForEachCorner(rect, model, section, [&reach](int, TPoint at, TPoint size) {
+    reach = {std::min(reach.Left, at.X), std::min(reach.Top, at.Y),
+             std::max(reach.Right, at.X + size.X), std::max(reach.Bottom, at.Y + size.Y)};
+  });
+  return reach;
 }
 
 TsTextColors TextColorsOf(const SectionRecord& section, bool hot) {

@@ -66,6 +66,11 @@ void PaintSkinItem(TBitmap& cache, const TRect& rect, const TsSkinModel& model,
 void DrawSkinItemBorder(TBitmap& cache, const TRect& rect, const TsSkinModel& model,
                         const TsSectionRequest& request, bool filling, const TsBackground& back);
 
+// The pixels PaintSkinItem may change for `section` over `rect`: the
+// rectangle and its corner images, which reach beyond it where they are
+// larger than the rectangle.
+TRect SkinItemReach(const TRect& rect, const TsSkinModel& model, int section);
+
 // The state's text colour group of a section ("hot" for any state but 0).
 TsTextColors TextColorsOf(const SectionRecord& section, bool hot);
 

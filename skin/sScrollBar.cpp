@@ -179,6 +179,11 @@ int ScrollPartState(const TsScrollBarLook& look, TsScrollPart part) {
 
 bool PaintScrollBar(TBitmap& target, const TsSkinModel& model, const TsScrollBarLook& look,
                     const TsBackground& back) {
+  return PaintScrollBar(target, model, look, back, Rect(0, 0, target.Width(), target.Height()));
+}
+
+bool PaintScrollBar(TBitmap& target, const TsSkinModel& model, const TsScrollBarLook& look,
+                    const TsBackground& back, const TRect& needed) {
   const TsBarParts parts = PartsOf(model.Cache(), look.kind);
   if (parts.first_track.Section < 0) return false;
   const bool vertical = look.kind == SB_VERT;
@@ -195,8 +200,24 @@ bool PaintScrollBar(TBitmap& target, const TsSkinModel& model, const TsScrollBar
   auto span = [&](int from, int to) {
     return vertical ? Rect(0, from, width, to) : Rect(from, 0, to, height);
   };
+  // Where a part's glyph goes: centred on the part.
+  auto glyph_at = [&](const TsPartIndexes& part, const TRect& r) {
+    const TPoint size = model.MaskFrameSize(part.GlyphMask);
+    return Bounds(r.Left + (r.Width() - size.X) / 2, r.Top + (r.Height() - size.Y) / 2, size.X,
+                  size.Y);
+  };
+  // Whether anything a part paints (its rectangle, the corner images that
+  // may stand out of it, its glyph) lies in `needed`: a part that paints
+  // nothing there is left as it was.
+  auto is_needed = [&](const TsPartIndexes& part, const TRect& r) {
+    if (!r.Intersect(needed).IsEmpty()) return true;
+    if (part.Section >= 0 && !r.IsEmpty() &&
+        !SkinItemReach(r, model, part.Section).Intersect(needed).IsEmpty())
+      return true;
+    return part.GlyphMask >= 0 && !glyph_at(part, r).Intersect(needed).IsEmpty();
+  };
   auto item = [&](const TsPartIndexes& part, const TRect& r, int state) {
-    if (part.Section < 0 || r.IsEmpty()) return;
+    if (part.Section < 0 || r.IsEmpty() || !is_needed(part, r)) return;
     TsSectionRequest request;
     request.section = part.Section;
     request.state = state;
@@ -205,10 +226,9 @@ bool PaintScrollBar(TBitmap& target, const TsSkinModel& model, const TsScrollBar
     PaintSkinItem(target, r, model, request, true, back);
   };
   auto glyph = [&](const TsPartIndexes& part, const TRect& r, int state) {
-    if (part.GlyphMask < 0) return;
-    const TPoint size = model.MaskFrameSize(part.GlyphMask);
-    DrawSkinGlyph(target, {r.Left + (r.Width() - size.X) / 2, r.Top + (r.Height() - size.Y) / 2},
-                  model, part.GlyphMask, state);
+    if (part.GlyphMask < 0 || !is_needed(part, r)) return;
+    const TRect at = glyph_at(part, r);
+    DrawSkinGlyph(target, {at.Left, at.Top}, model, part.GlyphMask, state);
   };
   auto button = [&](const TsPartIndexes& part, const TRect& r, TsScrollPart which) {
     const int state = ScrollPartState(look, which);
@@ -374,11 +394,16 @@ TsBackground TsScrollBar::Background() {
 }
 
 bool TsScrollBar::PaintTo(TBitmap& target) {
+  return PaintTo(target, nullptr);
+}
+
+bool TsScrollBar::PaintTo(TBitmap& target, const TRect* needed) {
   const TsSkinModel* model = ActiveModel();
   if (model == nullptr) return false;
   const TPoint size = Size();
   target.SetSize(size.X, size.Y);
-  return PaintScrollBar(target, *model, Look(), Background());
+  return PaintScrollBar(target, *model, Look(), Background(),
+                        needed != nullptr ? *needed : Bounds(0, 0, size.X, size.Y));
 }
 
 void TsScrollBar::Invalidate() {
@@ -387,7 +412,14 @@ void TsScrollBar::Invalidate() {
 
 void TsScrollBar::PaintBar(HDC dc, TPoint size) {
   if (dc == nullptr || size.X <= 0 || size.Y <= 0) return;
-  if (PaintTo(buffer_) && buffer_.Width() == size.X && buffer_.Height() == size.Y) {
+  // Only what the clip lets through is painted: when a line added to the
+  // text moves the slider, the arrows are left as they are.
+  TRect needed = Bounds(0, 0, size.X, size.Y);
+  if (dc->hasClipping()) {
+    const QRect clip = dc->clipBoundingRect().toAlignedRect();
+    needed = needed.Intersect(Bounds(clip.x(), clip.y(), clip.width(), clip.height()));
+  }
+  if (PaintTo(buffer_, &needed) && buffer_.Width() == size.X && buffer_.Height() == size.Y) {
     DrawClippedImage(dc, QPoint(0, 0), buffer_.Image());
     return;
   }

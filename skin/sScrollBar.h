@@ -114,6 +114,11 @@ int ScrollPartState(const TsScrollBarLook& look, TsScrollPart part);
 // at most one pixel long.
 bool PaintScrollBar(TBitmap& target, const TsSkinModel& model, const TsScrollBarLook& look,
                     const TsBackground& back);
+// The same for the pixels in `needed` alone: a part that paints nothing
+// there (an arrow, when only the slider moved) is not painted, and what
+// `target` holds outside `needed` is left to no purpose.
+bool PaintScrollBar(TBitmap& target, const TsSkinModel& model, const TsScrollBarLook& look,
+                    const TsBackground& back, const TRect& needed);
 
 // ---- the bar on a window -----------------------------------------------------------
 
@@ -168,6 +173,8 @@ class TsScrollBar : public TScrollBarHandler {
   // Paints the bar as it looks now into `target`, sized to the bar; false
   // when there is no skin to paint from.
   bool PaintTo(TBitmap& target);
+  // The same for the pixels in `needed` (bar coordinates; none: all).
+  bool PaintTo(TBitmap& target, const TRect* needed);
   void Invalidate();
 
   // TScrollBarHandler

@@ -714,9 +714,49 @@ int TsSkinModel::FindMask(int section_index, const std::string& section_name,
   return -1;
 }
 
+std::vector<int> TsSkinModel::MasksAlongParents(const std::string& key) const {
+  // Each section's answer is its own mask or its parent's answer, so every
+  // section is looked at once, however long the chains (a section met again
+  // on the chain being followed closes a loop: nothing there).
+  constexpr int kUnknown = -2, kOnChain = -3;
+  std::vector<int> found(sections_.size(), kUnknown);
+  std::vector<std::size_t> chain;
+  for (std::size_t start = 0; start < sections_.size(); ++start) {
+    int answer = -1;
+    for (std::size_t i = start;;) {
+      if (found[i] != kUnknown) {
+        answer = found[i] == kOnChain ? -1 : found[i];
+        break;
+      }
+      const SectionRecord& s = sections_[i];
+      const int own = Lookup(mask_by_key_, LookupKey(s.SectionName, key));
+      if (own >= 0 && own < static_cast<int>(masks_.size())) {
+        answer = own;
+        found[i] = own;
+        break;
+      }
+      found[i] = kOnChain;
+      chain.push_back(i);
+      if (s.ParentClass.empty() || s.ParentClass == s.SectionName) break;
+      const int parent = SectionIndex(s.ParentClass);
+      if (parent < 0) break;
+      i = static_cast<std::size_t>(parent);
+    }
+    for (const std::size_t i : chain) found[i] = answer;
+    chain.clear();
+  }
+  return found;
+}
+
 int TsSkinModel::MaskIndex(int section_index, const std::string& section,
                            const std::string& key) const {
   return FindMask(section_index, section, key, TsLookupKind::Any);
+}
+
+const TsSkinModel::TsItemMasks& TsSkinModel::ItemMasks(int section_index) const {
+  static const TsItemMasks kNone;
+  if (section_index < 0 || section_index >= static_cast<int>(item_masks_.size())) return kNone;
+  return item_masks_[static_cast<std::size_t>(section_index)];
 }
 
 int TsSkinModel::TextureIndex(int section_index, const std::string& section,
@@ -761,6 +801,16 @@ TColor TsSkinModel::GlobalFontColor() const {
 
 void TsSkinModel::UpdateCache() {
   IndexLookups();
+  item_masks_.assign(sections_.size(), TsItemMasks{});
+  auto fill = [this](const char* key, auto field) {
+    const std::vector<int> found = MasksAlongParents(key);
+    for (std::size_t i = 0; i < found.size(); ++i) field(item_masks_[i]) = found[i];
+  };
+  fill("BORDERSMASK", [](TsItemMasks& m) -> int& { return m.Borders; });
+  fill("IMGTOPLEFT", [](TsItemMasks& m) -> int& { return m.Corners[0]; });
+  fill("IMGTOPRIGHT", [](TsItemMasks& m) -> int& { return m.Corners[1]; });
+  fill("IMGBTMLEFT", [](TsItemMasks& m) -> int& { return m.Corners[2]; });
+  fill("IMGBTMRIGHT", [](TsItemMasks& m) -> int& { return m.Corners[3]; });
   cache_ = TsCachedIndexes{};
   const int gi = SectionIndex(kGlobalInfo);
   cache_.GlobalInfo = gi;

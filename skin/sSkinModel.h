@@ -222,6 +222,16 @@ class TsSkinModel {
   int TextureIndex(int section_index, const std::string& section, const std::string& key) const;
   int PatternIndex(int section_index, const std::string& section, const std::string& key) const;
 
+  // The masks the item painter draws over a section (see MaskIndex): its
+  // "BORDERSMASK" and its corner images "IMGTOPLEFT", "IMGTOPRIGHT",
+  // "IMGBTMLEFT" and "IMGBTMRIGHT", found once by UpdateCache; all -1 for
+  // an index out of range.
+  struct TsItemMasks {
+    int Borders = -1;
+    std::array<int, 4> Corners{-1, -1, -1, -1};
+  };
+  const TsItemMasks& ItemMasks(int section_index) const;
+
   // The mask's own width when above 0, else BorderWidth when above 0, else a
   // third of the frame's width (left, right) or height (top, bottom).
   TsBorderWidths MaskBorderWidths(int mask_index) const;
@@ -241,6 +251,8 @@ class TsSkinModel {
   enum class TsLookupKind { Any, Texture, Pattern };
   int FindMask(int section_index, const std::string& section, const std::string& key,
                TsLookupKind kind) const;
+  // MaskIndex(i, section i's name, key) for every section i.
+  std::vector<int> MasksAlongParents(const std::string& key) const;
   // The steps of Build.
   void ReadMasks(const TMemIniFile& ini, const TsModelSource& source);
   void ReadPatterns(const TMemIniFile& ini, const TsModelSource& source);
@@ -262,6 +274,8 @@ class TsSkinModel {
   std::unordered_map<std::string, int> mask_by_key_;
   std::unordered_map<std::string, int> texture_by_key_;
   std::unordered_map<std::string, int> pattern_by_key_;
+  // Made by UpdateCache: ItemMasks for each section.
+  std::vector<TsItemMasks> item_masks_;
 };
 
 // The fixed-position notations: "^" border mask (rectangle, four widths,

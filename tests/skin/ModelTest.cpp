@@ -286,6 +286,7 @@ TEST(SkinModel, ATenThousandDeepParentChainLoadsQuicklyAndInheritsThroughout) {
   EXPECT_EQ(model.Sections()[static_cast<std::size_t>(deepest)].HotTransparency, 40);
   EXPECT_EQ(mask, model.MaskIndex(0, "S0", "BORDERSMASK"));
   EXPECT_GE(mask, 0);
+  EXPECT_EQ(model.ItemMasks(deepest).Borders, mask);
 }
 
 // The same sections in a ring: a loop, which the skin should not have, ends
@@ -298,11 +299,62 @@ TEST(SkinModel, ATenThousandSectionLoopLoadsQuickly) {
   EXPECT_EQ(model.MaskIndex(model.SectionIndex("S4000"), "S4000", "BORDERSMASK"),
             model.MaskIndex(0, "S0", "BORDERSMASK"));
   EXPECT_EQ(model.MaskIndex(model.SectionIndex("S4000"), "S4000", "PATTERN"), -1);
+  EXPECT_EQ(model.ItemMasks(model.SectionIndex("S4000")).Borders,
+            model.MaskIndex(0, "S0", "BORDERSMASK"));
+  EXPECT_EQ(model.ItemMasks(model.SectionIndex("S4000")).Corners[0], -1);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_LT(seconds, 5.0);
   EXPECT_EQ(model.Sections()[9999].Color, 222);
   EXPECT_EQ(model.Sections()[100].Color, 111);
+}
+
+// The masks the item painter takes for each section, found once for all,
+// are those MaskIndex finds: through parents, where a chain loops, names
+// itself or a missing parent, and again after the parents change.
+TEST(SkinModel, EachSectionsItemMasksAreThoseItsLookUpsFind) {
+  const std::string mask = "=^0000^0000^0010^0010^0001^0001^0001^0001^1^0^1^1\r\n";
+  TMemIniFile ini("[BASE]\r\nIMGTOPLEFT" + mask + "BORDERSMASK" + mask +
+                  "[MID]\r\nPARENTCLASS=BASE\r\nIMGBTMRIGHT" + mask +
+                  "[LEAF]\r\nPARENTCLASS=MID\r\nIMGTOPRIGHT" + mask +
+                  "[SELF]\r\nPARENTCLASS=SELF\r\n"
+                  "[ORPHAN]\r\nPARENTCLASS=NOWHERE\r\n"
+                  "[A]\r\nPARENTCLASS=B\r\n"
+                  "[B]\r\nPARENTCLASS=A\r\nIMGBTMLEFT" +
+                  mask +
+                  "[C]\r\nPARENTCLASS=A\r\n"
+                  "[D]\r\nPARENTCLASS=E\r\n"
+                  "[E]\r\nPARENTCLASS=D\r\n");
+  TsSkinModel model;
+  Build(model, ini);
+  auto check = [&model](const char* when) {
+    int found = 0;
+    for (std::size_t i = 0; i < model.Sections().size(); ++i) {
+      const int s = static_cast<int>(i);
+      const std::string& name = model.Sections()[i].SectionName;
+      const TsSkinModel::TsItemMasks& m = model.ItemMasks(s);
+      EXPECT_EQ(m.Borders, model.MaskIndex(s, name, "BORDERSMASK")) << when << " " << name;
+      const char* keys[4] = {"IMGTOPLEFT", "IMGTOPRIGHT", "IMGBTMLEFT", "IMGBTMRIGHT"};
+      for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(m.Corners[k], model.MaskIndex(s, name, keys[k])) << when << " " << name;
+        found += m.Corners[k] >= 0;
+      }
+    }
+    return found;
+  };
+  // BASE 1, MID 2, LEAF 3, A and B and C 1 each.
+  EXPECT_EQ(check("built"), 9);
+  const int leaf = model.SectionIndex("LEAF");
+  EXPECT_GE(model.ItemMasks(leaf).Corners[0], 0);
+  EXPECT_GE(model.ItemMasks(leaf).Borders, 0);
+  for (int outside : {-1, static_cast<int>(model.Sections().size())}) {
+    EXPECT_EQ(model.ItemMasks(outside).Borders, -1);
+    EXPECT_EQ(model.ItemMasks(outside).Corners[3], -1);
+  }
+  model.Sections()[static_cast<std::size_t>(leaf)].ParentClass = "B";
+  model.UpdateCache();
+  EXPECT_EQ(check("reparented"), 8);
+  EXPECT_EQ(model.ItemMasks(leaf).Borders, -1);
 }
 
 TEST(SkinModel, MoreSectionsThanTheBoundAreRefused) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/SystemMetrics.h"
@@ -33,15 +34,22 @@ constexpr TColor kGlyph[3] = {0x0000F0, 0x00F000, 0xF00000};
 constexpr TColor kTrack1[2] = {0x112233, 0x445566};  // normal, hot
 constexpr TColor kTrack2[2] = {0x213243, 0x546576};
 constexpr TColor kTone = 0x303030;  // "SCROLLBAR1H"
+constexpr TColor kCorner = 0x0F0F0F;
 
 class ScrollSkin : public ::testing::Test {
  protected:
-  void SetUp() override {
-    auto master = std::make_shared<TBitmap>(45, 10);
+  void SetUp() override { Build(false); }
+
+  // With `tall_images`, the top arrow has an "IMGTOPLEFT" image and the
+  // bottom arrow a glyph of 5 × 30 in kCorner, which stand out of the
+  // arrows into the track.
+  void Build(bool tall_images) {
+    auto master = std::make_shared<TBitmap>(50, 30);
     for (int s = 0; s < 3; ++s) {
       FillSolid(PixelsOf(*master), Rect(10 * s, 0, 10 * s + 10, 10), kFrame[s]);
       FillSolid(PixelsOf(*master), Rect(30 + 5 * s, 0, 35 + 5 * s, 4), kGlyph[s]);
     }
+    FillSolid(PixelsOf(*master), Rect(45, 0, 50, 30), kCorner);
     std::vector<SectionRecord> sections;
     std::vector<MaskRecord> masks;
     auto section = [&](const char* name, TColor color, TColor hot) {
@@ -67,6 +75,10 @@ class ScrollSkin : public ::testing::Test {
       m.PropertyName = "GLYPHMASK";
       m.SourceRect = Rect(30, 0, 45, 4);
       m.ImageCount = 3;
+      if (tall_images && std::string(name) == "SCROLLBTNBOTTOM") {
+        m.SourceRect = Rect(45, 0, 50, 30);
+        m.ImageCount = 1;
+      }
       m.ImageType = itisaGlyph;
       masks.push_back(m);
     };
@@ -83,6 +95,15 @@ class ScrollSkin : public ::testing::Test {
     for (const char* name : {"SCROLLSLIDERV", "SCROLLSLIDERH"}) {
       section(name, 0xFFFFFF, 0xFFFFFF);
       border(name);
+    }
+    if (tall_images) {
+      MaskRecord m;
+      m.SectionName = "SCROLLBTNTOP";
+      m.PropertyName = "IMGTOPLEFT";
+      m.SourceRect = Rect(45, 0, 50, 30);
+      m.ImageCount = 1;
+      m.ImageType = itisaGlyph;
+      masks.push_back(m);
     }
     model.Assign(std::move(sections), std::move(masks), master, TsSkinData{});
   }
@@ -289,6 +310,77 @@ TEST_F(ScrollSkin, TrackSplitsAtTheSlidersMiddleAndTheGlyphIsCentred) {
       EXPECT_EQ(Px(b, x, y) == kGlyph[0], in_glyph) << x << "," << y;
     }
   }
+}
+
+// A bar repainted where its slider moved (or where any clip lets through)
+// is painted for that region alone: there it looks as the whole bar does,
+// and the parts that paint nothing there are left out.
+TEST_F(ScrollSkin, ARegionOfTheBarLooksAsTheWholeBarThereAndSkipsPartsOutsideIt) {
+  const int len = 257;
+  struct Region {
+    TRect rect;
+    bool arrows_left_out;
+  };
+  const std::vector<Region> regions = {
+      {Rect(0, 60, width, 86), true},             // the slider moved by two rows
+      {Rect(3, 150, 5, 151), true},               // one pixel of the track
+      {Rect(0, 0, width, arrow), false},          // the first arrow
+      {Rect(0, arrow - 1, width, arrow), false},  // its last row
+      {Rect(0, 0, width, len), false},            // the whole bar
+      {Rect(0, 0, 0, 0), true},                   // nothing
+  };
+  const TsBackground back = TsBackground::FromColor(0x0A0B0C);
+  auto check = [&](const TsScrollBarLook& look, int length, const char* what) {
+    TBitmap& whole = Paint(look, length, back);
+    for (const Region& r : regions) {
+      const TRect needed = r.rect.Intersect(Rect(0, 0, width, length));
+      TBitmap part(width, length);
+      FillSolid(PixelsOf(part), Rect(0, 0, width, length), 0x00FFFF);
+      ASSERT_TRUE(PaintScrollBar(part, model, look, back, r.rect));
+      for (int y = needed.Top; y < needed.Bottom; ++y)
+        for (int x = needed.Left; x < needed.Right; ++x)
+          ASSERT_EQ(Px(part, x, y), Px(whole, x, y))
+              << what << " at " << x << "," << y << " of region from row " << r.rect.Top;
+      // The arrows' frames are not there (the track under them may be).
+      if (r.arrows_left_out && look.enabled && length > 2 * arrow) {
+        EXPECT_NE(Px(part, 1, 1), Px(whole, 1, 1)) << what << " from row " << r.rect.Top;
+        EXPECT_NE(Px(part, 1, length - 2), Px(whole, 1, length - 2))
+            << what << " from row " << r.rect.Top;
+      }
+    }
+  };
+  TsScrollBarLook look;
+  look.info = Info(0, 99, 10, 20);  // slider rows 62 … 83
+  check(look, len, "normal");
+  look.hot = spArrowLast;
+  check(look, len, "hot arrow");
+  look.hot = spNone;
+  look.pressed = spSlider;
+  look.drag_offset = 150;
+  check(look, len, "dragged slider");
+  look = {};
+  look.info = Info(0, 99, 10, 20);
+  look.enabled = false;
+  check(look, len, "disabled");
+  look.enabled = true;
+  check(look, 20, "two halves");
+
+  // A corner image or a glyph larger than its arrow reaches into the
+  // track: a region there is painted with it.
+  Build(true);
+  look = {};
+  look.info = Info(0, 99, 10, 20);
+  TBitmap& whole = Paint(look, len, back);
+  const int mid = width / 2;
+  ASSERT_EQ(Px(whole, 1, arrow + 5), kCorner);
+  ASSERT_EQ(Px(whole, mid, len - arrow - 3), kCorner);
+  TBitmap part(width, len);
+  ASSERT_TRUE(PaintScrollBar(part, model, look, back, Rect(0, arrow + 5, width, arrow + 6)));
+  EXPECT_EQ(Px(part, 1, arrow + 5), kCorner);
+  EXPECT_EQ(Px(part, 8, arrow + 5), Px(whole, 8, arrow + 5));
+  ASSERT_TRUE(
+      PaintScrollBar(part, model, look, back, Rect(0, len - arrow - 3, width, len - arrow - 2)));
+  EXPECT_EQ(Px(part, mid, len - arrow - 3), kCorner);
 }
 
 TEST_F(ScrollSkin, APageCoveringTheRangeGivesASliderAsLongAsTheTrack) {
