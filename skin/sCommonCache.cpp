@@ -119,7 +119,11 @@ void TsCommonData::CopyCacheToScreen(HDC dc) {
     if (child->IsWindowed() || (child->ControlStyle() & csOpaque) != 0)
       clip -= ToQRect(child->BoundsRect());
   }
-  if (!clip.isEmpty()) {
+  // A region to paint that lies under opaque children alone (a scope's
+  // tick repaints its own rectangle) takes nothing from the cache.
+  const bool reached = !clip.isEmpty() && (!dc->hasClipping() ||
+                                           clip.intersects(dc->clipBoundingRect().toAlignedRect()));
+  if (reached) {
     TPainterSave saved(dc);
     dc->setClipRegion(clip, Qt::IntersectClip);
     DrawClippedImage(dc, QPoint(-nc.Left, -nc.Top), DisplayBitmap().Image());
