@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <functional>
@@ -714,38 +715,60 @@ int TsSkinModel::FindMask(int section_index, const std::string& section_name,
   return -1;
 }
 
-std::vector<int> TsSkinModel::MasksAlongParents(const std::string& key) const {
-  // Each section's answer is its own mask or its parent's answer, so every
-  // section is looked at once, however long the chains (a section met again
-  // on the chain being followed closes a loop: nothing there).
-  constexpr int kUnknown = -2, kOnChain = -3;
-  std::vector<int> found(sections_.size(), kUnknown);
-  std::vector<std::size_t> chain;
-  for (std::size_t start = 0; start < sections_.size(); ++start) {
-    int answer = -1;
-    for (std::size_t i = start;;) {
-      if (found[i] != kUnknown) {
-        answer = found[i] == kOnChain ? -1 : found[i];
-        break;
-      }
-      const SectionRecord& s = sections_[i];
-      const int own = Lookup(mask_by_key_, LookupKey(s.SectionName, key));
-      if (own >= 0 && own < static_cast<int>(masks_.size())) {
-        answer = own;
-        found[i] = own;
-        break;
-      }
-      found[i] = kOnChain;
-      chain.push_back(i);
-      if (s.ParentClass.empty() || s.ParentClass == s.SectionName) break;
-      const int parent = SectionIndex(s.ParentClass);
-      if (parent < 0) break;
-      i = static_cast<std::size_t>(parent);
-    }
-    for (const std::size_t i : chain) found[i] = answer;
-    chain.clear();
+void TsSkinModel::IndexItemMasks() {
+  // The keys in the order of TsItemMasks: the border, then the corners.
+  static constexpr std::array<std::string_view, 5> kKeys{"BORDERSMASK", "IMGTOPLEFT", "IMGTOPRIGHT",
+                                                         "IMGBTMLEFT", "IMGBTMRIGHT"};
+  using TFive = std::array<int, kKeys.size()>;
+  constexpr TFive kNoMasks{-1, -1, -1, -1, -1};
+  // The masks a section name has of its own: the first of each key, as the
+  // look-up tables keep them.
+  std::unordered_map<std::string_view, TFive> own;
+  for (std::size_t m = 0; m < masks_.size(); ++m) {
+    const auto* key = std::find(kKeys.begin(), kKeys.end(), masks_[m].PropertyName);
+    if (key == kKeys.end()) continue;
+    int& slot = own.try_emplace(masks_[m].SectionName, kNoMasks)
+                    .first->second[static_cast<std::size_t>(key - kKeys.begin())];
+    if (slot < 0) slot = static_cast<int>(m);
   }
-  return found;
+  std::vector<TFive> found(sections_.size(), kNoMasks);
+  std::vector<int> parent(sections_.size(), -1);
+  for (std::size_t i = 0; i < sections_.size(); ++i) {
+    const SectionRecord& s = sections_[i];
+    if (const auto it = own.find(s.SectionName); it != own.end()) found[i] = it->second;
+    if (!s.ParentClass.empty() && s.ParentClass != s.SectionName)
+      parent[i] = SectionIndex(s.ParentClass);
+  }
+  // A key a section lacks is its parent's answer, so each section is
+  // looked at once per key however long the chains; a section met again on
+  // the chain being followed closes a loop, where nothing is found.
+  constexpr int kUnknown = -2, kOnChain = -3;
+  std::vector<int> answer(sections_.size());
+  std::vector<std::size_t> chain;
+  item_masks_.assign(sections_.size(), TsItemMasks{});
+  for (std::size_t k = 0; k < kKeys.size(); ++k) {
+    for (std::size_t i = 0; i < sections_.size(); ++i)
+      answer[i] = found[i][k] >= 0 ? found[i][k] : kUnknown;
+    for (std::size_t start = 0; start < sections_.size(); ++start) {
+      int result = -1;
+      for (std::size_t i = start;;) {
+        if (answer[i] != kUnknown) {
+          result = answer[i] == kOnChain ? -1 : answer[i];
+          break;
+        }
+        answer[i] = kOnChain;
+        chain.push_back(i);
+        if (parent[i] < 0) break;
+        i = static_cast<std::size_t>(parent[i]);
+      }
+      for (const std::size_t i : chain) answer[i] = result;
+      chain.clear();
+    }
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+      TsItemMasks& m = item_masks_[i];
+      (k == 0 ? m.Borders : m.Corners[k - 1]) = answer[i];
+    }
+  }
 }
 
 int TsSkinModel::MaskIndex(int section_index, const std::string& section,
@@ -801,16 +824,7 @@ TColor TsSkinModel::GlobalFontColor() const {
 
 void TsSkinModel::UpdateCache() {
   IndexLookups();
-  item_masks_.assign(sections_.size(), TsItemMasks{});
-  auto fill = [this](const char* key, auto field) {
-    const std::vector<int> found = MasksAlongParents(key);
-    for (std::size_t i = 0; i < found.size(); ++i) field(item_masks_[i]) = found[i];
-  };
-  fill("BORDERSMASK", [](TsItemMasks& m) -> int& { return m.Borders; });
-  fill("IMGTOPLEFT", [](TsItemMasks& m) -> int& { return m.Corners[0]; });
-  fill("IMGTOPRIGHT", [](TsItemMasks& m) -> int& { return m.Corners[1]; });
-  fill("IMGBTMLEFT", [](TsItemMasks& m) -> int& { return m.Corners[2]; });
-  fill("IMGBTMRIGHT", [](TsItemMasks& m) -> int& { return m.Corners[3]; });
+  IndexItemMasks();
   cache_ = TsCachedIndexes{};
   const int gi = SectionIndex(kGlobalInfo);
   cache_.GlobalInfo = gi;

@@ -251,8 +251,8 @@ class TsSkinModel {
   enum class TsLookupKind { Any, Texture, Pattern };
   int FindMask(int section_index, const std::string& section, const std::string& key,
                TsLookupKind kind) const;
-  // MaskIndex(i, section i's name, key) for every section i.
-  std::vector<int> MasksAlongParents(const std::string& key) const;
+  // Makes ItemMasks' answers for every section at once.
+  void IndexItemMasks();
   // The steps of Build.
   void ReadMasks(const TMemIniFile& ini, const TsModelSource& source);
   void ReadPatterns(const TMemIniFile& ini, const TsModelSource& source);
