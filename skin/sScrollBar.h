@@ -115,8 +115,8 @@ int ScrollPartState(const TsScrollBarLook& look, TsScrollPart part);
 bool PaintScrollBar(TBitmap& target, const TsSkinModel& model, const TsScrollBarLook& look,
                     const TsBackground& back);
 // The same for the pixels in `needed` alone: a part that paints nothing
-// there (an arrow, when only the slider moved) is not painted, and what
-// `target` holds outside `needed` is left to no purpose.
+// there (an arrow, when only the slider moved) is not painted, so outside
+// `needed` the target's pixels are not the bar's.
 bool PaintScrollBar(TBitmap& target, const TsSkinModel& model, const TsScrollBarLook& look,
                     const TsBackground& back, const TRect& needed);
 
