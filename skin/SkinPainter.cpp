@@ -142,7 +142,6 @@ void DrawSkinItemBorder(TBitmap& cache, const TRect& rect, const TsSkinModel& mo
 
 TRect SkinItemReach(const TRect& rect, const TsSkinModel& model, int section) {
   TRect reach = rect;
-  if (SectionAt(model, section) == nullptr) return reach;
   ForEachCorner(rect, model, section, [&reach](int, TPoint at, TPoint size) {
     reach = {std::min(reach.Left, at.X), std::min(reach.Top, at.Y),
              std::max(reach.Right, at.X + size.X), std::max(reach.Bottom, at.Y + size.Y)};

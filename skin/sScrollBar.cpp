@@ -216,44 +216,39 @@ bool PaintScrollBar(TBitmap& target, const TsSkinModel& model, const TsScrollBar
       return true;
     return part.GlyphMask >= 0 && !glyph_at(part, r).Intersect(needed).IsEmpty();
   };
-  auto item = [&](const TsPartIndexes& part, const TRect& r, int state) {
-    if (part.Section < 0 || r.IsEmpty() || !is_needed(part, r)) return;
-    TsSectionRequest request;
-    request.section = part.Section;
-    request.state = state;
-    request.texture = part.Pattern;
-    request.hot_texture = part.HotPattern;
-    PaintSkinItem(target, r, model, request, true, back);
+  // A part: its section's look over `r`, then its glyph (the track halves
+  // have none).
+  auto paint = [&](const TsPartIndexes& part, const TRect& r, int state) {
+    if (!is_needed(part, r)) return;
+    if (part.Section >= 0 && !r.IsEmpty()) {
+      TsSectionRequest request;
+      request.section = part.Section;
+      request.state = state;
+      request.texture = part.Pattern;
+      request.hot_texture = part.HotPattern;
+      PaintSkinItem(target, r, model, request, true, back);
+    }
+    if (part.GlyphMask >= 0) {
+      const TRect at = glyph_at(part, r);
+      DrawSkinGlyph(target, {at.Left, at.Top}, model, part.GlyphMask, state);
+    }
   };
-  auto glyph = [&](const TsPartIndexes& part, const TRect& r, int state) {
-    if (part.GlyphMask < 0 || !is_needed(part, r)) return;
-    const TRect at = glyph_at(part, r);
-    DrawSkinGlyph(target, {at.Left, at.Top}, model, part.GlyphMask, state);
-  };
-  auto button = [&](const TsPartIndexes& part, const TRect& r, TsScrollPart which) {
-    const int state = ScrollPartState(look, which);
-    item(part, r, state);
-    glyph(part, r, state);
-  };
+  auto state_of = [&look](TsScrollPart which) { return ScrollPartState(look, which); };
 
   if (!layout.too_short) {
     const int split = layout.Split();
-    item(parts.first_track, span(0, split), ScrollPartState(look, spPageFirst));
-    item(parts.last_track, span(split, length), ScrollPartState(look, spPageLast));
-    button(parts.first_arrow, span(0, layout.arrow), spArrowFirst);
-    button(parts.last_arrow, span(length - layout.arrow, length), spArrowLast);
-    if (layout.slider_shown) {
-      const TRect r = span(layout.SliderStart(), layout.SliderEnd());
-      const int state = ScrollPartState(look, spSlider);
-      item(parts.slider, r, state);
-      glyph(parts.slider, r, state);
-    }
+    paint(parts.first_track, span(0, split), state_of(spPageFirst));
+    paint(parts.last_track, span(split, length), state_of(spPageLast));
+    paint(parts.first_arrow, span(0, layout.arrow), state_of(spArrowFirst));
+    paint(parts.last_arrow, span(length - layout.arrow, length), state_of(spArrowLast));
+    if (layout.slider_shown)
+      paint(parts.slider, span(layout.SliderStart(), layout.SliderEnd()), state_of(spSlider));
   } else {
     const int half = layout.Split();
-    item(parts.first_track, span(0, half), 0);
-    button(parts.first_arrow, span(0, half), spArrowFirst);
-    item(parts.last_track, span(half, length), 0);
-    button(parts.last_arrow, span(half, length), spArrowLast);
+    paint(parts.first_track, span(0, half), 0);
+    paint(parts.first_arrow, span(0, half), state_of(spArrowFirst));
+    paint(parts.last_track, span(half, length), 0);
+    paint(parts.last_arrow, span(half, length), state_of(spArrowLast));
   }
 
   if (!look.enabled) {
@@ -393,17 +388,13 @@ TsBackground TsScrollBar::Background() {
   return back;
 }
 
-bool TsScrollBar::PaintTo(TBitmap& target) {
-  return PaintTo(target, nullptr);
-}
-
-bool TsScrollBar::PaintTo(TBitmap& target, const TRect* needed) {
+bool TsScrollBar::PaintTo(TBitmap& target, const std::optional<TRect>& needed) {
   const TsSkinModel* model = ActiveModel();
   if (model == nullptr) return false;
   const TPoint size = Size();
   target.SetSize(size.X, size.Y);
   return PaintScrollBar(target, *model, Look(), Background(),
-                        needed != nullptr ? *needed : Bounds(0, 0, size.X, size.Y));
+                        needed.value_or(Bounds(0, 0, size.X, size.Y)));
 }
 
 void TsScrollBar::Invalidate() {
@@ -419,7 +410,7 @@ void TsScrollBar::PaintBar(HDC dc, TPoint size) {
     const QRect clip = dc->clipBoundingRect().toAlignedRect();
     needed = needed.Intersect(Bounds(clip.x(), clip.y(), clip.width(), clip.height()));
   }
-  if (PaintTo(buffer_, &needed) && buffer_.Width() == size.X && buffer_.Height() == size.Y) {
+  if (PaintTo(buffer_, needed) && buffer_.Width() == size.X && buffer_.Height() == size.Y) {
     DrawClippedImage(dc, QPoint(0, 0), buffer_.Image());
     return;
   }

@@ -14,6 +14,8 @@
 // slider drags the content live.
 #pragma once
 
+#include <optional>
+
 #include "skin/Blend.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Graphics.h"
@@ -170,11 +172,10 @@ class TsScrollBar : public TScrollBarHandler {
   // What lies behind the bar, asked of its window (QueryBackInfo).
   TsBackground Background();
 
-  // Paints the bar as it looks now into `target`, sized to the bar; false
-  // when there is no skin to paint from.
-  bool PaintTo(TBitmap& target);
-  // The same for the pixels in `needed` (bar coordinates; none: all).
-  bool PaintTo(TBitmap& target, const TRect* needed);
+  // Paints the bar as it looks now into `target`, sized to the bar: all of
+  // it, or the pixels in `needed` (bar coordinates; see PaintScrollBar);
+  // false when there is no skin to paint from.
+  bool PaintTo(TBitmap& target, const std::optional<TRect>& needed = std::nullopt);
   void Invalidate();
 
   // TScrollBarHandler
